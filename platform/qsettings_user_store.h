@@ -1,0 +1,21 @@
+// The per-user store over QSettings (organisation "HOLVENTARIS", application "Tavik! v4.x").
+#pragma once
+
+#include <QSettings>
+
+#include "store/settings_store.h"
+
+namespace tavik {
+
+class QSettingsUserStore : public UserStore {
+ public:
+  QSettingsUserStore();
+  Read read(const std::string& name, std::uint8_t& out) override;
+  bool write(const std::string& name, std::uint8_t value) override;
+  bool sync() override;
+
+ private:
+  QSettings m_settings;
+};
+
+}  // namespace tavik

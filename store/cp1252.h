@@ -1,0 +1,17 @@
+// Windows-1252 <-> UTF-8: event texts stay Windows-1252 bytes; the edges convert with these.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavik {
+
+// Every byte maps to one character; the five bytes Windows-1252 leaves undefined (0x81, 0x8D,
+// 0x8F, 0x90, 0x9D) map to the C1 controls of the same number, so nothing is ever lost.
+std::string cp1252ToUtf8(std::string_view bytes);
+
+// nullopt when the text holds a character Windows-1252 cannot hold, or is not valid UTF-8.
+std::optional<std::string> utf8ToCp1252(std::string_view utf8);
+
+}  // namespace tavik

@@ -1,0 +1,137 @@
+// Record images and the data file.
+#include "store/data_file.h"
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+#include "store/failure.h"
+
+namespace tavik {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big);
+
+void putDouble(std::uint8_t* out, double value) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  for (int i = 0; i < 8; ++i) out[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
+
+double getDouble(const std::uint8_t* in) {
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits |= static_cast<std::uint64_t>(in[i]) << (8 * i);
+  return std::bit_cast<double>(bits);
+}
+
+// Offsets of the fields in the file image.
+constexpr std::size_t kDateAt = 0;
+constexpr std::size_t kLengthAt = 8;
+constexpr std::size_t kTextAt = 9;
+constexpr std::size_t kSwitchesAt = 209;
+constexpr std::size_t kReservedAt = 214;
+static_assert(kReservedAt + kReservedSize == kRecordSize);
+
+}  // namespace
+
+RecordImage encodeRecord(const EventRecord& r) {
+  RecordImage image{};
+  putDouble(image.data() + kDateAt, r.date);
+  image[kLengthAt] = r.textLength;
+  std::memcpy(image.data() + kTextAt, r.textBytes.data(), kMaxTextLength);
+  image[kSwitchesAt + 0] = r.withoutYear;
+  image[kSwitchesAt + 1] = r.isProtected;
+  image[kSwitchesAt + 2] = r.computeJubilee;
+  image[kSwitchesAt + 3] = r.autoDelete;
+  image[kSwitchesAt + 4] = r.highPriority;
+  std::memcpy(image.data() + kReservedAt, r.reserved.data(), kReservedSize);
+  return image;
+}
+
+EventRecord decodeRecord(std::span<const std::uint8_t, kRecordSize> image) {
+  EventRecord r;
+  r.date = getDouble(image.data() + kDateAt);
+  r.textLength = image[kLengthAt];
+  std::memcpy(r.textBytes.data(), image.data() + kTextAt, kMaxTextLength);
+  r.withoutYear = image[kSwitchesAt + 0];
+  r.isProtected = image[kSwitchesAt + 1];
+  r.computeJubilee = image[kSwitchesAt + 2];
+  r.autoDelete = image[kSwitchesAt + 3];
+  r.highPriority = image[kSwitchesAt + 4];
+  std::memcpy(r.reserved.data(), image.data() + kReservedAt, kReservedSize);
+  return r;
+}
+
+std::vector<std::uint8_t> encodeTable(const EventTable& table) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(table.usedCount()) * kRecordSize);
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    if (table.slotIsFree(slot)) continue;
+    const RecordImage image = encodeRecord(table.record(slot));
+    bytes.insert(bytes.end(), image.begin(), image.end());
+  }
+  return bytes;
+}
+
+void DataFile::load(Files& files, EventTable& table) {
+  FileStatus st;
+  const int statResult = files.status(m_path, st);
+  if (statResult == ENOENT) {
+    FileHandle created = -1;
+    check(files.open(m_path, OpenMode::Create, created));
+    check(files.close(created));
+  } else {
+    check(statResult);
+  }
+  if (files.status(m_path, st) == 0 && st.isDirectory) throw FileError(EISDIR);
+
+  FileHandle in = -1;
+  check(files.open(m_path, OpenMode::ReadWrite, in));
+  // Until the end of the file is reached cleanly, the file holds more than the table.
+  m_incomplete = true;
+  int failure = 0;
+  int slot = 0;
+  RecordImage image;
+  while (slot < kSlotCount) {
+    std::size_t got = 0;
+    failure = files.read(in, image, got);
+    if (failure != 0) break;
+    if (got == 0) {
+      m_incomplete = false;
+      break;
+    }
+    if (got < kRecordSize) {
+      failure = kReadPastEnd;
+      break;
+    }
+    table.storeRecord(++slot, decodeRecord(image));
+  }
+  if (slot == kSlotCount && failure == 0) {
+    // A full table: complete only when nothing follows the 1000th record.
+    std::uint8_t probe[1];
+    std::size_t got = 0;
+    failure = files.read(in, probe, got);
+    if (failure == 0 && got == 0) m_incomplete = false;
+  }
+  const int closed = files.close(in);
+  check(failure != 0 ? failure : closed);
+}
+
+void DataFile::save(Files& files, const EventTable& table) {
+  if (m_incomplete) {
+    // Keep what the table could not hold before anything replaces the file.
+    FileStatus st;
+    if (files.status(m_path, st) == 0 && !st.isDirectory) {
+      const std::string original = readFileBytes(files, m_path, st.size);
+      writeFileAtomically(files, backupPath(),
+                          std::span(reinterpret_cast<const std::uint8_t*>(original.data()),
+                                    original.size()),
+                          1 << 16);
+    }
+  }
+  const std::vector<std::uint8_t> bytes = encodeTable(table);
+  writeFileAtomically(files, m_path, bytes, kRecordSize);
+  m_incomplete = false;
+}
+
+}  // namespace tavik

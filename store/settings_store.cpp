@@ -1,0 +1,74 @@
+// Settings and holiday-file algorithms over the store and file interfaces.
+#include "store/settings_store.h"
+
+#include <cerrno>
+
+#include "store/failure.h"
+
+namespace tavik {
+
+namespace {
+
+struct Value {
+  const char* name;
+  std::uint8_t Settings::*field;
+  std::uint8_t fallback;
+};
+
+constexpr Value kValues[] = {
+    {"anzdays", &Settings::anzdays, 30},
+    {"autoclose", &Settings::autoclose, 30},
+    {"heutebox", &Settings::heutebox, 1},
+    {"prior", &Settings::prior, 0},
+};
+
+[[noreturn]] void cannotWrite(const char* name) {
+  throw Failure(std::string("Konnte Daten für '") + name + "' nicht setzen");
+}
+
+}  // namespace
+
+void loadSettings(UserStore& store, Settings& settings) {
+  for (const Value& v : kValues) {
+    std::uint8_t stored = 0;
+    UserStore::Read result = store.read(v.name, stored);
+    if (result == UserStore::Read::Missing) {
+      if (!store.write(v.name, v.fallback)) cannotWrite(v.name);
+      result = store.read(v.name, stored);
+    }
+    if (result != UserStore::Read::Value) {
+      throw Failure(std::string("Ungültiger Datentyp für '") + v.name + "'");
+    }
+    settings.*v.field = stored;
+  }
+  store.sync();
+}
+
+void saveSettings(UserStore& store, const Settings& settings) {
+  for (const Value& v : kValues) {
+    if (!store.write(v.name, settings.*v.field)) cannotWrite(v.name);
+  }
+  if (!store.sync()) cannotWrite(kValues[0].name);
+}
+
+void saveHolidaySelection(Files& files, const std::string& path,
+                          const HolidaySelection& selection) {
+  writeFileAtomically(files, path, selection.bytes, selection.bytes.size());
+}
+
+void loadHolidaySelection(Files& files, const std::string& path, HolidaySelection& selection) {
+  FileStatus st;
+  const int statResult = files.status(path, st);
+  if (statResult == ENOENT) {
+    saveHolidaySelection(files, path, selection);
+  } else {
+    check(statResult);
+  }
+  const std::string bytes = readFileBytes(files, path, kHolidaySelectionSize);
+  if (bytes.size() < kHolidaySelectionSize) throw FileError(kReadPastEnd);
+  for (std::size_t i = 0; i < kHolidaySelectionSize; ++i) {
+    selection.bytes[i] = static_cast<std::uint8_t>(bytes[i]);
+  }
+}
+
+}  // namespace tavik

@@ -1,0 +1,77 @@
+// The shared fixed-size records: one event, the holiday switches and the four settings.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavik {
+
+inline constexpr int kSlotCount = 1000;
+inline constexpr std::size_t kRecordSize = 420;
+inline constexpr std::size_t kMaxTextLength = 200;
+inline constexpr std::size_t kReservedSize = 206;
+inline constexpr std::size_t kHolidaySelectionSize = 51;
+
+// The year that stands for "every year" (a leap year, so 29 February exists in it).
+inline constexpr int yearlessMarkerYear = 9996;
+
+// One event. The file image is 420 bytes written field by field (data_file.h); the
+// in-memory struct is larger because of alignment and is never copied as raw memory.
+struct EventRecord {
+  double date = 0.0;  // day number since 1899-12-30; 0 marks a free slot
+  std::uint8_t textLength = 0;
+  std::array<std::uint8_t, kMaxTextLength> textBytes{};  // Windows-1252; bytes past textLength kept
+  std::uint8_t withoutYear = 0;
+  std::uint8_t isProtected = 0;
+  std::uint8_t computeJubilee = 0;
+  std::uint8_t autoDelete = 0;
+  std::uint8_t highPriority = 0;
+  std::array<std::uint8_t, kReservedSize> reserved{};
+
+  // The significant text bytes (at most 200; a length byte above 200 counts as 200).
+  std::string text() const;
+  // Writes the first 200 bytes of `bytes` and the length; the bytes after them stay as they were.
+  void setText(std::string_view bytes);
+
+  friend bool operator==(const EventRecord&, const EventRecord&) = default;
+};
+
+static_assert(sizeof(double) == 8);
+static_assert(offsetof(EventRecord, date) == 0);
+static_assert(offsetof(EventRecord, textLength) == 8);
+static_assert(offsetof(EventRecord, textBytes) == 9);
+static_assert(offsetof(EventRecord, withoutYear) == 209);
+static_assert(offsetof(EventRecord, highPriority) == 213);
+static_assert(offsetof(EventRecord, reserved) == 214);
+static_assert(sizeof(EventRecord) == 424, "420 bytes of fields plus tail padding");
+
+// A switch byte counts as set when it is not 0 (imports may carry other values than 1).
+constexpr bool isSet(std::uint8_t switchByte) { return switchByte != 0; }
+
+// The 51 holiday switches: byte 0 computeHolidays, 1..15 public holidays, 21..30 other days.
+struct HolidaySelection {
+  std::array<std::uint8_t, kHolidaySelectionSize> bytes{};
+
+  bool computeHolidays() const { return bytes[0] != 0; }
+  friend bool operator==(const HolidaySelection&, const HolidaySelection&) = default;
+};
+
+inline constexpr int kFirstPublicHolidayByte = 1;
+inline constexpr int kPublicHolidayCount = 15;
+inline constexpr int kFirstOtherDayByte = 21;
+inline constexpr int kOtherDayCount = 10;
+
+// The four per-user settings, whole numbers 0..255, with their defaults.
+struct Settings {
+  std::uint8_t anzdays = 30;    // look-ahead days
+  std::uint8_t autoclose = 30;  // seconds until the program closes itself; 0 = off
+  std::uint8_t heutebox = 1;    // show the today box at start
+  std::uint8_t prior = 0;       // high priority: 0 ignore, 1 popup, 2 into the today box
+
+  friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+}  // namespace tavik

@@ -1,0 +1,299 @@
+#include "store/data_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "dates/day_number.h"
+#include "store/failure.h"
+#include "tests/support/fake_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace tavik {
+namespace {
+
+using test::FakeFiles;
+using Op = FakeFiles::Op;
+
+EventRecord event(int n) {
+  EventRecord r;
+  r.date = toDouble(*makeDayNumber(2000 + n % 20, 1 + n % 12, 1 + n % 28));
+  r.setText("Ereignis " + std::to_string(n));
+  r.computeJubilee = 1;
+  r.reserved[205] = static_cast<std::uint8_t>(n);
+  return r;
+}
+
+std::string image(const EventRecord& r) {
+  const RecordImage i = encodeRecord(r);
+  return std::string(i.begin(), i.end());
+}
+
+std::string images(int from, int to) {
+  std::string s;
+  for (int n = from; n <= to; ++n) s += image(event(n));
+  return s;
+}
+
+TEST(DataFile, RecordImageIsLittleEndianFieldByField) {
+  EventRecord r;
+  r.date = 38718.0;  // 1 Jan 2006: 0x40E2E7C000000000
+  r.setText("Abc");
+  r.textBytes[3] = 'Z';  // a byte after the text travels unchanged
+  r.withoutYear = 1;
+  r.isProtected = 2;
+  r.computeJubilee = 3;
+  r.autoDelete = 4;
+  r.highPriority = 5;
+  r.reserved[0] = 0xAA;
+  r.reserved[205] = 0xBB;
+  const RecordImage i = encodeRecord(r);
+  const std::uint8_t date[8] = {0, 0, 0, 0, 0xC0, 0xE7, 0xE2, 0x40};
+  EXPECT_TRUE(std::equal(date, date + 8, i.begin()));
+  EXPECT_EQ(i[8], 3);
+  EXPECT_EQ(i[9], 'A');
+  EXPECT_EQ(i[12], 'Z');
+  EXPECT_EQ(i[209], 1);
+  EXPECT_EQ(i[210], 2);
+  EXPECT_EQ(i[211], 3);
+  EXPECT_EQ(i[212], 4);
+  EXPECT_EQ(i[213], 5);
+  EXPECT_EQ(i[214], 0xAA);
+  EXPECT_EQ(i[419], 0xBB);
+  EXPECT_EQ(decodeRecord(i), r);
+}
+
+TEST(DataFile, SaveWritesUsedSlotsInSlotOrder) {
+  test::TempDir dir;
+  FakeFiles files;
+  EventTable t;
+  t.storeRecord(2, event(2));
+  t.storeRecord(5, event(5));
+  t.storeRecord(9, event(9));
+  t.storeRecord(7, event(7));
+  t.freeSlot(7);
+  DataFile file(dir.file(kDataFileName));
+  file.save(files, t);
+  const std::string bytes = test::readFile(file.path());
+  ASSERT_EQ(bytes.size(), 1260u);
+  EXPECT_EQ(bytes, image(event(2)) + image(event(5)) + image(event(9)));
+
+  EventTable loaded;
+  DataFile again(file.path());
+  again.load(files, loaded);
+  EXPECT_EQ(loaded.record(1), event(2));
+  EXPECT_EQ(loaded.record(2), event(5));
+  EXPECT_EQ(loaded.record(3), event(9));
+  EXPECT_TRUE(loaded.slotIsFree(4));
+}
+
+TEST(DataFile, Loads) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int used;
+    const char* error;  // nullptr: no failure
+    bool incomplete;
+  } const cases[] = {
+      {"empty", "", 0, nullptr, false},
+      {"one", images(1, 1), 1, nullptr, false},
+      {"1000 fill the table", images(1, 1000), 1000, nullptr, false},
+      {"1001st is not read", images(1, 1001), 1000, nullptr, true},
+      {"short last record", images(1, 2) + std::string(100, 'x'), 2,
+       "Versuch hinter dem Dateiende zu lesen", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    FakeFiles files;
+    DataFile file(dir.file(kDataFileName));
+    test::writeFile(file.path(), c.bytes);
+    EventTable t;
+    if (c.error) {
+      try {
+        file.load(files, t);
+        ADD_FAILURE() << "no failure";
+      } catch (const FileError& e) {
+        EXPECT_EQ(e.userMessage(), std::string(c.error) + ".");
+      }
+    } else {
+      file.load(files, t);
+    }
+    EXPECT_EQ(t.usedCount(), c.used);
+    if (c.used > 0) {
+      EXPECT_EQ(t.record(c.used), event(c.used));
+    }
+    EXPECT_EQ(file.loadWasIncomplete(), c.incomplete);
+  }
+}
+
+TEST(DataFile, MissingFileIsCreatedEmpty) {
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  EventTable t;
+  file.load(files, t);
+  EXPECT_TRUE(test::fileExists(file.path()));
+  EXPECT_EQ(test::readFile(file.path()), "");
+  EXPECT_EQ(t.findFreeSlot(), 1);
+}
+
+TEST(DataFile, FailureTexts) {
+  struct Case {
+    int errorNumber;
+    const char* text;
+  } const cases[] = {
+      {ENOENT, "Datei nicht gefunden."},
+      {EINVAL, "Ungültiger Dateiname."},
+      {ENAMETOOLONG, "Ungültiger Dateiname."},
+      {EMFILE, "Zu viele geöffnete Dateien."},
+      {EACCES, "Dateizugriff verweigert."},
+      {EROFS, "Dateizugriff verweigert."},
+      {ENOSPC, "Zu wenig Speicherplatz."},
+      {EIO, "E/A-Fehler 5."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    test::TempDir dir;
+    DataFile file(dir.file(kDataFileName));
+    test::writeFile(file.path(), images(1, 3));
+    {
+      FakeFiles files;
+      files.failAt(Op::Read, 2, c.errorNumber);
+      EventTable t;
+      try {
+        file.load(files, t);
+        ADD_FAILURE() << "load did not fail";
+      } catch (const FileError& e) {
+        EXPECT_EQ(e.userMessage(), c.text);
+      }
+      EXPECT_EQ(t.usedCount(), 1) << "records read before the failure stay";
+    }
+    {
+      FakeFiles files;
+      files.failAt(Op::Write, 1, c.errorNumber);
+      EventTable t;
+      t.storeRecord(1, event(9));
+      try {
+        file.save(files, t);
+        ADD_FAILURE() << "save did not fail";
+      } catch (const FileError& e) {
+        EXPECT_EQ(e.userMessage(), c.text);
+      }
+    }
+  }
+}
+
+TEST(DataFile, FailedSaveLeavesTheOldFileWhole) {
+  for (int nth = 1; nth <= 4; ++nth) {
+    SCOPED_TRACE(nth);
+    test::TempDir dir;
+    DataFile file(dir.file(kDataFileName));
+    const std::string old = images(1, 3);
+    test::writeFile(file.path(), old);
+    EventTable t;
+    for (int s = 1; s <= 5; ++s) t.storeRecord(s, event(10 + s));
+    FakeFiles files;
+    files.failAt(Op::Write, nth, ENOSPC);
+    EXPECT_THROW(file.save(files, t), FileError);
+    EXPECT_EQ(test::readFile(file.path()), old);
+    EXPECT_FALSE(test::fileExists(file.path() + ".tmp"));
+    file.save(files, t);  // a later close writes it whole
+    EXPECT_EQ(test::readFile(file.path()), images(11, 15));
+  }
+  for (const Op op : {Op::Sync, Op::Close, Op::Rename, Op::SetPermissions}) {
+    test::TempDir dir;
+    DataFile file(dir.file(kDataFileName));
+    test::writeFile(file.path(), images(1, 3));
+    EventTable t;
+    t.storeRecord(1, event(20));
+    FakeFiles files;
+    files.failAt(op, 1, EIO);
+    EXPECT_THROW(file.save(files, t), FileError);
+    EXPECT_EQ(test::readFile(file.path()), images(1, 3));
+  }
+}
+
+TEST(DataFile, SaveKeepsPermissions) {
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  test::writeFile(file.path(), "");
+  ::chmod(file.path().c_str(), 0600);
+  EventTable t;
+  t.storeRecord(1, event(1));
+  file.save(files, t);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(DataFile, WriteProtectedFileIsRefusedAndKept) {
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  test::writeFile(file.path(), images(1, 2));
+  // Root ignores permission bits, so the refusal is injected at the probe.
+  files.failAt(Op::Open, 1, EACCES);
+  EventTable t;
+  t.storeRecord(1, event(7));
+  try {
+    file.save(files, t);
+    ADD_FAILURE();
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.userMessage(), "Dateizugriff verweigert.");
+  }
+  EXPECT_EQ(test::readFile(file.path()), images(1, 2));
+}
+
+TEST(DataFile, IncompleteLoadKeepsABackupBeforeSaving) {
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  const std::string original = images(1, 1001);
+  test::writeFile(file.path(), original);
+  test::writeFile(file.backupPath(), "older backup");
+  EventTable t;
+  file.load(files, t);
+  ASSERT_TRUE(file.loadWasIncomplete());
+  t.freeSlot(1);
+  file.save(files, t);
+  EXPECT_EQ(test::readFile(file.backupPath()), original);
+  EXPECT_EQ(test::readFile(file.path()), images(2, 1000));
+  EXPECT_FALSE(file.loadWasIncomplete());
+
+  // The backup is taken once: a second save leaves it as it is.
+  file.save(files, t);
+  EXPECT_EQ(test::readFile(file.backupPath()), original);
+}
+
+TEST(DataFile, CompleteLoadMakesNoBackup) {
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  test::writeFile(file.path(), images(1, 1000));
+  EventTable t;
+  file.load(files, t);
+  file.save(files, t);
+  EXPECT_FALSE(test::fileExists(file.backupPath()));
+  EXPECT_EQ(test::readFile(file.path()), images(1, 1000));
+}
+
+TEST(DataFile, DirectoryInPlaceOfTheFileIsRefused) {
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  ::mkdir(file.path().c_str(), 0755);
+  EventTable t;
+  try {
+    file.load(files, t);
+    ADD_FAILURE();
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.userMessage(), "Dateizugriff verweigert.");
+  }
+  EXPECT_THROW(file.save(files, t), FileError);
+}
+
+}  // namespace
+}  // namespace tavik

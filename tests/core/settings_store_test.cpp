@@ -1,0 +1,159 @@
+#include "store/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <map>
+#include <set>
+
+#include "store/failure.h"
+#include "tests/support/fake_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace tavik {
+namespace {
+
+// A store of one-byte values; names in `wrongType` hold something else, `readOnly` refuses writes.
+class MemoryStore : public UserStore {
+ public:
+  std::map<std::string, std::uint8_t> values;
+  std::set<std::string> wrongType;
+  bool readOnly = false;
+
+  Read read(const std::string& name, std::uint8_t& out) override {
+    if (wrongType.count(name)) return Read::WrongType;
+    const auto it = values.find(name);
+    if (it == values.end()) return Read::Missing;
+    out = it->second;
+    return Read::Value;
+  }
+  bool write(const std::string& name, std::uint8_t value) override {
+    if (readOnly) return false;
+    wrongType.erase(name);
+    values[name] = value;
+    return true;
+  }
+  bool sync() override { return !readOnly; }
+};
+
+TEST(SettingsStore, FirstStartWritesTheDefaults) {
+  MemoryStore store;
+  Settings s{.anzdays = 1, .autoclose = 2, .heutebox = 3, .prior = 4};
+  loadSettings(store, s);
+  EXPECT_EQ(s, Settings{});
+  EXPECT_EQ(store.values, (std::map<std::string, std::uint8_t>{
+                              {"anzdays", 30}, {"autoclose", 30}, {"heutebox", 1}, {"prior", 0}}));
+}
+
+TEST(SettingsStore, StoredValuesAreUsedAsStored) {
+  MemoryStore store;
+  store.values = {{"anzdays", 200}, {"autoclose", 0}, {"heutebox", 0}, {"prior", 2}};
+  Settings s;
+  loadSettings(store, s);
+  EXPECT_EQ(s, (Settings{.anzdays = 200, .autoclose = 0, .heutebox = 0, .prior = 2}));
+}
+
+TEST(SettingsStore, DeletedValueComesBackAsDefault) {
+  MemoryStore store;
+  store.values = {{"anzdays", 12}, {"autoclose", 5}, {"heutebox", 0}};
+  Settings s;
+  loadSettings(store, s);
+  EXPECT_EQ(s, (Settings{.anzdays = 12, .autoclose = 5, .heutebox = 0, .prior = 0}));
+  EXPECT_EQ(store.values.at("prior"), 0);
+}
+
+TEST(SettingsStore, WrongTypeStopsWithItsNameAndKeepsWhatWasRead) {
+  MemoryStore store;
+  store.values = {{"anzdays", 12}, {"heutebox", 0}, {"prior", 2}};
+  store.wrongType = {"autoclose"};
+  Settings s;
+  try {
+    loadSettings(store, s);
+    ADD_FAILURE();
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.userMessage(), "Ungültiger Datentyp für 'autoclose'.");
+  }
+  EXPECT_EQ(s.anzdays, 12);
+  EXPECT_EQ(s.heutebox, 1) << "values after the failure are not read";
+}
+
+TEST(SettingsStore, UnwritableStoreNamesTheValue) {
+  MemoryStore store;
+  store.readOnly = true;
+  Settings s;
+  try {
+    saveSettings(store, s);
+    ADD_FAILURE();
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.userMessage(), "Konnte Daten für 'anzdays' nicht setzen.");
+  }
+}
+
+TEST(SettingsStore, SaveWritesAllFour) {
+  MemoryStore store;
+  saveSettings(store, Settings{.anzdays = 99, .autoclose = 240, .heutebox = 0, .prior = 1});
+  EXPECT_EQ(store.values, (std::map<std::string, std::uint8_t>{
+                              {"anzdays", 99}, {"autoclose", 240}, {"heutebox", 0}, {"prior", 1}}));
+}
+
+TEST(HolidayFile, MissingFileIsCreatedFromMemory) {
+  test::TempDir dir;
+  test::FakeFiles files;
+  HolidaySelection sel;
+  loadHolidaySelection(files, dir.file(kHolidayFileName), sel);
+  EXPECT_EQ(test::readFile(dir.file(kHolidayFileName)), std::string(51, '\0'));
+  EXPECT_EQ(sel, HolidaySelection{});
+}
+
+TEST(HolidayFile, RoundTripAndForeignBytes) {
+  test::TempDir dir;
+  test::FakeFiles files;
+  std::string bytes(51, '\0');
+  bytes[0] = 1;
+  bytes[3] = 2;
+  bytes[17] = 1;
+  bytes[50] = 7;
+  test::writeFile(dir.file(kHolidayFileName), bytes + "trailing bytes are not read");
+  HolidaySelection sel;
+  loadHolidaySelection(files, dir.file(kHolidayFileName), sel);
+  EXPECT_EQ(sel.bytes[3], 2);
+  EXPECT_EQ(sel.bytes[50], 7);
+  saveHolidaySelection(files, dir.file(kHolidayFileName), sel);
+  EXPECT_EQ(test::readFile(dir.file(kHolidayFileName)), bytes);
+}
+
+TEST(HolidayFile, ShortFileFailsAndKeepsTheSelection) {
+  test::TempDir dir;
+  test::FakeFiles files;
+  test::writeFile(dir.file(kHolidayFileName), std::string(50, '\1'));
+  HolidaySelection sel;
+  sel.bytes[0] = 1;
+  try {
+    loadHolidaySelection(files, dir.file(kHolidayFileName), sel);
+    ADD_FAILURE();
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.userMessage(), "Versuch hinter dem Dateiende zu lesen.");
+  }
+  HolidaySelection expected;
+  expected.bytes[0] = 1;
+  EXPECT_EQ(sel, expected);
+}
+
+TEST(HolidayFile, FailedSaveKeepsTheOldFile) {
+  test::TempDir dir;
+  test::FakeFiles files;
+  const std::string old(51, '\1');
+  test::writeFile(dir.file(kHolidayFileName), old);
+  files.failAt(test::FakeFiles::Op::Write, 1, ENOSPC);
+  HolidaySelection sel;
+  try {
+    saveHolidaySelection(files, dir.file(kHolidayFileName), sel);
+    ADD_FAILURE();
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.userMessage(), "Zu wenig Speicherplatz.");
+  }
+  EXPECT_EQ(test::readFile(dir.file(kHolidayFileName)), old);
+}
+
+}  // namespace
+}  // namespace tavik
