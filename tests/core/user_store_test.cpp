@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <QSettings>
 
@@ -47,9 +48,14 @@ TEST_F(UserStoreTest, ValuesOfTheWrongType) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);
-    ::mkdir((m_dir.path() + "/HOLVENTARIS").c_str(), 0755);
-    test::writeFile(confPath(), std::string("[General]\nanzdays=") + c.stored +
-                                    "\nautoclose=5\nheutebox=1\nprior=0\n");
+    // A directory per case: QSettings caches a file whose size and time look unchanged.
+    test::TempDir caseDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(caseDir.path()));
+    ::mkdir((caseDir.path() + "/HOLVENTARIS").c_str(), 0755);
+    test::writeFile(caseDir.path() + "/HOLVENTARIS/Tavik! v4.x.conf",
+                    std::string("[General]\nanzdays=") + c.stored +
+                        "\nautoclose=5\nheutebox=1\nprior=0\n");
     QSettingsUserStore store;
     Settings s;
     if (c.valid) {

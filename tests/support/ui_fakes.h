@@ -1,0 +1,86 @@
+// Fakes of the window seams: boxes are recorded and answered, the clock is pinned.
+#pragma once
+
+#include <QDate>
+#include <QStringList>
+#include <deque>
+
+#include "platform/seams.h"
+
+namespace tavik::test {
+
+class FakeMessages : public Messages {
+ public:
+  struct Box {
+    enum Kind { Info, Error, Confirm } kind;
+    QString text;
+    bool cancelIsDefault = false;
+  };
+  std::vector<Box> boxes;
+  std::deque<bool> answers;  // answers to confirm(), first first; OK when empty
+  // Runs while a box is "open", e.g. to let a timer fire inside it.
+  std::function<void()> whileOpen;
+
+  void info(QWidget*, const QString& text) override { record({Box::Info, text}); }
+  void error(QWidget*, const QString& text) override { record({Box::Error, text}); }
+  bool confirm(QWidget*, const QString& text, bool cancelIsDefault) override {
+    record({Box::Confirm, text, cancelIsDefault});
+    if (answers.empty()) return true;
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  QStringList texts() const {
+    QStringList out;
+    for (const Box& b : boxes) out << b.text;
+    return out;
+  }
+
+ private:
+  void record(Box box) {
+    boxes.push_back(std::move(box));
+    if (whileOpen) whileOpen();
+  }
+};
+
+class FakeFileDialogs : public FileDialogs {
+ public:
+  // What the next dialogs do: the paths "selected" while open, then the confirmed result.
+  QStringList selections;
+  std::optional<QString> openResult;
+  std::optional<std::pair<QString, int>> saveResult;
+  int opened = 0;
+  QString lastFilter;
+
+  std::optional<QString> openFile(QWidget*, const QString& filter,
+                                  const std::function<void(const QString&)>& changed) override {
+    ++opened;
+    lastFilter = filter;
+    for (const QString& s : selections) changed(s);
+    return openResult;
+  }
+  std::optional<std::pair<QString, int>> saveFile(QWidget*, const QString& filter,
+                                                  const QString&) override {
+    ++opened;
+    lastFilter = filter;
+    return saveResult;
+  }
+};
+
+class FakeShell : public Shell {
+ public:
+  std::vector<QUrl> opened;
+  void openUrl(const QUrl& url) override { opened.push_back(url); }
+};
+
+class FakeClock : public Clock {
+ public:
+  QDate date{2006, 12, 15};
+  QString shortDateText;  // empty: dd.MM.yy of `date`
+  QDate today() const override { return date; }
+  QString shortDate(const QDate& d) const override {
+    return shortDateText.isEmpty() ? d.toString(QStringLiteral("dd.MM.yy")) : shortDateText;
+  }
+};
+
+}  // namespace tavik::test
