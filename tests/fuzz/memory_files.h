@@ -1,0 +1,65 @@
+// An in-memory file system for the fuzz targets: no disk traffic, so millions of runs fit.
+#pragma once
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <string>
+
+#include "store/files.h"
+
+namespace tavik::fuzz {
+
+class MemoryFiles : public Files {
+ public:
+  std::map<std::string, std::string> files;
+
+  int status(const std::string& path, FileStatus& out) override {
+    const auto it = files.find(path);
+    if (it == files.end()) return ENOENT;
+    out = FileStatus{false, it->second.size(), 0644};
+    return 0;
+  }
+  int open(const std::string& path, OpenMode mode, FileHandle& out) override {
+    if (mode == OpenMode::Create) files[path].clear();
+    if (!files.count(path)) return ENOENT;
+    m_open[++m_next] = {path, 0};
+    out = m_next;
+    return 0;
+  }
+  int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
+    auto& [path, at] = m_open.at(file);
+    const std::string& bytes = files[path];
+    got = std::min(buffer.size(), bytes.size() - std::min(at, bytes.size()));
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), got, buffer.begin());
+    at += got;
+    return 0;
+  }
+  int write(FileHandle file, std::span<const std::uint8_t> data) override {
+    auto& [path, at] = m_open.at(file);
+    std::string& bytes = files[path];
+    bytes.resize(std::max(bytes.size(), at + data.size()));
+    std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    at += data.size();
+    return 0;
+  }
+  int sync(FileHandle) override { return 0; }
+  int close(FileHandle file) override { return m_open.erase(file) == 1 ? 0 : EBADF; }
+  int rename(const std::string& from, const std::string& to) override {
+    const auto it = files.find(from);
+    if (it == files.end()) return ENOENT;
+    files[to] = std::move(it->second);
+    files.erase(from);
+    return 0;
+  }
+  int remove(const std::string& path) override { return files.erase(path) == 1 ? 0 : ENOENT; }
+  int setPermissions(const std::string&, std::uint32_t) override { return 0; }
+
+  bool allClosed() const { return m_open.empty(); }
+
+ private:
+  std::map<FileHandle, std::pair<std::string, std::size_t>> m_open;
+  FileHandle m_next = 2;
+};
+
+}  // namespace tavik::fuzz
