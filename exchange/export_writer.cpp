@@ -1,0 +1,89 @@
+// The four export formats.
+#include "exchange/export_writer.h"
+
+#include <algorithm>
+
+#include "dates/date_text.h"
+#include "dates/day_number.h"
+#include "exchange/tavik3_reader.h"
+#include "store/data_file.h"
+
+namespace tavik {
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+// The previous generation's year-less year 9999 becomes 0 in CSV, which reads back as year-less.
+std::string dateCell(const EventRecord& record, bool yearlessAsZero) {
+  const Ymd d = splitRecordDate(record.date);
+  const int year = yearlessAsZero && d.year == kTavik3YearlessYear ? 0 : d.year;
+  return formatDayMonthYear(static_cast<std::uint16_t>(d.day), static_cast<std::uint16_t>(d.month),
+                            static_cast<std::uint16_t>(year));
+}
+
+}  // namespace
+
+std::string csvLine(const EventRecord& record) {
+  std::string text = record.text();
+  std::replace(text.begin(), text.end(), '\t', ' ');
+  return dateCell(record, true) + '\t' + text;
+}
+
+std::string htmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format) {
+  std::string out;
+  if (format == ExportFormat::Htm) out += std::string(kHtmlFirstLine) + kLineEnd;
+  for (const EventRecord& r : records) {
+    switch (format) {
+      case ExportFormat::Dat: {
+        const RecordImage image = encodeRecord(r);
+        out.append(image.begin(), image.end());
+        break;
+      }
+      case ExportFormat::Csv:
+        out += csvLine(r) + kLineEnd;
+        break;
+      case ExportFormat::Htm:
+        out += "<TR><TD>" + dateCell(r, false) + "</TD>" + kLineEnd;
+        out += "<TD>" + htmlEscape(r.text()) + "</TD></TR>" + kLineEnd;
+        break;
+      case ExportFormat::Txt:
+        out += formatEventLine(r) + kLineEnd;
+        break;
+    }
+  }
+  if (format == ExportFormat::Htm) out += std::string(kHtmlLastLine) + kLineEnd;
+  return out;
+}
+
+void writeExportFile(Files& files, const std::string& path, std::span<const EventRecord> records,
+                     ExportFormat format) {
+  const std::string bytes = exportFileBytes(records, format);
+  writeFileAtomically(files, path,
+                      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                      1 << 16);
+}
+
+}  // namespace tavik

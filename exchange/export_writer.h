@@ -1,0 +1,41 @@
+// Writing events to an export file: 420-byte records, tab-separated text, an HTML table or
+// plain text lines.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "store/files.h"
+#include "store/typs.h"
+
+namespace tavik {
+
+inline constexpr const char* kExportNoFormat = "Bitte noch Exportformat wählen!";
+inline constexpr const char* kExportDone = "Export erfolgreich!";
+
+// The formats in the order of the format choice (its item index).
+enum class ExportFormat { Dat = 0, Csv = 1, Htm = 2, Txt = 3 };
+
+inline constexpr const char* kHtmlFirstLine =
+    "<HTML><HEAD><TITLE>Tavik! v4.5 Datenexport</TITLE></HEAD><BODY><TABLE WIDTH=\"90%\" "
+    "COLS=2>";
+inline constexpr const char* kHtmlLastLine = "</TABLE></BODY></HTML>";
+
+// The CSV line of one event without its CR LF: the date (year 9999 written as "00", year 9996
+// as 8 blanks), a TAB, the text with each TAB turned into a blank.
+std::string csvLine(const EventRecord& record);
+
+// `text` with &, <, > and " written as HTML entities.
+std::string htmlEscape(std::string_view text);
+
+// The whole file for `records` in the given order; text lines end with CR LF, text bytes are
+// written as stored (Windows-1252). "dat" gives the 420-byte images back to back; "htm" the
+// first line, two lines per event (the text escaped) and the last line.
+std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format);
+
+// Writes exportFileBytes to `path`, replacing an existing file only when the new one is
+// complete. Throws FileError.
+void writeExportFile(Files& files, const std::string& path, std::span<const EventRecord> records,
+                     ExportFormat format);
+
+}  // namespace tavik

@@ -1,0 +1,90 @@
+// Reading an import file: format detection, the three readers, the status line's texts, and
+// storing the chosen candidates into the table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange/import_candidate.h"
+#include "store/event_table.h"
+#include "store/files.h"
+
+namespace tavik {
+
+inline constexpr const char* kStatusReading = "Datei wird gelesen...";
+inline constexpr const char* kStatusCannotOpen = "Datei kann nicht geöffnet werden!";
+inline constexpr const char* kStatusUnknownFile = "Dateiformat unbekannt!";
+inline constexpr const char* kStatusReadingCsv = "lese Format: CSV";
+inline constexpr const char* kStatusReadingTavik4 = "lese Format: Tavik4";
+inline constexpr const char* kStatusReadingTavik3 = "lese Format: Tavik3";
+inline constexpr const char* kStatusBadFormat = "Unbekanntes Format!";
+inline constexpr const char* kTavik3Question =
+    "Älteres Tavik3-Format vermutet. Sollen die Daten importiert werden?";
+inline constexpr const char* kTableFullMessage =
+    "Zufügen nicht (weiter) möglich.. Speicherplatz erschöpft!";
+
+// Files larger than this are no import files of any known format: 1000 native records take
+// 420000 bytes, 1000 CSV lines at most 217000.
+inline constexpr std::uint64_t kImportSizeLimit = 2 * 1024 * 1024;
+
+// "840 Bytes in der Datei".
+std::string sizeLine(std::uint64_t size);
+
+enum class ImportFormat {
+  TooShort,        // fewer than 4 bytes: cannot be opened as a file of 4-byte records
+  Csv,             // a TAB among characters 9 to 11 of the first line
+  Tavik4,          // a multiple of 420 bytes
+  Tavik3Question,  // a multiple of 48 bytes only: the user decides
+  Unknown,
+};
+
+// Recognises the format of a whole file, checking in the order above.
+ImportFormat detectImportFormat(std::string_view bytes);
+
+// Asks the Tavik3 question (kTavik3Question) while the status line shows `statusLine`;
+// true for OK. An empty function counts as Cancel.
+using Tavik3Question = std::function<bool(const std::string& statusLine)>;
+
+struct ImportResult {
+  // Every text the status line shows, in order; the last one stays.
+  std::vector<std::string> statusTexts;
+  // A reader ran: the candidate list is to be replaced by `candidates` (also when it failed).
+  // Otherwise the list stays as it was.
+  bool readerRan = false;
+  std::vector<OTdaten> candidates;  // in file order
+  // The read ended cleanly: "Import !" may be enabled.
+  bool succeeded = false;
+
+  const std::string& status() const { return statusTexts.back(); }
+};
+
+// Detects the format of a file's bytes and reads it. Total: any byte sequence gives either
+// candidates or a clean failure.
+ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTavik3);
+
+// Reads the file at `path` through `files` and then as readImportBytes. An empty name, a file
+// that cannot be read and a file of fewer than 4 bytes end with kStatusCannotOpen; a file over
+// kImportSizeLimit is not read and ends with kStatusUnknownFile after its size line.
+ImportResult readImportFile(Files& files, const std::string& path, const Tavik3Question& askTavik3);
+
+// What storing the ticked candidates did.
+struct StoreOutcome {
+  int stored = 0;          // records stored into free slots
+  int tableFullShown = 0;  // how often kTableFullMessage is shown: once per candidate left over
+};
+
+// Stores the records in list order into the lowest free slots; when the table is full the
+// rest is not stored.
+StoreOutcome storeCandidates(EventTable& table, std::span<const OTdaten> ticked);
+
+// "3 Datensätze zugefügt!"
+std::string addedMessage(int stored);
+// "Import von 3 Datensätzen erfolgreich"
+std::string importDoneStatus(int stored);
+
+}  // namespace tavik

@@ -1,0 +1,33 @@
+// The reader of 420-byte record files.
+#include "exchange/tavik4_reader.h"
+
+#include <cstdint>
+#include <span>
+
+#include "dates/day_number.h"
+#include "store/data_file.h"
+
+namespace tavik {
+
+ReadResult readTavik4(std::string_view bytes) {
+  ReadResult result;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  for (std::size_t at = 0; at < bytes.size(); at += kRecordSize) {
+    if (bytes.size() - at < kRecordSize) {
+      result.ok = false;
+      break;
+    }
+    const EventRecord record =
+        decodeRecord(std::span<const std::uint8_t, kRecordSize>(data + at, kRecordSize));
+    if (record.date == 0.0) continue;  // a free slot's image
+    const auto day = dayNumberFromDouble(record.date);
+    if (!day || !splitDayNumber(*day) || record.textLength > kMaxTextLength) {
+      result.ok = false;
+      break;
+    }
+    result.candidates.push_back(OTdaten{record});
+  }
+  return result;
+}
+
+}  // namespace tavik

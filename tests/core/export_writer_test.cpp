@@ -1,0 +1,188 @@
+#include "exchange/export_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "dates/day_number.h"
+#include "exchange/import_reader.h"
+#include "store/data_file.h"
+#include "store/failure.h"
+#include "tests/support/fake_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace tavik {
+namespace {
+
+using test::FakeFiles;
+using Op = FakeFiles::Op;
+
+const std::string kHtmlFirst =
+    "<HTML><HEAD><TITLE>Tavik! v4.5 Datenexport</TITLE></HEAD><BODY><TABLE WIDTH=\"90%\" "
+    "COLS=2>\r\n";
+const std::string kHtmlLast = "</TABLE></BODY></HTML>\r\n";
+
+EventRecord event(int year, int month, int day, std::string_view text,
+                  std::uint8_t withoutYear = 0) {
+  EventRecord r;
+  r.date = toDouble(*makeDayNumber(year, month, day));
+  r.setText(text);
+  r.withoutYear = withoutYear;
+  r.computeJubilee = withoutYear ? 0 : 1;
+  return r;
+}
+
+std::string image(const EventRecord& r) {
+  const RecordImage i = encodeRecord(r);
+  return std::string(i.begin(), i.end());
+}
+
+const EventRecord feier = event(1975, 12, 24, "Feier");
+const EventRecord tabbed = event(2001, 5, 1, "a\tb");
+const EventRecord fromTavik3 = event(9999, 12, 24, "Alt", 1);
+const EventRecord everyYear = event(9996, 2, 29, "Jeder");
+const EventRecord fromDialog = event(2000, 12, 24, "Ohne", 1);
+const EventRecord markup = event(2001, 1, 1, "a<b & \"c\" > d");
+const EventRecord umlaut = event(2001, 3, 1, "M\xE4rz");
+
+TEST(ExportWriter, FileBytes) {
+  EventRecord withReserved = feier;
+  withReserved.reserved[100] = 0x77;
+  withReserved.textBytes[199] = 'R';
+  struct Case {
+    const char* name;
+    ExportFormat format;
+    std::vector<EventRecord> records;
+    std::string want;
+  } const cases[] = {
+      {"dat: nothing", ExportFormat::Dat, {}, ""},
+      {"dat: whole records",
+       ExportFormat::Dat,
+       {withReserved, tabbed},
+       image(withReserved) + image(tabbed)},
+      {"csv: nothing", ExportFormat::Csv, {}, ""},
+      {"csv: date, TAB, text", ExportFormat::Csv, {feier}, "24.12.1975\tFeier\r\n"},
+      {"csv: TAB in the text becomes a blank", ExportFormat::Csv, {tabbed}, "01.05.2001\ta b\r\n"},
+      {"csv: year 9999 written as 00", ExportFormat::Csv, {fromTavik3}, "24.12.00\tAlt\r\n"},
+      {"csv: year 9996 as 8 blanks", ExportFormat::Csv, {everyYear}, "29.02.        \tJeder\r\n"},
+      {"csv: year-less from the dialog keeps 2000",
+       ExportFormat::Csv,
+       {fromDialog},
+       "24.12.2000\tOhne\r\n"},
+      {"csv: bytes as stored", ExportFormat::Csv, {umlaut}, "01.03.2001\tM\xE4rz\r\n"},
+      {"htm: nothing", ExportFormat::Htm, {}, kHtmlFirst + kHtmlLast},
+      {"htm: two cells per event, TAB kept",
+       ExportFormat::Htm,
+       {feier, tabbed},
+       kHtmlFirst + "<TR><TD>24.12.1975</TD>\r\n<TD>Feier</TD></TR>\r\n" +
+           "<TR><TD>01.05.2001</TD>\r\n<TD>a\tb</TD></TR>\r\n" + kHtmlLast},
+      {"htm: 9999 stays, 9996 as blanks",
+       ExportFormat::Htm,
+       {fromTavik3, everyYear},
+       kHtmlFirst + "<TR><TD>24.12.9999</TD>\r\n<TD>Alt</TD></TR>\r\n" +
+           "<TR><TD>29.02.        </TD>\r\n<TD>Jeder</TD></TR>\r\n" + kHtmlLast},
+      {"htm: text is escaped",
+       ExportFormat::Htm,
+       {markup},
+       kHtmlFirst +
+           "<TR><TD>01.01.2001</TD>\r\n<TD>a&lt;b &amp; &quot;c&quot; &gt; d</TD></TR>\r\n" +
+           kHtmlLast},
+      {"htm: bytes as stored",
+       ExportFormat::Htm,
+       {umlaut},
+       kHtmlFirst + "<TR><TD>01.03.2001</TD>\r\n<TD>M\xE4rz</TD></TR>\r\n" + kHtmlLast},
+      {"txt: nothing", ExportFormat::Txt, {}, ""},
+      {"txt: list lines",
+       ExportFormat::Txt,
+       {feier, tabbed, fromDialog},
+       "24.12.1975   Feier\r\n01.05.2001   a\tb\r\n24.12.           Ohne\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(exportFileBytes(c.records, c.format), c.want);
+  }
+}
+
+TEST(ExportWriter, DatReadsBackUnchanged) {
+  EventRecord odd = event(1975, 12, 24, "Feier");
+  odd.isProtected = 1;
+  odd.autoDelete = 1;
+  odd.highPriority = 3;
+  odd.reserved[0] = 0xFE;
+  odd.textBytes[120] = 'x';
+  const std::vector<EventRecord> records = {odd, fromTavik3, everyYear, markup};
+  const ImportResult got = readImportBytes(exportFileBytes(records, ExportFormat::Dat), nullptr);
+  EXPECT_EQ(got.status(), "lese Format: Tavik4");
+  ASSERT_EQ(got.candidates.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    EXPECT_EQ(got.candidates[i].record, records[i]) << "record " << i + 1;
+  }
+}
+
+TEST(ExportWriter, CsvReadsBack) {
+  EventRecord flagged = feier;
+  flagged.highPriority = 1;
+  flagged.isProtected = 1;
+  const std::vector<EventRecord> records = {flagged,    tabbed,    fromTavik3,
+                                            fromDialog, everyYear, umlaut};
+  // CSV carries date and text only; years 9999 and 9996 come back year-less in 2000, the
+  // dialog's year-less 2000 comes back as a date in 2000.
+  EventRecord fromDialogBack = fromDialog;
+  fromDialogBack.withoutYear = 0;
+  fromDialogBack.computeJubilee = 1;
+  const std::vector<EventRecord> want = {
+      feier,          event(2001, 5, 1, "a b"),       event(2000, 12, 24, "Alt", 1),
+      fromDialogBack, event(2000, 2, 29, "Jeder", 1), umlaut};
+  const ImportResult got = readImportBytes(exportFileBytes(records, ExportFormat::Csv), nullptr);
+  EXPECT_EQ(got.status(), "lese Format: CSV");
+  ASSERT_EQ(got.candidates.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(got.candidates[i].record, want[i]) << "record " << i + 1;
+  }
+}
+
+TEST(ExportWriter, CsvStartingWithYear9996IsNotTakenForCsv) {
+  const std::vector<EventRecord> records = {everyYear, feier};
+  EXPECT_NE(detectImportFormat(exportFileBytes(records, ExportFormat::Csv)), ImportFormat::Csv);
+}
+
+TEST(ExportWriter, WritesFile) {
+  test::TempDir dir;
+  FakeFiles files;
+  const std::string path = dir.file("export.csv");
+  test::writeFile(path, "alter Inhalt, viel laenger als der neue");
+  writeExportFile(files, path, std::vector<EventRecord>{feier}, ExportFormat::Csv);
+  EXPECT_EQ(test::readFile(path), "24.12.1975\tFeier\r\n");
+}
+
+TEST(ExportWriter, FailuresAreFileErrorsAndKeepTheOldFile) {
+  struct Case {
+    const char* name;
+    Op op;
+    int errorNumber;
+    const char* text;
+  } const cases[] = {
+      {"cannot create", Op::Open, EACCES, "Dateizugriff verweigert."},
+      {"disk full", Op::Write, ENOSPC, "Zu wenig Speicherplatz."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    FakeFiles files;
+    const std::string path = dir.file("export.txt");
+    test::writeFile(path, "alt");
+    files.failAt(c.op, 1, c.errorNumber);
+    try {
+      writeExportFile(files, path, std::vector<EventRecord>{feier}, ExportFormat::Txt);
+      ADD_FAILURE() << "no failure";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.userMessage(), c.text);
+    }
+    EXPECT_EQ(test::readFile(path), "alt");
+  }
+}
+
+}  // namespace
+}  // namespace tavik
