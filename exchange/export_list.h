@@ -17,10 +17,6 @@ struct ExportLine {
 // One line for each used slot, in slot order.
 std::vector<ExportLine> buildExportList(const EventTable& table);
 
-// Sorts the lines once into list order (listSortKey of their texts); lines of equal key keep
-// their slot order. Only for a list shown sorted: the export list itself stands in slot order.
-void sortExportList(std::vector<ExportLine>& lines);
-
 // "Keine Datensätze vorhanden!" for an empty list, else "<ticked> Datensätze gewählt!".
 std::string exportCountLine(int lineCount, int tickedCount);
 
