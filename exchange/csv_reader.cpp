@@ -82,6 +82,8 @@ ReadResult readCsv(std::string_view bytes) {
       result.ok = false;
       break;
     }
+    // 30.12.1899 is day 0, the mark of a free slot: stored, the event would vanish unseen.
+    if (candidate.record.date == 0.0) continue;
     result.candidates.push_back(candidate);
   }
   return result;

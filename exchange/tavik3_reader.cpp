@@ -43,6 +43,8 @@ ReadResult readTavik3(std::string_view bytes) {
       result.ok = false;
       break;
     }
+    // 30.12.1899 is day 0, the mark of a free slot: stored, the event would vanish unseen.
+    if (date->value == 0) continue;
     OTdaten candidate;
     candidate.record.date = toDouble(*date);
     candidate.record.setText(

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dates/day_number.h"
+#include "exchange/csv_reader.h"
 
 namespace tavik {
 namespace {
@@ -94,6 +95,27 @@ TEST(Tavik3Reader, Records) {
       EXPECT_EQ(got.candidates[i].record, c.want[i]) << "record " << i + 1;
     }
   }
+}
+
+}  // namespace
+}  // namespace tavik
+
+namespace tavik {
+namespace {
+
+// 30.12.1899 is day 0, a free slot's mark: such a record is left out, the rest is read.
+TEST(Tavik3Reader, DayZeroIsLeftOut) {
+  const ReadResult r = readTavik3(t3(0, 1, 30, 12, 1899, "Null") + t3(0, 1, 1, 1, 2000, "Eins"));
+  EXPECT_TRUE(r.ok);
+  ASSERT_EQ(r.candidates.size(), 1u);
+  EXPECT_EQ(r.candidates[0].record, expected({2000, 1, 1}, 0, 0, "Eins"));
+}
+
+TEST(CsvReaderDayZero, IsLeftOut) {
+  const ReadResult r = readCsv("30.12.1899\tNull\r\n01.01.2000\tEins\r\n");
+  EXPECT_TRUE(r.ok);
+  ASSERT_EQ(r.candidates.size(), 1u);
+  EXPECT_EQ(r.candidates[0].record.text(), "Eins");
 }
 
 }  // namespace
