@@ -3,6 +3,7 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,14 +18,45 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
 }
 
 // Filter strings come as "Description|*.ext|Description|*.ext"; Qt wants "Description (*.ext)".
+// "*.*" means every file, also one without a dot in its name.
 QStringList qtFilters(const QString& filter) {
   const QStringList parts = filter.split(u'|');
   QStringList out;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    out << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(u';', u' ') +
-               QStringLiteral(")");
+    QString patterns = QString(parts[i + 1]).replace(u';', u' ').simplified();
+    if (patterns == QStringLiteral("*.*")) patterns = QStringLiteral("*");
+    out << parts[i] + QStringLiteral(" (") + patterns + QStringLiteral(")");
   }
   return out;
+}
+
+// Qt's own dialog, not the desktop's: only it reports selection changes, carries the
+// objectName and speaks German through the loaded translations.
+void prepare(QFileDialog& dialog, const FileDialogSetup& setup, const QStringList& filters) {
+  dialog.setObjectName(setup.name);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The combo box shows the descriptions alone; they name their patterns themselves.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(filters);
+  if (setup.filterIndex >= 1 && setup.filterIndex <= filters.size()) {
+    dialog.selectNameFilter(filters[setup.filterIndex - 1]);
+  }
+  if (!setup.fileName.isEmpty()) dialog.selectFile(setup.fileName);
+}
+
+// Keeps the confirmed file and filter entry for the next use; nullopt when cancelled.
+std::optional<QString> finish(QFileDialog& dialog, FileDialogSetup& setup,
+                              const QStringList& filters, int result) {
+  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  setup.fileName = dialog.selectedFiles().first();
+  const QString chosen = dialog.selectedNameFilter();
+  const QStringList descriptions = setup.filter.split(u'|');
+  for (qsizetype i = 0; i < filters.size(); ++i) {
+    if (chosen == filters[i] || chosen == descriptions[2 * i].simplified()) {
+      setup.filterIndex = static_cast<int>(i + 1);
+    }
+  }
+  return setup.fileName;
 }
 
 }  // namespace
@@ -45,29 +77,31 @@ bool QtMessages::confirm(QWidget* parent, const QString& text, bool cancelIsDefa
 }
 
 std::optional<QString> QtFileDialogs::openFile(
-    QWidget* parent, const QString& filter,
+    QWidget* parent, FileDialogSetup& setup,
     const std::function<void(const QString&)>& selectionChanged) {
   QFileDialog dialog(parent);
+  const QStringList filters = qtFilters(setup.filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters(qtFilters(filter));
-  QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog,
-                   [&](const QString& path) { selectionChanged(path); });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first();
+  prepare(dialog, setup, filters);
+  // The current item also turns empty or into a folder while the user moves about; neither
+  // is a file chosen.
+  QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, [&](const QString& path) {
+    if (!path.isEmpty() && !QFileInfo(path).isDir()) selectionChanged(path);
+  });
+  const int result = dialog.exec();
+  return finish(dialog, setup, filters, result);
 }
 
-std::optional<std::pair<QString, int>> QtFileDialogs::saveFile(QWidget* parent,
-                                                               const QString& filter,
-                                                               const QString& defaultSuffix) {
+std::optional<QString> QtFileDialogs::saveFile(QWidget* parent, FileDialogSetup& setup) {
   QFileDialog dialog(parent);
+  const QStringList filters = qtFilters(setup.filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  const QStringList filters = qtFilters(filter);
-  dialog.setNameFilters(filters);
-  dialog.setDefaultSuffix(defaultSuffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return std::pair{dialog.selectedFiles().first(),
-                   static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
+  dialog.setFileMode(QFileDialog::AnyFile);
+  prepare(dialog, setup, filters);
+  dialog.setDefaultSuffix(setup.defaultSuffix);
+  const int result = dialog.exec();
+  return finish(dialog, setup, filters, result);
 }
 
 void QtShell::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }

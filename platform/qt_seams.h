@@ -17,10 +17,10 @@ class QtMessages : public Messages {
 
 class QtFileDialogs : public FileDialogs {
  public:
-  std::optional<QString> openFile(QWidget* parent, const QString& filter,
-                                  const std::function<void(const QString&)>& selectionChanged) override;
-  std::optional<std::pair<QString, int>> saveFile(QWidget* parent, const QString& filter,
-                                                  const QString& defaultSuffix) override;
+  std::optional<QString> openFile(
+      QWidget* parent, FileDialogSetup& setup,
+      const std::function<void(const QString&)>& selectionChanged) override;
+  std::optional<QString> saveFile(QWidget* parent, FileDialogSetup& setup) override;
 };
 
 class QtShell : public Shell {

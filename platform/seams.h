@@ -27,17 +27,28 @@ class Messages {
   virtual bool confirm(QWidget* parent, const QString& text, bool cancelIsDefault) = 0;
 };
 
+// A file dialog as its owner keeps it between uses, like a dialog placed on a form: what it
+// opens with, and what a confirmed use leaves in it, so that the next use opens there again.
+struct FileDialogSetup {
+  QString name;           // the dialog's objectName
+  QString filter;         // "Description|*.ext|Description|*.ext; *.ext2"
+  int filterIndex = 1;    // the entry shown, counted from 1
+  QString fileName;       // the file shown, a full path or empty
+  QString defaultSuffix;  // appended to a typed name without an extension (save dialog)
+};
+
 class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
   // The open dialog: `selectionChanged` hears every path the user selects while it is open.
-  // Returns the confirmed path, or nullopt when the dialog was cancelled.
-  virtual std::optional<QString> openFile(QWidget* parent, const QString& filter,
-                                          const std::function<void(const QString&)>& selectionChanged) = 0;
-  // The save dialog with its overwrite question. Returns the chosen path and the index of the
-  // chosen filter, or nullopt when cancelled.
-  virtual std::optional<std::pair<QString, int>> saveFile(QWidget* parent, const QString& filter,
-                                                          const QString& defaultSuffix) = 0;
+  // Returns the confirmed path, or nullopt when the dialog was cancelled. A confirmed use
+  // leaves its file and filter entry in `setup`.
+  virtual std::optional<QString> openFile(
+      QWidget* parent, FileDialogSetup& setup,
+      const std::function<void(const QString&)>& selectionChanged) = 0;
+  // The save dialog; it asks before an existing file is replaced. Returns the chosen path, or
+  // nullopt when cancelled. A confirmed use leaves its file and filter entry in `setup`.
+  virtual std::optional<QString> saveFile(QWidget* parent, FileDialogSetup& setup) = 0;
 };
 
 class Shell {

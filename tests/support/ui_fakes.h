@@ -48,21 +48,22 @@ class FakeFileDialogs : public FileDialogs {
   // What the next dialogs do: the paths "selected" while open, then the confirmed result.
   QStringList selections;
   std::optional<QString> openResult;
-  std::optional<std::pair<QString, int>> saveResult;
+  std::optional<QString> saveResult;
   int opened = 0;
-  QString lastFilter;
+  FileDialogSetup lastSetup;  // as the last dialog was opened
 
-  std::optional<QString> openFile(QWidget*, const QString& filter,
+  std::optional<QString> openFile(QWidget*, FileDialogSetup& setup,
                                   const std::function<void(const QString&)>& changed) override {
     ++opened;
-    lastFilter = filter;
+    lastSetup = setup;
     for (const QString& s : selections) changed(s);
+    if (openResult) setup.fileName = *openResult;
     return openResult;
   }
-  std::optional<std::pair<QString, int>> saveFile(QWidget*, const QString& filter,
-                                                  const QString&) override {
+  std::optional<QString> saveFile(QWidget*, FileDialogSetup& setup) override {
     ++opened;
-    lastFilter = filter;
+    lastSetup = setup;
+    if (saveResult) setup.fileName = *saveResult;
     return saveResult;
   }
 };

@@ -1,0 +1,221 @@
+// The Import page.
+#include "exchange/import_page.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+#include "exchange/import_reader.h"
+#include "platform/qt_text.h"
+#include "store/event_table.h"
+
+namespace tavik {
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
+                        const QString& hint) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setStatusTip(hint);
+  return button;
+}
+
+}  // namespace
+
+ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
+    : QWidget(parent), m_table(table), m_platform(platform) {
+  StaticText7 = makeLabel(this, "StaticText7", QStringLiteral("Importdatei:"));
+  Edit3 = new QLineEdit(this);
+  Edit3->setObjectName(QStringLiteral("Edit3"));
+  Edit3->setReadOnly(true);
+  Edit3->setStatusTip(QStringLiteral("Bitte wählen sie die Importdatei über den Button rechts."));
+  Edit3->setAccessibleName(QStringLiteral("Importdatei"));
+  StaticText7->setBuddy(Edit3);
+  Button5 =
+      makeButton(this, "Button5", QStringLiteral("..."), QStringLiteral("Importdatei wählen"));
+  Button5->setAccessibleDescription(Button5->statusTip());
+  // Styles widen text buttons to a minimum; this one only needs room for its three points.
+  const QFontMetrics metrics = Button5->fontMetrics();
+  Button5->setFixedWidth(metrics.horizontalAdvance(Button5->text()) + 2 * metrics.height());
+
+  auto* info = new QWidget(this);
+  Label6 = makeLabel(
+      info, "Label6",
+      QStringLiteral(
+          "Um Daten einer Datei zu importieren wählen sie die Datei über den Button '...'"));
+  Label7 = makeLabel(
+      info, "Label7",
+      QStringLiteral("Im Moment unterstützt Tavik die Formate: Tavik!4.dat, Tavik!3.dat und CSV"));
+  Label6->setWordWrap(true);
+  Label7->setWordWrap(true);
+  auto* infoLayout = new QVBoxLayout(info);
+  infoLayout->setContentsMargins(0, 0, 0, 0);
+  infoLayout->addWidget(Label6);
+  infoLayout->addWidget(Label7);
+  infoLayout->addStretch();
+
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  StaticText8 = makeLabel(Panel1, "StaticText8", QStringLiteral("Status:"));
+  Label4 = makeLabel(Panel1, "Label4", QString());
+  Label4->setTextFormat(Qt::PlainText);
+  CheckListBox1 = new QListWidget(Panel1);
+  CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
+  CheckListBox1->setStatusTip(
+      QStringLiteral("Hier sehen sie alle Einträge, die sie importieren können"));
+  CheckListBox1->setAccessibleName(CheckListBox1->statusTip());
+  Button7 = makeButton(Panel1, "Button7", QStringLiteral("alle wählen"),
+                       QStringLiteral("Alle Einträge anwählen"));
+  Button8 = makeButton(Panel1, "Button8", QStringLiteral("nichts wählen"),
+                       QStringLiteral("Keinen Eintrag anwählen"));
+  Button6 = makeButton(Panel1, "Button6", QStringLiteral("Import !"),
+                       QStringLiteral("Die gewählten Einträge werden importiert"));
+
+  auto* panelLayout = new QGridLayout(Panel1);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->addWidget(StaticText8, 0, 0);
+  panelLayout->addWidget(Label4, 0, 1, 1, 2);
+  panelLayout->addWidget(CheckListBox1, 1, 0, 1, 2);
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(Button7);
+  buttons->addWidget(Button8);
+  buttons->addStretch();
+  buttons->addWidget(Button6);
+  panelLayout->addLayout(buttons, 1, 2);
+  panelLayout->setColumnStretch(1, 1);
+  panelLayout->setRowStretch(1, 1);
+
+  // The panel lies over the explanation; once shown it stays.
+  m_infoOrPanel = new QStackedLayout;
+  m_infoOrPanel->addWidget(info);
+  m_infoOrPanel->addWidget(Panel1);
+
+  auto* fileRow = new QHBoxLayout;
+  fileRow->addWidget(StaticText7);
+  fileRow->addWidget(Edit3, 1);
+  fileRow->addWidget(Button5);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fileRow);
+  layout->addLayout(m_infoOrPanel, 1);
+
+  Button6->setEnabled(false);
+
+  OpenDialog1.name = QStringLiteral("OpenDialog1");
+  OpenDialog1.filter = QStringLiteral(
+      "alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|Tabellen (*.csv)|*.csv");
+
+  connect(Button5, &QPushButton::clicked, this, &ImportPage::Button5Click);
+  connect(Button7, &QPushButton::clicked, this, &ImportPage::Button7Click);
+  connect(Button8, &QPushButton::clicked, this, &ImportPage::Button8Click);
+  connect(Button6, &QPushButton::clicked, this, &ImportPage::Button6Click);
+}
+
+ImportPage::~ImportPage() = default;
+
+void ImportPage::Button5Click() {
+  clearImportList();
+  const std::optional<QString> confirmed = m_platform.fileDialogs.openFile(
+      this, OpenDialog1, [this](const QString& path) { OpenDialog1SelectionChange(path); });
+  OpenDialog1Close(confirmed);
+}
+
+void ImportPage::OpenDialog1SelectionChange(const QString& path) {
+  Edit3->setText(path);
+}
+
+void ImportPage::OpenDialog1Close(const std::optional<QString>& confirmed) {
+  // A name typed into the dialog and confirmed is never announced as a selection.
+  if (confirmed) Edit3->setText(*confirmed);
+  Timer2Timer();
+}
+
+void ImportPage::Timer2Timer() {
+  m_infoOrPanel->setCurrentWidget(Panel1);
+  readImportFile();
+}
+
+void ImportPage::readImportFile() {
+  Label4->setText(QString::fromUtf8(kStatusReading));
+  Button6->setEnabled(false);
+  const std::string path = QFile::encodeName(Edit3->text()).toStdString();
+  ImportResult result =
+      tavik::readImportFile(m_platform.files, path, [this](const std::string& statusLine) {
+        Label4->setText(QString::fromStdString(statusLine));
+        return m_platform.messages.confirm(this, QString::fromUtf8(kTavik3Question), false);
+      });
+  Label4->setText(QString::fromStdString(result.status()));
+  if (result.readerRan) {
+    clearImportList();
+    m_candidates = std::move(result.candidates);
+    // One pass with updates and signals off: the list is unsorted, so nothing is re-sorted.
+    CheckListBox1->setUpdatesEnabled(false);
+    {
+      const QSignalBlocker blocker(CheckListBox1);
+      for (std::size_t i = 0; i < m_candidates.size(); ++i) {
+        auto* item = new QListWidgetItem(fromCp1252(importListLine(m_candidates[i])));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, static_cast<qulonglong>(i));
+        CheckListBox1->addItem(item);
+      }
+    }
+    CheckListBox1->setUpdatesEnabled(true);
+  }
+  Button6->setEnabled(result.succeeded);
+}
+
+void ImportPage::clearImportList() {
+  CheckListBox1->clear();
+  std::vector<OTdaten>().swap(m_candidates);
+}
+
+void ImportPage::setAllChecks(bool checked) {
+  const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
+  CheckListBox1->setUpdatesEnabled(false);
+  for (int row = 0; row < CheckListBox1->count(); ++row) {
+    CheckListBox1->item(row)->setCheckState(state);
+  }
+  CheckListBox1->setUpdatesEnabled(true);
+}
+
+void ImportPage::Button7Click() {
+  setAllChecks(true);
+}
+
+void ImportPage::Button8Click() {
+  setAllChecks(false);
+}
+
+void ImportPage::Button6Click() {
+  std::vector<OTdaten> ticked;
+  for (int row = 0; row < CheckListBox1->count(); ++row) {
+    const QListWidgetItem* item = CheckListBox1->item(row);
+    if (item->checkState() != Qt::Checked) continue;
+    ticked.push_back(m_candidates.at(item->data(Qt::UserRole).toULongLong()));
+  }
+  const StoreOutcome outcome = storeCandidates(m_table, ticked);
+  for (int i = 0; i < outcome.tableFullShown; ++i) {
+    m_platform.messages.info(this, QString::fromUtf8(kTableFullMessage));
+  }
+  m_platform.messages.info(this, QString::fromStdString(addedMessage(outcome.stored)));
+  Label4->setText(QString::fromStdString(importDoneStatus(outcome.stored)));
+  clearImportList();
+  Button6->setEnabled(false);
+}
+
+}  // namespace tavik

@@ -1,0 +1,382 @@
+// The Import page: choosing and reading a file, the status line, ticking and storing candidates.
+#include "exchange/import_page.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+#include <string>
+
+#include "dates/day_number.h"
+#include "platform/qt_seams.h"
+#include "store/data_file.h"
+#include "store/event_table.h"
+#include "store/settings_store.h"
+#include "tests/support/fake_files.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/ui_fakes.h"
+
+namespace tavik {
+namespace {
+
+class NoUserStore : public UserStore {
+ public:
+  Read read(const std::string&, std::uint8_t&) override { return Read::Missing; }
+  bool write(const std::string&, std::uint8_t) override { return true; }
+  bool sync() override { return true; }
+};
+
+EventRecord eventOn(int year, int month, int day, std::string_view text) {
+  EventRecord r;
+  r.date = toDouble(*makeDayNumber(year, month, day));
+  r.setText(text);
+  return r;
+}
+
+std::string image(const EventRecord& r) {
+  const RecordImage i = encodeRecord(r);
+  return std::string(i.begin(), i.end());
+}
+
+// One 48-byte record of the previous generation, with a year.
+std::string tavik3Record(int day, int month, int year, std::string_view text) {
+  std::string r(48, '\0');
+  r[1] = 1;
+  r[3] = static_cast<char>(day);
+  r[4] = static_cast<char>(month);
+  r[6] = static_cast<char>(year & 0xff);
+  r[7] = static_cast<char>(year >> 8);
+  r[8] = static_cast<char>(text.size());
+  r.replace(9, text.size(), text);
+  return r;
+}
+
+QStringList lines(const QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+  return out;
+}
+
+int tickedCount(const QListWidget* list) {
+  int n = 0;
+  for (int i = 0; i < list->count(); ++i) n += list->item(i)->checkState() == Qt::Checked;
+  return n;
+}
+
+// Runs `act` on the file dialog as soon as it is open.
+void whenDialogOpens(const std::function<void(QFileDialog*)>& act) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    timer->deleteLater();
+    timer->stop();
+    act(dialog);
+  });
+  timer->start(20);
+}
+
+}  // namespace
+
+class ImportPageTest : public QObject {
+  Q_OBJECT
+
+  struct World {
+    test::TempDir dir;
+    test::FakeFiles files;
+    NoUserStore store;
+    test::FakeMessages messages;
+    test::FakeFileDialogs dialogs;
+    test::FakeShell shell;
+    test::FakeClock clock;
+    Platform platform{files, store, messages, dialogs, shell, clock};
+    EventTable table;
+    ImportPage page{table, platform};
+
+    World() { page.show(); }
+
+    template <typename T>
+    T* find(const char* name) {
+      T* w = page.findChild<T*>(QString::fromLatin1(name));
+      if (!w) qFatal("no control %s", name);
+      return w;
+    }
+    QLabel* status() { return find<QLabel>("Label4"); }
+    QListWidget* list() { return find<QListWidget>("CheckListBox1"); }
+    QPushButton* importButton() { return find<QPushButton>("Button6"); }
+
+    // Chooses `name` in the file list of the dialog and confirms it.
+    void choose(const std::string& name, std::string_view bytes) {
+      test::writeFile(dir.file(name), bytes);
+      dialogs.selections = {QString::fromStdString(dir.file(name))};
+      dialogs.openResult = QString::fromStdString(dir.file(name));
+      QTest::mouseClick(find<QPushButton>("Button5"), Qt::LeftButton);
+    }
+    void fillTable(int usedSlots) {
+      for (int slot = 1; slot <= usedSlots; ++slot) {
+        table.storeRecord(slot, eventOn(2001, 1, 1, "belegt"));
+      }
+    }
+  };
+
+ private slots:
+  void controlsAtStart() {
+    World w;
+    QCOMPARE(w.find<QLabel>("StaticText7")->text(), QStringLiteral("Importdatei:"));
+    QVERIFY(w.find<QLineEdit>("Edit3")->isReadOnly());
+    QCOMPARE(w.find<QLineEdit>("Edit3")->statusTip(),
+             QStringLiteral("Bitte wählen sie die Importdatei über den Button rechts."));
+    QCOMPARE(w.find<QPushButton>("Button5")->text(), QStringLiteral("..."));
+    QCOMPARE(w.find<QPushButton>("Button7")->text(), QStringLiteral("alle wählen"));
+    QCOMPARE(w.find<QPushButton>("Button8")->statusTip(),
+             QStringLiteral("Keinen Eintrag anwählen"));
+    QCOMPARE(w.importButton()->text(), QStringLiteral("Import !"));
+    QCOMPARE(w.list()->statusTip(),
+             QStringLiteral("Hier sehen sie alle Einträge, die sie importieren können"));
+    QVERIFY(!w.list()->accessibleName().isEmpty());
+    QVERIFY(!w.importButton()->isEnabled());
+    QVERIFY(w.find<QLabel>("Label6")->isVisible());
+    QVERIFY(w.find<QLabel>("Label7")->isVisible());
+    QVERIFY(!w.find<QFrame>("Panel1")->isVisible());
+  }
+
+  void statusAfterReading_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("answerOk");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("importEnabled");
+    QTest::addColumn<QStringList>("listed");
+
+    const std::string fest = image(eventOn(1975, 12, 24, "Feier"));
+    const std::string ohneJahr = [] {
+      EventRecord r = eventOn(2000, 7, 3, "Jahrestag");
+      r.withoutYear = 1;
+      return image(r);
+    }();
+    const auto bytes = [](const std::string& s) {
+      return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+    };
+    const QStringList both = {QStringLiteral("24.12.1975   Feier"),
+                              QStringLiteral("03.07.           Jahrestag")};
+
+    QTest::newRow("3 bytes") << QByteArray("abc") << true
+                             << QStringLiteral("Datei kann nicht geöffnet werden!") << false
+                             << QStringList();
+    QTest::newRow("tavik4") << bytes(fest + ohneJahr) << true
+                            << QStringLiteral("lese Format: Tavik4") << true << both;
+    QTest::newRow("csv, stops at a bad date")
+        << QByteArray("24.12.1975\tFeier\r\n31.02.1980\tnie\r\n") << true
+        << QStringLiteral("Unbekanntes Format!") << false
+        << QStringList{QStringLiteral("24.12.1975   Feier")};
+    QTest::newRow("tavik3 taken") << bytes(tavik3Record(24, 12, 1975, "Feier") +
+                                           tavik3Record(1, 5, 1990, "Mai"))
+                                  << true << QStringLiteral("lese Format: Tavik3") << true
+                                  << QStringList{QStringLiteral("24.12.1975   Feier"),
+                                                 QStringLiteral("01.05.1990   Mai")};
+    QTest::newRow("tavik3 refused")
+        << bytes(tavik3Record(24, 12, 1975, "Feier") + tavik3Record(1, 5, 1990, "Mai")) << false
+        << QStringLiteral("96 Bytes in der Datei") << false << QStringList();
+    QTest::newRow("unknown") << QByteArray(100, 'x') << true
+                             << QStringLiteral("Dateiformat unbekannt!") << false << QStringList();
+  }
+
+  void statusAfterReading() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, answerOk);
+    QFETCH(QString, status);
+    QFETCH(bool, importEnabled);
+    QFETCH(QStringList, listed);
+
+    World w;
+    w.messages.answers = {answerOk};
+    QString statusDuringQuestion;
+    w.messages.whileOpen = [&] { statusDuringQuestion = w.status()->text(); };
+    w.choose("import.dat", std::string_view(bytes.constData(), bytes.size()));
+
+    QVERIFY(w.find<QFrame>("Panel1")->isVisible());
+    QVERIFY(!w.find<QLabel>("Label6")->isVisible());
+    QCOMPARE(w.status()->text(), status);
+    QCOMPARE(w.importButton()->isEnabled(), importEnabled);
+    QCOMPARE(lines(w.list()), listed);
+    QCOMPARE(tickedCount(w.list()), 0);
+    QCOMPARE(w.page.candidates().size(), static_cast<std::size_t>(listed.size()));
+    if (bytes.size() == 96) {
+      QCOMPARE(w.messages.texts(),
+               QStringList{QStringLiteral(
+                   "Älteres Tavik3-Format vermutet. Sollen die Daten importiert werden?")});
+      QCOMPARE(statusDuringQuestion, QStringLiteral("96 Bytes in der Datei"));
+    } else {
+      QVERIFY(w.messages.boxes.empty());
+    }
+  }
+
+  void theDialogDecidesTheFile() {
+    World w;
+    const std::string csv = "24.12.1975\tFeier\r\n";
+    test::writeFile(w.dir.file("a.csv"), csv);
+    test::writeFile(w.dir.file("b.csv"), "01.05.1990\tMai\r\n");
+    const QString a = QString::fromStdString(w.dir.file("a.csv"));
+    const QString b = QString::fromStdString(w.dir.file("b.csv"));
+    auto* edit = w.find<QLineEdit>("Edit3");
+    auto* open = w.find<QPushButton>("Button5");
+
+    // A file selected in the list and then cancelled is still read.
+    w.dialogs.selections = {b, a};
+    w.dialogs.openResult.reset();
+    QTest::mouseClick(open, Qt::LeftButton);
+    QCOMPARE(w.dialogs.lastSetup.filter,
+             QStringLiteral("alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|"
+                            "Tabellen (*.csv)|*.csv"));
+    QCOMPARE(w.dialogs.lastSetup.name, QStringLiteral("OpenDialog1"));
+    QCOMPARE(edit->text(), a);
+    QCOMPARE(lines(w.list()), QStringList{QStringLiteral("24.12.1975   Feier")});
+
+    // A name typed into the dialog's field and confirmed is heard of only when it closes.
+    w.dialogs.selections.clear();
+    w.dialogs.openResult = b;
+    QTest::mouseClick(open, Qt::LeftButton);
+    QCOMPARE(edit->text(), b);
+    QCOMPARE(lines(w.list()), QStringList{QStringLiteral("01.05.1990   Mai")});
+
+    // Cancelled without a selection: the file in the field is read again.
+    w.dialogs.openResult.reset();
+    QTest::mouseClick(open, Qt::LeftButton);
+    QCOMPARE(edit->text(), b);
+    QCOMPARE(lines(w.list()), QStringList{QStringLiteral("01.05.1990   Mai")});
+    QVERIFY(w.importButton()->isEnabled());
+
+    // Opening the dialog empties the list even when the next file cannot be read.
+    w.dialogs.selections = {QString::fromStdString(w.dir.file("fehlt.csv"))};
+    QTest::mouseClick(open, Qt::LeftButton);
+    QCOMPARE(w.status()->text(), QStringLiteral("Datei kann nicht geöffnet werden!"));
+    QCOMPARE(w.list()->count(), 0);
+    QVERIFY(w.page.candidates().empty());
+    QVERIFY(!w.importButton()->isEnabled());
+  }
+
+  // Qt's own dialog: a name typed into its field and confirmed is the file read.
+  void realDialogReadsATypedName() {
+    World w;
+    QtFileDialogs realDialogs;
+    Platform platform{w.files, w.store, w.messages, realDialogs, w.shell, w.clock};
+    ImportPage page(w.table, platform);
+    page.show();
+    test::writeFile(w.dir.file("getippt.csv"), "24.12.1975\tFeier\r\n");
+    const QString typed = QString::fromStdString(w.dir.file("getippt.csv"));
+
+    QStringList offered;
+    QString dialogName;
+    whenDialogOpens([&](QFileDialog* dialog) {
+      dialogName = dialog->objectName();
+      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      for (int i = 0; types && i < types->count(); ++i) offered << types->itemText(i);
+      dialog->selectNameFilter(QStringLiteral("Tabellen (*.csv) (*.csv)"));
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (!name) return dialog->reject();
+      name->setText(typed);
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::mouseClick(page.Button5, Qt::LeftButton);
+
+    QCOMPARE(dialogName, QStringLiteral("OpenDialog1"));
+    QCOMPARE(offered, (QStringList{QStringLiteral("alle Dateien (*.*)"),
+                                   QStringLiteral("Tavik! - Exportdateien (*.dat)"),
+                                   QStringLiteral("Tabellen (*.csv)")}));
+    QCOMPARE(page.Edit3->text(), typed);
+    QCOMPARE(lines(page.CheckListBox1), QStringList{QStringLiteral("24.12.1975   Feier")});
+    QCOMPARE(page.OpenDialog1.fileName, typed);
+
+    // The next use opens on that file and entry; cancelled, it reads the file again.
+    QString shownName;
+    QString shownType;
+    whenDialogOpens([&](QFileDialog* dialog) {
+      shownName = dialog->selectedFiles().value(0);
+      shownType = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+      dialog->reject();
+    });
+    QTest::mouseClick(page.Button5, Qt::LeftButton);
+    QCOMPARE(shownName, typed);
+    QCOMPARE(shownType, QStringLiteral("Tabellen (*.csv)"));
+    QCOMPARE(lines(page.CheckListBox1), QStringList{QStringLiteral("24.12.1975   Feier")});
+  }
+
+  void tickingAndImporting() {
+    World w;
+    w.choose("drei.csv", "01.01.2001\teins\r\n02.02.2002\tzwei\r\n03.03.2003\tdrei\r\n");
+    QListWidget* list = w.list();
+    QCOMPARE(list->count(), 3);
+
+    QTest::mouseClick(w.find<QPushButton>("Button7"), Qt::LeftButton);
+    QCOMPARE(tickedCount(list), 3);
+    QTest::mouseClick(w.find<QPushButton>("Button8"), Qt::LeftButton);
+    QCOMPARE(tickedCount(list), 0);
+
+    // The ticked candidates go into the lowest free slots in list order.
+    w.table.storeRecord(1, eventOn(1999, 9, 9, "alt"));
+    list->item(2)->setCheckState(Qt::Checked);
+    list->item(0)->setCheckState(Qt::Checked);
+    QTest::mouseClick(w.importButton(), Qt::LeftButton);
+    QCOMPARE(w.messages.texts(), QStringList{QStringLiteral("2 Datensätze zugefügt!")});
+    QCOMPARE(w.table.record(1).text(), std::string("alt"));
+    QCOMPARE(w.table.record(2).text(), std::string("eins"));
+    QCOMPARE(w.table.record(3).text(), std::string("drei"));
+    QCOMPARE(w.table.record(3).computeJubilee, std::uint8_t{1});
+    QVERIFY(w.table.slotIsFree(4));
+    QCOMPARE(w.status()->text(), QStringLiteral("Import von 2 Datensätzen erfolgreich"));
+    QCOMPARE(list->count(), 0);
+    QVERIFY(w.page.candidates().empty());
+    QVERIFY(!w.importButton()->isEnabled());
+  }
+
+  void importIntoAlmostFullTable() {
+    World w;
+    w.fillTable(kSlotCount - 2);
+    w.choose("drei.csv", "01.01.2001\teins\r\n02.02.2002\tzwei\r\n03.03.2003\tdrei\r\n");
+    QTest::mouseClick(w.find<QPushButton>("Button7"), Qt::LeftButton);
+    QTest::mouseClick(w.importButton(), Qt::LeftButton);
+
+    QCOMPARE(
+        w.messages.texts(),
+        (QStringList{QStringLiteral("Zufügen nicht (weiter) möglich.. Speicherplatz erschöpft!"),
+                     QStringLiteral("2 Datensätze zugefügt!")}));
+    QCOMPARE(w.table.record(kSlotCount - 1).text(), std::string("eins"));
+    QCOMPARE(w.table.record(kSlotCount).text(), std::string("zwei"));
+    QCOMPARE(w.table.usedCount(), kSlotCount);
+    QCOMPARE(w.status()->text(), QStringLiteral("Import von 2 Datensätzen erfolgreich"));
+  }
+
+  void importWithNothingTicked() {
+    World w;
+    w.choose("eins.csv", "01.01.2001\teins\r\n");
+    QTest::mouseClick(w.importButton(), Qt::LeftButton);
+    QCOMPARE(w.messages.texts(), QStringList{QStringLiteral("0 Datensätze zugefügt!")});
+    QCOMPARE(w.status()->text(), QStringLiteral("Import von 0 Datensätzen erfolgreich"));
+    QCOMPARE(w.table.usedCount(), 0);
+    QCOMPARE(w.list()->count(), 0);
+    QVERIFY(!w.importButton()->isEnabled());
+  }
+
+  void thousandCandidatesKeepFileOrder() {
+    World w;
+    std::string csv;
+    for (int i = 1000; i >= 1; --i) {
+      csv += "01.01." + std::to_string(1000 + i) + "\tEintrag " + std::to_string(i) + "\r\n";
+    }
+    w.choose("viele.csv", csv);
+    QListWidget* list = w.list();
+    QCOMPARE(list->count(), 1000);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("01.01.2000   Eintrag 1000"));
+    QCOMPARE(list->item(999)->text(), QStringLiteral("01.01.1001   Eintrag 1"));
+    QVERIFY(w.importButton()->isEnabled());
+  }
+};
+
+}  // namespace tavik
+
+QTEST_MAIN(tavik::ImportPageTest)
+#include "import_page_test.moc"
