@@ -1,0 +1,263 @@
+// The editor page.
+#include "app/pages/editor_page.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
+
+#include "dates/date_text.h"
+#include "dates/day_number.h"
+#include "dialogs/edit.h"
+#include "platform/qt_text.h"
+#include "platform/seams.h"
+#include "store/event_table.h"
+#include "store/text_order.h"
+
+namespace tavik {
+
+namespace {
+
+constexpr int kSlotRole = Qt::UserRole;
+
+int selectedRow(const QListWidget* list) {
+  const QList<QListWidgetItem*> selected = list->selectedItems();
+  return selected.isEmpty() ? -1 : list->row(selected.first());
+}
+
+QString dateText(const EventRecord& record) {
+  const Ymd d = splitRecordDate(record.date);
+  const std::string dayMonth = zeroPad2(d.day) + "." + zeroPad2(d.month);
+  return QString::fromStdString(isSet(record.withoutYear) ? dayMonth
+                                                          : dayMonth + "." + zeroPad2(d.year));
+}
+
+}  // namespace
+
+std::string editorLine(const EventRecord& record, int sortChoice) {
+  const std::string text = record.text();
+  if (sortChoice == 2) return formatEventLine(record);
+  if (sortChoice != 1 && sortChoice != 3) return text;
+  const Ymd d = splitRecordDate(record.date);
+  const std::string dd = zeroPad2(d.day);
+  const std::string mm = zeroPad2(d.month);
+  const bool withoutYear = isSet(record.withoutYear);
+  if (sortChoice == 1) {
+    return withoutYear ? mm + "." + dd + std::string(12, ' ') + text
+                       : mm + "." + dd + "." + zeroPad2(d.year) + "   " + text;
+  }
+  return withoutYear ? std::string(9, ' ') + mm + "-" + dd + "   " + text
+                     : zeroPad2(d.year) + "-" + mm + "-" + dd + "   " + text;
+}
+
+EditorPage::EditorPage(EventTable& table, TForm2& editDialog, Messages& messages, QWidget* parent)
+    : QWidget(parent), m_table(table), m_form(editDialog), m_messages(messages) {
+  setObjectName(QStringLiteral("EditorPage"));
+
+  ListBox2 = new QListWidget(this);
+  ListBox2->setObjectName(QStringLiteral("ListBox2"));
+  ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListBox2->setStatusTip(QStringLiteral("Hier sehen sie alle ihre Einträge"));
+  ListBox2->setAccessibleName(ListBox2->statusTip());
+  // Measuring 1000 lines one by one would take longer than the whole rebuild may.
+  ListBox2->setUniformItemSizes(true);
+  ListBox2->installEventFilter(this);
+
+  RadioGroup1Box = new QGroupBox(QStringLiteral(" Sortieren nach "), this);
+  RadioGroup1Box->setObjectName(QStringLiteral("RadioGroup1Box"));
+  RadioGroup1Box->setStatusTip(
+      QStringLiteral("Stellen Sie hier die gewünschte Sortierreihenfolge der Einträge links ein."));
+  RadioGroup1 = new QButtonGroup(this);
+  RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+  auto* sortGrid = new QGridLayout(RadioGroup1Box);
+  const QStringList sortItems = {QStringLiteral("nur Text"), QStringLiteral("MM.TT.JJJJ"),
+                                 QStringLiteral("TT.MM.JJJJ"), QStringLiteral("JJJJ-MM-TT")};
+  for (int i = 0; i < sortItems.size(); ++i) {
+    auto* button = new QRadioButton(sortItems[i], RadioGroup1Box);
+    button->setStatusTip(RadioGroup1Box->statusTip());
+    RadioGroup1->addButton(button, i);
+    // Two columns, filled top to bottom.
+    sortGrid->addWidget(button, i % 2, i / 2);
+  }
+  RadioGroup1->button(0)->setChecked(true);
+
+  GroupBox1 = new QGroupBox(QStringLiteral(" Editorfunktionen "), this);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  Button2 = new QPushButton(QStringLiteral("neuen Eintrag zufügen"), GroupBox1);
+  Button3 = new QPushButton(QStringLiteral("markierten Eintrag löschen"), GroupBox1);
+  Button4 = new QPushButton(QStringLiteral("markierten Eintrag bearbeiten"), GroupBox1);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button3->setObjectName(QStringLiteral("Button3"));
+  Button4->setObjectName(QStringLiteral("Button4"));
+  Button2->setStatusTip(QStringLiteral("Einen Eintrag zufügen."));
+  Button3->setStatusTip(QStringLiteral("Den markierten Eintrag löschen."));
+  Button4->setStatusTip(QStringLiteral("Gewählten Eintrag im Editfenster bearbeiten."));
+  Button3->setEnabled(false);
+  Button4->setEnabled(false);
+  auto* buttons = new QVBoxLayout(GroupBox1);
+  buttons->addWidget(Button2);
+  buttons->addWidget(Button3);
+  buttons->addWidget(Button4);
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(RadioGroup1Box);
+  right->addWidget(GroupBox1);
+  right->addStretch();
+
+  auto* page = new QHBoxLayout(this);
+  page->addWidget(ListBox2, 1);
+  page->addLayout(right, 1);
+
+  connect(ListBox2, &QListWidget::itemSelectionChanged, this, &EditorPage::ListBox2Click);
+  connect(ListBox2, &QListWidget::itemDoubleClicked, this, &EditorPage::Button4Click);
+  connect(RadioGroup1, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked) RadioGroup1Click();
+  });
+  connect(Button2, &QPushButton::clicked, this, &EditorPage::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &EditorPage::Button3Click);
+  connect(Button4, &QPushButton::clicked, this, &EditorPage::Button4Click);
+}
+
+void EditorPage::ListBox2Update() {
+  const int position = selectedRow(ListBox2);
+  const int choice = RadioGroup1->checkedId();
+
+  struct Line {
+    std::string key;
+    std::string text;
+    int slot;
+  };
+  std::vector<Line> lines;
+  lines.reserve(static_cast<std::size_t>(m_table.usedCount()));
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    if (m_table.slotIsFree(slot)) continue;
+    std::string text = editorLine(m_table.record(slot), choice);
+    lines.push_back({listSortKey(text), std::move(text), slot});
+  }
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const Line& a, const Line& b) { return a.key < b.key; });
+
+  // One repaint for the whole list.
+  ListBox2->setUpdatesEnabled(false);
+  ListBox2->clear();
+  for (const Line& line : lines) {
+    auto* item = new QListWidgetItem(fromCp1252(line.text));
+    item->setData(kSlotRole, line.slot);
+    // A long line ends in an ellipsis; the whole of it shows on hovering.
+    item->setToolTip(item->text());
+    ListBox2->addItem(item);
+  }
+  if (position >= 0 && position < ListBox2->count()) {
+    ListBox2->setCurrentRow(position);
+    ListBox2->scrollToItem(ListBox2->item(position));
+  }
+  ListBox2->setUpdatesEnabled(true);
+}
+
+int EditorPage::selectedSlot() const {
+  const QList<QListWidgetItem*> selected = ListBox2->selectedItems();
+  return selected.isEmpty() ? 0 : selected.first()->data(kSlotRole).toInt();
+}
+
+void EditorPage::ListBox2Click() {
+  if (ListBox2->selectedItems().isEmpty()) return;
+  Button3->setEnabled(true);
+  Button4->setEnabled(true);
+}
+
+void EditorPage::Button2Click() {
+  const std::optional<int> slot = m_table.findFreeSlot();
+  if (!slot) {
+    m_messages.info(this, QStringLiteral("Zufügen nicht möglich.. Speicherplatz erschöpft!"));
+    return;
+  }
+  for (QCheckBox* box :
+       {m_form.CheckBox1, m_form.CheckBox2, m_form.CheckBox3, m_form.CheckBox4, m_form.CheckBox5}) {
+    box->setChecked(false);
+  }
+  m_form.Edit1->setText(QStringLiteral("Neuer Eintrag (%1)").arg(*slot));
+  m_form.Edit2->setText(QStringLiteral("01.01.2006"));
+
+  EventRecord fresh;
+  fresh.setText(toCp1252(m_form.Edit1->text()).value_or(std::string()));
+  fresh.date = toDouble(*makeDayNumber(2006, 1, 1));
+  m_form.setWorkingRecord(fresh);
+
+  if (m_form.exec() == TForm2::kResultOk) {
+    m_table.storeRecord(*slot, m_form.workingRecord());
+    ListBox2Update();
+  } else {
+    m_messages.info(this, QStringLiteral("Es wurde kein Datensatz zugefügt."));
+  }
+}
+
+void EditorPage::Button4Click() {
+  const int slot = selectedSlot();
+  if (slot == 0) return;
+  const EventRecord& record = m_table.record(slot);
+  m_form.CheckBox1->setChecked(isSet(record.isProtected));
+  m_form.CheckBox2->setChecked(isSet(record.computeJubilee));
+  m_form.CheckBox3->setChecked(isSet(record.autoDelete));
+  m_form.CheckBox4->setChecked(isSet(record.highPriority));
+  m_form.CheckBox5->setChecked(isSet(record.withoutYear));
+  m_form.CheckBox2->setEnabled(!m_form.CheckBox5->isChecked());
+  m_form.Edit1->setText(fromCp1252(record.text()));
+  m_form.Edit2->setText(dateText(record));
+  m_form.setWorkingRecord(record);
+
+  if (m_form.exec() == TForm2::kResultOk) {
+    m_table.storeRecord(slot, m_form.workingRecord());
+    ListBox2Update();
+  } else {
+    m_messages.info(this, QStringLiteral("Datensatz wurde nicht geändert!"));
+  }
+}
+
+void EditorPage::Button3Click() {
+  const int slot = selectedSlot();
+  if (slot == 0) return;
+  if (isSet(m_table.record(slot).isProtected) &&
+      !m_messages.confirm(
+          this, QStringLiteral("Dieser Datensatz ist geschützt. Wollen sie ihn trotzdem löschen?"),
+          /*cancelIsDefault=*/true)) {
+    return;
+  }
+  const int position = selectedRow(ListBox2);
+  m_table.freeSlot(slot);
+  ListBox2Update();
+  if (position - 1 >= 0 && position - 1 < ListBox2->count()) {
+    ListBox2->setCurrentRow(position - 1);
+    ListBox2->scrollToItem(ListBox2->item(position - 1));
+  }
+  ListBox2->clearSelection();
+  Button3->setEnabled(false);
+  Button4->setEnabled(false);
+}
+
+void EditorPage::RadioGroup1Click() {
+  ListBox2Update();
+}
+
+bool EditorPage::ListBox2KeyDown(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Delete || !Button3->isEnabled()) return false;
+  Button3Click();
+  return true;
+}
+
+bool EditorPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ListBox2 && event->type() == QEvent::KeyPress) {
+    return ListBox2KeyDown(static_cast<QKeyEvent*>(event));
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tavik

@@ -1,0 +1,349 @@
+// The event edit dialog.
+#include "dialogs/edit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "dialogs/quick_help.h"
+#include "platform/qt_text.h"
+#include "platform/seams.h"
+
+namespace tavik {
+
+namespace {
+
+constexpr int kWithoutYearPlaceholder = 2000;
+
+// The whole number in text[from, from + count), digits only.
+std::optional<int> digitsAt(const QString& text, qsizetype from, qsizetype count) {
+  if (from + count > text.size()) return std::nullopt;
+  int n = 0;
+  for (qsizetype i = from; i < from + count; ++i) {
+    const QChar c = text[i];
+    if (c < u'0' || c > u'9') return std::nullopt;
+    n = n * 10 + (c.unicode() - u'0');
+  }
+  return n;
+}
+
+// Splits a text into what Windows-1252 can hold and the characters it cannot.
+struct StorableSplit {
+  QString kept;
+  QString refused;  // each refused character once, in order of appearance
+  qsizetype keptBeforeCursor = 0;
+};
+
+StorableSplit splitStorable(const QString& text, qsizetype cursor) {
+  StorableSplit out;
+  qsizetype i = 0;
+  while (i < text.size()) {
+    const qsizetype width =
+        (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
+    const QString ch = text.mid(i, width);
+    if (toCp1252(ch)) {
+      out.kept += ch;
+      if (i < cursor) out.keptBeforeCursor += width;
+    } else if (!out.refused.contains(ch)) {
+      if (!out.refused.isEmpty()) out.refused += u' ';
+      out.refused += ch;
+    }
+    i += width;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear) {
+  if (text.size() < 3 || text[2] != u'.') return std::nullopt;
+  const auto day = digitsAt(text, 0, 2);
+  const auto month = digitsAt(text, 3, 2);
+  if (!day || *day < 1 || *day > 31 || !month || *month < 1 || *month > 12) return std::nullopt;
+  int year = kWithoutYearPlaceholder;
+  if (withoutYear) {
+    if (text.size() != 5) return std::nullopt;
+  } else {
+    if (text.size() != 10 || text[5] != u'.') return std::nullopt;
+    const auto y = digitsAt(text, 6, 4);
+    if (!y || *y < 1 || *y > 9995) return std::nullopt;
+    year = *y;
+  }
+  const auto n = makeDayNumber(year, *month, *day);
+  // Day number 0 marks a free slot: an event stored with it would silently vanish.
+  if (!n || n->value == 0) return std::nullopt;
+  return n;
+}
+
+TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
+    : QDialog(parent), m_messages(messages), m_quickHelp(quickHelp) {
+  setObjectName(QStringLiteral("TForm2"));
+  setWindowTitle(QStringLiteral("Ereignis bearbeiten"));
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+
+  GroupBox1 = new QGroupBox(QStringLiteral("  Ereignisinformationen "), this);
+  StaticText1 = new QLabel(QStringLiteral("Ereignistext"), GroupBox1);
+  Edit1 = new QLineEdit(GroupBox1);
+  StaticText2 = new QLabel(QStringLiteral("Datum"), GroupBox1);
+  Edit2 = new QLineEdit(GroupBox1);
+  Label1 = new QLabel(QStringLiteral("(gefordertes Format: TT.MM.JJJJ)"), GroupBox1);
+  CheckBox2 = new QCheckBox(QStringLiteral("Jubiläum berechnen"), GroupBox1);
+  CheckBox5 = new QCheckBox(QStringLiteral("Datum ohne Jahreszahl akzeptieren"), GroupBox1);
+  CheckBox4 = new QCheckBox(QStringLiteral("Hohe Priorität (siehe Optionen)"), GroupBox1);
+  CheckBox3 = new QCheckBox(QStringLiteral("Ereignis eine Woche nach Auslauf automatisch löschen"),
+                            GroupBox1);
+  CheckBox1 =
+      new QCheckBox(QStringLiteral("Dieses Ereignis gegen ungewollte Veränderung schützen."), this);
+  Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+  Button1 = new QPushButton(QStringLiteral("OK"), this);
+  BitBtn2 = new QPushButton(QStringLiteral("?"), this);
+
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  StaticText1->setObjectName(QStringLiteral("StaticText1"));
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  StaticText2->setObjectName(QStringLiteral("StaticText2"));
+  Edit2->setObjectName(QStringLiteral("Edit2"));
+  Label1->setObjectName(QStringLiteral("Label1"));
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+  CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+  CheckBox4->setObjectName(QStringLiteral("CheckBox4"));
+  CheckBox5->setObjectName(QStringLiteral("CheckBox5"));
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button2->setObjectName(QStringLiteral("Button2"));
+  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+
+  StaticText1->setBuddy(Edit1);
+  StaticText2->setBuddy(Edit2);
+  Edit1->setAccessibleName(StaticText1->text());
+  Edit2->setAccessibleName(StaticText2->text());
+  BitBtn2->setAccessibleDescription(QStringLiteral("Die Hilfe zu diesem Fenster anzeigen"));
+
+  QFont bold = BitBtn2->font();
+  bold.setBold(true);
+  BitBtn2->setFont(bold);
+  const int helpSide = BitBtn2->fontMetrics().height() + 6;
+  BitBtn2->setFixedSize(helpSide, helpSide);
+  BitBtn2->setAutoDefault(false);
+  Button1->setDefault(true);
+  // Clicking a button does not leave the text field: its complaints would otherwise swallow
+  // the click, and an empty text could then not even be cancelled. OK runs the text rule itself.
+  for (QPushButton* b : {Button1, Button2, BitBtn2}) b->setFocusPolicy(Qt::TabFocus);
+
+  // 89 pixels at the design font; never narrower than a full date at the system font.
+  Edit2->setFixedWidth(
+      std::max(89, Edit2->fontMetrics().horizontalAdvance(QStringLiteral("00.00.00000")) + 12));
+
+  auto* fields = new QGridLayout;
+  fields->addWidget(StaticText1, 0, 0);
+  fields->addWidget(Edit1, 0, 1, 1, 3);
+  fields->addWidget(StaticText2, 1, 0);
+  fields->addWidget(Edit2, 1, 1);
+  fields->addWidget(Label1, 1, 2);
+  fields->setColumnStretch(3, 1);
+
+  auto* switches = new QGridLayout;
+  switches->addWidget(CheckBox2, 0, 0);
+  switches->addWidget(CheckBox4, 1, 0);
+  switches->addWidget(CheckBox5, 0, 1);
+  switches->addWidget(CheckBox3, 1, 1);
+  switches->setColumnStretch(1, 1);
+
+  auto* group = new QVBoxLayout(GroupBox1);
+  group->addLayout(fields);
+  group->addLayout(switches);
+
+  auto* top = new QHBoxLayout;
+  top->addStretch();
+  top->addWidget(BitBtn2);
+
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(CheckBox1);
+  bottom->addStretch();
+  bottom->addWidget(Button2);
+  bottom->addWidget(Button1);
+
+  auto* main = new QVBoxLayout(this);
+  main->setSpacing(4);
+  main->addLayout(top);
+  main->addWidget(GroupBox1);
+  main->addLayout(bottom);
+
+  setTabOrder(Edit1, Edit2);
+  setTabOrder(Edit2, CheckBox2);
+  setTabOrder(CheckBox2, CheckBox4);
+  setTabOrder(CheckBox4, CheckBox3);
+  setTabOrder(CheckBox3, CheckBox5);
+  setTabOrder(CheckBox5, CheckBox1);
+  setTabOrder(CheckBox1, Button2);
+  setTabOrder(Button2, Button1);
+  setTabOrder(Button1, BitBtn2);
+
+  connect(Edit2, &QLineEdit::textChanged, this, &TForm2::Edit2Change);
+  connect(Edit1, &QLineEdit::textChanged, this, &TForm2::refuseUnstorableText);
+  connect(CheckBox1, &QCheckBox::toggled, this, &TForm2::CheckBox1Click);
+  connect(CheckBox2, &QCheckBox::toggled, this, &TForm2::CheckBox2Click);
+  connect(CheckBox3, &QCheckBox::toggled, this, &TForm2::CheckBox3Click);
+  connect(CheckBox4, &QCheckBox::toggled, this, &TForm2::CheckBox4Click);
+  connect(CheckBox5, &QCheckBox::toggled, this, &TForm2::CheckBox5Click);
+  connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
+  connect(BitBtn2, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
+  // Leaving the text field for another control of this dialog; losing the focus to another
+  // window (a message box, another program) is no leave.
+  m_focusWatch = connect(qApp, &QApplication::focusChanged, this, &TForm2::onFocusChanged);
+
+  FormCreate();
+
+  setFixedSize(sizeHint().expandedTo(QSize(538, 198)));
+}
+
+// Hiding in ~QDialog moves the focus when this part is gone already.
+TForm2::~TForm2() {
+  disconnect(m_focusWatch);
+}
+
+void TForm2::FormCreate() {
+  const bool withoutYear = CheckBox5->isChecked();
+  Label1->setText(withoutYear ? QStringLiteral("(gefordertes Format: TT.MM)")
+                              : QStringLiteral("(gefordertes Format: TT.MM.JJJJ)"));
+  const QString date = Edit2->text();
+  QString next;
+  if (withoutYear) {
+    next = date.size() == 10 ? date.left(5) : QStringLiteral("01.01");
+  } else {
+    next = date.size() == 5 ? date + QStringLiteral(".2000") : QStringLiteral("01.01.2000");
+  }
+  // An equal text emits no change, but the date rule must see the new state of CheckBox5.
+  if (Edit2->text() == next) {
+    Edit2Change();
+  } else {
+    Edit2->setText(next);
+  }
+  protectionRule();
+}
+
+void TForm2::Edit2Change() {
+  const auto day = parseEditDate(Edit2->text(), CheckBox5->isChecked());
+  if (day) m_record.date = toDouble(*day);
+  Button1->setEnabled(day.has_value());
+}
+
+void TForm2::refuseUnstorableText() {
+  const StorableSplit split = splitStorable(Edit1->text(), Edit1->cursorPosition());
+  if (split.refused.isEmpty()) return;
+  Edit1->setText(split.kept);
+  Edit1->setCursorPosition(static_cast<int>(split.keptBeforeCursor));
+  m_messages.info(this, QStringLiteral("Der Text enthält Zeichen, die Tavik! nicht speichern "
+                                       "kann: %1\nSie wurden entfernt.")
+                            .arg(split.refused));
+}
+
+bool TForm2::applyTextRule() {
+  bool complained = false;
+  if (Edit1->text().isEmpty()) {
+    m_messages.info(this, QStringLiteral("Ereignistext darf nicht leer sein!"));
+    complained = true;
+  } else if (Edit1->text().size() > static_cast<qsizetype>(kMaxTextLength)) {
+    m_messages.info(this, QStringLiteral("Ereignistext zu lang (max. 200 Zeichen) !"));
+    complained = true;
+  }
+  if (complained) Edit1->setFocus(Qt::OtherFocusReason);
+  takeText();
+  return complained;
+}
+
+void TForm2::takeText() {
+  const QString text = Edit1->text().left(static_cast<qsizetype>(kMaxTextLength));
+  // The field never holds what Windows-1252 cannot hold; should it ever, those characters are
+  // dropped rather than stored as something else.
+  const auto bytes = toCp1252(text);
+  m_record.setText(bytes ? *bytes : toCp1252(splitStorable(text, 0).kept).value_or(""));
+}
+
+void TForm2::Edit1Exit() {
+  applyTextRule();
+}
+
+void TForm2::onFocusChanged(QWidget* old, QWidget* now) {
+  if (old == Edit1 && now != nullptr && now != Edit1 && now->window() == this) Edit1Exit();
+}
+
+void TForm2::protectionRule() {
+  GroupBox1->setEnabled(!CheckBox1->isChecked());
+}
+
+void TForm2::CheckBox1Click() {
+  protectionRule();
+  m_record.isProtected = CheckBox1->isChecked() ? 1 : 0;
+}
+
+void TForm2::CheckBox2Click() {
+  m_record.computeJubilee = CheckBox2->isChecked() ? 1 : 0;
+}
+void TForm2::CheckBox3Click() {
+  m_record.autoDelete = CheckBox3->isChecked() ? 1 : 0;
+}
+void TForm2::CheckBox4Click() {
+  m_record.highPriority = CheckBox4->isChecked() ? 1 : 0;
+}
+
+void TForm2::CheckBox5Click() {
+  FormCreate();
+  m_record.withoutYear = CheckBox5->isChecked() ? 1 : 0;
+  CheckBox2->setEnabled(!CheckBox5->isChecked());
+}
+
+void TForm2::Button1Click() {
+  // Enter in the text field reaches OK without a leave; the same complaints as a click then
+  // keep the dialog open, and what was typed last is taken.
+  if (focusWidget() == Edit1 && applyTextRule()) return;
+  takeText();
+  done(kResultOk);
+}
+
+void TForm2::Button2Click() {
+  done(kResultCancel);
+}
+
+void TForm2::reject() {
+  done(kResultCancel);
+}
+
+void TForm2::BitBtn2Click() {
+  m_quickHelp.showQuickHelp(QStringLiteral("Editor"));
+}
+
+void TForm2::FormActivate() {
+  m_quickHelp.hideQuickHelp();
+}
+
+bool TForm2::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate) FormActivate();
+  return QDialog::event(e);
+}
+
+void TForm2::keyPressEvent(QKeyEvent* e) {
+  // No button is bound to Escape: a stray key must not throw away what was typed.
+  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+    e->accept();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void TForm2::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+}
+
+}  // namespace tavik

@@ -1,0 +1,98 @@
+// The event edit dialog: text, date and switches of one working record.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <optional>
+
+#include "dates/day_number.h"
+#include "store/typs.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tavik {
+
+class Messages;
+class QuickHelp;
+
+// The day number of a date text: "TT.MM.JJJJ" (years 1..9995) or, year-less, "TT.MM" in the
+// year 2000. Only the digits 0..9 count as digits. nullopt for any other text, for a day that
+// does not exist and for 30.12.1899, whose day number 0 would mark the slot as free.
+std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear);
+
+// Used once for the run; keeps its controls and working record between uses. A caller sets the
+// five check marks, then Edit1 and Edit2, then the working record, and runs exec():
+// kResultOk (OK) or kResultCancel (Cancel, close box).
+class TForm2 : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kResultOk = 1;
+  static constexpr int kResultCancel = 2;
+
+  TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent = nullptr);
+  ~TForm2() override;
+
+  const EventRecord& workingRecord() const { return m_record; }
+  // Everything the caller sets comes through here, the reserved bytes included.
+  void setWorkingRecord(const EventRecord& record) { m_record = record; }
+
+  // Date rule: the working record takes the date only while the text is valid; OK follows it.
+  void Edit2Change();
+  // Text rule: messages for an empty or over-long text, the focus back into the field; the
+  // record takes the text cut to 200 characters in any case.
+  void Edit1Exit();
+  void CheckBox1Click();
+  void CheckBox2Click();
+  void CheckBox3Click();
+  void CheckBox4Click();
+  void CheckBox5Click();
+  void Button1Click();
+  void Button2Click();
+  void BitBtn2Click();
+  void FormActivate();
+
+  // Controls under their form names; callers fill them before a run.
+  QGroupBox* GroupBox1;
+  QLabel* StaticText1;
+  QLineEdit* Edit1;
+  QLabel* StaticText2;
+  QLineEdit* Edit2;
+  QLabel* Label1;
+  QCheckBox* CheckBox2;
+  QCheckBox* CheckBox5;
+  QCheckBox* CheckBox4;
+  QCheckBox* CheckBox3;
+  QCheckBox* CheckBox1;
+  QPushButton* Button2;
+  QPushButton* Button1;
+  QPushButton* BitBtn2;
+
+ public slots:
+  void reject() override;
+
+ protected:
+  bool event(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+
+ private:
+  void FormCreate();
+  void protectionRule();
+  // True when the text rule had to complain (and put the focus back).
+  bool applyTextRule();
+  void takeText();
+  void refuseUnstorableText();
+  void onFocusChanged(QWidget* old, QWidget* now);
+
+  Messages& m_messages;
+  QuickHelp& m_quickHelp;
+  EventRecord m_record;
+  QMetaObject::Connection m_focusWatch;
+};
+
+}  // namespace tavik

@@ -1,0 +1,73 @@
+// The holiday selection dialog: which public holidays and other days the countdown computes.
+#pragma once
+
+#include <QDialog>
+
+#include "store/typs.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace tavik {
+
+class QuickHelp;
+
+// Works directly on the selection it is given: every change of a check mark is written at
+// once to its byte (left list item j -> byte j + 1, right list item j -> byte j + 21). Byte 0
+// and the reserved bytes are never written. There is no cancel; exec() gives kResultOk for OK
+// and kResultClosed for the close box, and both keep every change.
+class TForm3 : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kResultOk = 1;
+  static constexpr int kResultClosed = 2;
+
+  TForm3(HolidaySelection& selection, QuickHelp& quickHelp, QWidget* parent = nullptr);
+
+  // Sets the check marks from the selection (a byte other than 0 is checked) and writes no byte.
+  // Called after every read of the holiday file.
+  void showSelection();
+
+  void CheckListBox1Click();
+  void CheckListBox2Click();
+  void ComboBox1Change();
+  void ComboBox2Change();
+  void BitBtn2Click();
+  void FormActivate();
+
+  QLabel* StaticText1;
+  QComboBox* ComboBox1;
+  QListWidget* CheckListBox1;
+  QLabel* StaticText2;
+  QComboBox* ComboBox2;
+  QListWidget* CheckListBox2;
+  QLabel* StaticText3;
+  QPushButton* Button1;
+  QPushButton* BitBtn2;
+
+ public slots:
+  void reject() override;
+
+ protected:
+  bool event(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+
+ private:
+  void checkItemChanged(QListWidgetItem* item);
+  // Sets the marks of a list to the preset (a bit per item) and writes their bytes.
+  void applyPreset(QListWidget* list, int firstByte, unsigned preset);
+  void writeByte(QListWidget* list, int firstByte, int row);
+
+  HolidaySelection& m_selection;
+  QuickHelp& m_quickHelp;
+  bool m_settingMarks = false;  // marks set by code, written (or not) by the caller
+  // The right box's preset holds as shown: its rule ran and no mark was changed since.
+  bool m_combo2Applied = false;
+};
+
+}  // namespace tavik

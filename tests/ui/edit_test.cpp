@@ -1,0 +1,364 @@
+// The event edit dialog: date, text, year-less and protection rules, results.
+#include "dialogs/edit.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "dates/day_number.h"
+#include "dialogs/quick_help.h"
+#include "platform/qt_text.h"
+#include "tests/support/ui_fakes.h"
+
+using tavik::TForm2;
+
+namespace {
+
+class FakeQuickHelp : public tavik::QuickHelp {
+ public:
+  QStringList shown;
+  int hides = 0;
+  bool visible = false;
+  void showQuickHelp(const QString& topic) override {
+    shown << topic;
+    visible = true;
+  }
+  void hideQuickHelp() override {
+    ++hides;
+    visible = false;
+  }
+  bool quickHelpVisible() const override { return visible; }
+};
+
+// Types a text that need not be Latin-1, as a keyboard with such keys would.
+void typeText(QWidget* w, const QString& text) {
+  for (const QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+    QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+  }
+}
+
+double day(int y, int m, int d) {
+  return tavik::toDouble(*tavik::makeDayNumber(y, m, d));
+}
+
+}  // namespace
+
+class EditTest : public QObject {
+  Q_OBJECT
+
+ private:
+  tavik::test::FakeMessages messages;
+  FakeQuickHelp help;
+
+  // Shows the dialog and waits until it is active, so that focus moves are real.
+  static void showActive(TForm2& form) {
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+  }
+
+ private slots:
+  void init() {
+    messages = {};
+    help = {};
+  }
+
+  void startsWithDatedFormatAndValidDate() {
+    TForm2 form(messages, help);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Ereignis bearbeiten"));
+    QCOMPARE(form.Edit2->text(), QStringLiteral("01.01.2000"));
+    QCOMPARE(form.Label1->text(), QStringLiteral("(gefordertes Format: TT.MM.JJJJ)"));
+    QVERIFY(form.Button1->isEnabled());
+    QVERIFY(form.Button1->isDefault());
+    QVERIFY(form.GroupBox1->isEnabled());
+  }
+
+  void dateRule_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("withoutYear");
+    QTest::addColumn<double>("want");  // 0: invalid, the record keeps its date
+    QTest::newRow("one-digit day") << "1.1.2000" << false << 0.0;
+    QTest::newRow("31 April") << "31.04.2001" << false << 0.0;
+    QTest::newRow("29 Feb common year") << "29.02.2001" << false << 0.0;
+    QTest::newRow("29 Feb leap year") << "29.02.2004" << false << day(2004, 2, 29);
+    QTest::newRow("29 Feb year-less") << "29.02" << true << day(2000, 2, 29);
+    QTest::newRow("last year") << "01.01.9995" << false << day(9995, 1, 1);
+    QTest::newRow("year-less marker year") << "01.01.9996" << false << 0.0;
+    QTest::newRow("year 5") << "01.01.0005" << false << day(5, 1, 1);
+    QTest::newRow("year 0") << "01.01.0000" << false << 0.0;
+    QTest::newRow("day number 0") << "30.12.1899" << false << 0.0;
+    QTest::newRow("day before day number 0") << "29.12.1899" << false << day(1899, 12, 29);
+    QTest::newRow("full date while year-less") << "24.12.1990" << true << 0.0;
+    QTest::newRow("day and month only") << "24.12" << false << 0.0;
+    QTest::newRow("month 13") << "01.13.2000" << false << 0.0;
+    QTest::newRow("day 0") << "00.01.2000" << false << 0.0;
+    QTest::newRow("letters") << "ab.01.2000" << false << 0.0;
+    QTest::newRow("dash before year") << "01.01-2000" << false << 0.0;
+    QTest::newRow("too short") << "01" << false << 0.0;
+  }
+
+  void dateRule() {
+    QFETCH(QString, text);
+    QFETCH(bool, withoutYear);
+    QFETCH(double, want);
+    TForm2 form(messages, help);
+    form.CheckBox5->setChecked(withoutYear);
+    tavik::EventRecord before;
+    before.date = day(1970, 3, 5);
+    form.setWorkingRecord(before);
+
+    form.Edit2->setText(text);
+
+    QCOMPARE(form.Button1->isEnabled(), want != 0.0);
+    QCOMPARE(form.workingRecord().date, want != 0.0 ? want : before.date);
+    QVERIFY(messages.boxes.empty());
+  }
+
+  void typingInvalidDateKeepsLastValidOne() {
+    TForm2 form(messages, help);
+    form.Edit2->clear();
+    QTest::keyClicks(form.Edit2, "24.12.1990");
+    QVERIFY(form.Button1->isEnabled());
+    QTest::keyClick(form.Edit2, Qt::Key_Backspace);
+    QVERIFY(!form.Button1->isEnabled());
+    QCOMPARE(form.workingRecord().date, day(1990, 12, 24));
+  }
+
+  void yearlessSwitchCutsAndExtendsTheDate() {
+    TForm2 form(messages, help);
+    form.CheckBox2->setChecked(true);
+    form.Edit2->setText(QStringLiteral("24.12.1990"));
+
+    form.CheckBox5->setChecked(true);
+    QCOMPARE(form.Edit2->text(), QStringLiteral("24.12"));
+    QCOMPARE(form.Label1->text(), QStringLiteral("(gefordertes Format: TT.MM)"));
+    QCOMPARE(form.workingRecord().date, day(2000, 12, 24));
+    QCOMPARE(form.workingRecord().withoutYear, 1);
+    // "Jubiläum berechnen" is disabled but keeps its mark and its field.
+    QVERIFY(!form.CheckBox2->isEnabled());
+    QVERIFY(form.CheckBox2->isChecked());
+    QCOMPARE(form.workingRecord().computeJubilee, 1);
+
+    form.CheckBox5->setChecked(false);
+    QCOMPARE(form.Edit2->text(), QStringLiteral("24.12.2000"));
+    QCOMPARE(form.Label1->text(), QStringLiteral("(gefordertes Format: TT.MM.JJJJ)"));
+    QCOMPARE(form.workingRecord().withoutYear, 0);
+    QVERIFY(form.CheckBox2->isEnabled());
+
+    form.Edit2->setText(QStringLiteral("24.12.19"));
+    form.CheckBox5->setChecked(true);
+    QCOMPARE(form.Edit2->text(), QStringLiteral("01.01"));
+    form.Edit2->setText(QStringLiteral("1.1"));
+    form.CheckBox5->setChecked(false);
+    QCOMPARE(form.Edit2->text(), QStringLiteral("01.01.2000"));
+    QVERIFY(form.Button1->isEnabled());
+  }
+
+  void yearlessSwitchRechecksAnUnchangedText() {
+    // "01.01" is invalid with a year; switching to year-less leaves the text as it is and
+    // must still make it valid.
+    TForm2 form(messages, help);
+    form.Edit2->setText(QStringLiteral("01.01"));
+    QVERIFY(!form.Button1->isEnabled());
+    form.CheckBox5->setChecked(true);
+    QCOMPARE(form.Edit2->text(), QStringLiteral("01.01"));
+    QVERIFY(form.Button1->isEnabled());
+    QCOMPARE(form.workingRecord().date, day(2000, 1, 1));
+  }
+
+  void protectionLocksTheGroup() {
+    TForm2 form(messages, help);
+    form.CheckBox1->setChecked(true);
+    QCOMPARE(form.workingRecord().isProtected, 1);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{form.GroupBox1, form.Edit1, form.Edit2, form.CheckBox2,
+                                         form.CheckBox3, form.CheckBox4, form.CheckBox5}) {
+      QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{form.CheckBox1, form.Button1, form.Button2,
+                                                      form.BitBtn2}) {
+      QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    }
+    form.CheckBox1->setChecked(false);
+    QCOMPARE(form.workingRecord().isProtected, 0);
+    QVERIFY(form.Edit2->isEnabled());
+    QVERIFY(form.CheckBox5->isEnabled());
+  }
+
+  void switchesWriteTheirFields() {
+    TForm2 form(messages, help);
+    form.CheckBox3->setChecked(true);
+    form.CheckBox4->setChecked(true);
+    QCOMPARE(form.workingRecord().autoDelete, 1);
+    QCOMPARE(form.workingRecord().highPriority, 1);
+    form.CheckBox3->setChecked(false);
+    QCOMPARE(form.workingRecord().autoDelete, 0);
+  }
+
+  void textRuleOnLeavingTheField_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("stored");
+    const QString long250 = QString(200, u'a') + QString(50, u'b');
+    QTest::newRow("empty") << QString() << "Ereignistext darf nicht leer sein!" << QString();
+    QTest::newRow("250 characters")
+        << long250 << "Ereignistext zu lang (max. 200 Zeichen) !" << QString(200, u'a');
+    QTest::newRow("200 characters") << QString(200, u'c') << QString() << QString(200, u'c');
+    QTest::newRow("ordinary") << "Geburtstag Jörg" << QString() << "Geburtstag Jörg";
+  }
+
+  void textRuleOnLeavingTheField() {
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QFETCH(QString, stored);
+    TForm2 form(messages, help);
+    showActive(form);
+    form.Edit1->setFocus();
+    form.Edit1->setText(text);
+
+    QTest::keyClick(form.Edit1, Qt::Key_Tab);
+
+    QCOMPARE(messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(form.focusWidget(), message.isEmpty() ? form.Edit2 : form.Edit1);
+    QCOMPARE(tavik::fromCp1252(form.workingRecord().text()), stored);
+  }
+
+  void losingFocusToAnotherWindowIsNoLeave() {
+    TForm2 form(messages, help);
+    showActive(form);
+    form.Edit1->setFocus();
+    form.Edit1->clear();
+    QLineEdit other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    other.setFocus();
+    QCOMPARE(QApplication::focusWidget(), &other);
+    QVERIFY(messages.boxes.empty());
+  }
+
+  void unstorableCharactersAreRefused() {
+    TForm2 form(messages, help);
+    showActive(form);
+    form.Edit1->setFocus();
+    form.Edit1->clear();
+    typeText(form.Edit1, QStringLiteral("Oma ★ Opa"));
+    QCOMPARE(form.Edit1->text(), QStringLiteral("Oma  Opa"));
+    QCOMPARE(messages.boxes.size(), std::size_t{1});
+    QVERIFY(messages.boxes[0].text.startsWith(
+        QStringLiteral("Der Text enthält Zeichen, die Tavik! nicht speichern kann: ★")));
+
+    // A pasted character outside the basic plane, between characters Windows-1252 does hold.
+    form.Edit1->setText(QStringLiteral("Müller ") + QString::fromUcs4(U"\U0001F600") +
+                        QStringLiteral(" 5 €"));
+    QCOMPARE(form.Edit1->text(), QStringLiteral("Müller  5 €"));
+    QCOMPARE(messages.boxes.size(), std::size_t{2});
+
+    form.Edit1->setFocus();
+    QTimer::singleShot(0, &form, [&] { QTest::keyClick(form.Edit1, Qt::Key_Return); });
+    QCOMPARE(form.exec(), TForm2::kResultOk);
+    QCOMPARE(form.workingRecord().text(), std::string("M\xFCller  5 \x80"));
+  }
+
+  void okTakesWhatWasTypedLast() {
+    TForm2 form(messages, help);
+    showActive(form);
+    form.Edit1->setFocus();
+    form.Edit1->clear();
+    QTimer::singleShot(0, &form, [&] {
+      QTest::keyClicks(form.Edit1, "Hochzeitstag");
+      QTest::keyClick(form.Edit1, Qt::Key_Enter);
+    });
+    QCOMPARE(form.exec(), TForm2::kResultOk);
+    QCOMPARE(form.workingRecord().text(), std::string("Hochzeitstag"));
+    QVERIFY(messages.boxes.empty());
+  }
+
+  void okWithAnEmptyTextComplainsAndStaysOpen() {
+    TForm2 form(messages, help);
+    showActive(form);
+    form.Edit1->setFocus();
+    form.Edit1->clear();
+    bool stillOpen = false;
+    QTimer::singleShot(0, &form, [&] {
+      QTest::keyClick(form.Edit1, Qt::Key_Return);
+      stillOpen = form.isVisible();
+      form.Button2->click();
+    });
+    QCOMPARE(form.exec(), TForm2::kResultCancel);
+    QVERIFY(stillOpen);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Ereignistext darf nicht leer sein!")});
+  }
+
+  void resultsOfTheWaysOut() {
+    TForm2 form(messages, help);
+    QTimer::singleShot(0, &form, [&] { form.Button1->click(); });
+    QCOMPARE(form.exec(), TForm2::kResultOk);
+    QTimer::singleShot(0, &form, [&] { form.Button2->click(); });
+    QCOMPARE(form.exec(), TForm2::kResultCancel);
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    QCOMPARE(form.exec(), TForm2::kResultCancel);
+
+    bool openAfterEscape = false;
+    QTimer::singleShot(0, &form, [&] {
+      QTest::keyClick(&form, Qt::Key_Escape);
+      openAfterEscape = form.isVisible();
+      form.Button1->click();
+    });
+    QCOMPARE(form.exec(), TForm2::kResultOk);
+    QVERIFY(openAfterEscape);
+  }
+
+  void okIsUnreachableWithAnInvalidDate() {
+    TForm2 form(messages, help);
+    form.Edit2->setText(QStringLiteral("31.02.2000"));
+    bool openAfterEnter = false;
+    QTimer::singleShot(0, &form, [&] {
+      QTest::keyClick(form.Edit2, Qt::Key_Return);
+      openAfterEnter = form.isVisible();
+      form.Button2->click();
+    });
+    QCOMPARE(form.exec(), TForm2::kResultCancel);
+    QVERIFY(openAfterEnter);
+  }
+
+  void helpButtonAndActivation() {
+    TForm2 form(messages, help);
+    help.visible = true;
+    showActive(form);
+    QVERIFY(help.hides >= 1);
+    QVERIFY(!help.visible);
+    form.BitBtn2->click();
+    QCOMPARE(help.shown, QStringList{QStringLiteral("Editor")});
+  }
+
+  void keyboardOrder() {
+    TForm2 form(messages, help);
+    QStringList order;
+    QWidget* w = form.Edit1;
+    do {
+      order << w->objectName();
+      do {
+        w = w->nextInFocusChain();
+      } while (!(w->focusPolicy() & Qt::TabFocus) && w != form.Edit1);
+    } while (w != form.Edit1);
+    QCOMPARE(order, (QStringList{"Edit1", "Edit2", "CheckBox2", "CheckBox4", "CheckBox3",
+                                 "CheckBox5", "CheckBox1", "Button2", "Button1", "BitBtn2"}));
+  }
+
+  void fieldsAreNamedByTheirLabels() {
+    TForm2 form(messages, help);
+    QCOMPARE(form.Edit1->accessibleName(), QStringLiteral("Ereignistext"));
+    QCOMPARE(form.Edit2->accessibleName(), QStringLiteral("Datum"));
+  }
+};
+
+QTEST_MAIN(EditTest)
+#include "edit_test.moc"
