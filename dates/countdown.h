@@ -1,7 +1,11 @@
 // Occurrences, countdown texts and lines, and the rebuild of the countdown view.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dates/day_number.h"
@@ -31,10 +35,73 @@ struct ViewResult {
 inline constexpr const char* kEmptyWindowLine =
     "---- Keine Ereignisse im angegebenen Zeitraum vorhanden. ----";
 
+// The day difference of a date that cannot be formed; it lies outside every window.
+inline constexpr int kOccurrenceFailure = -7;
+
+// True when the day difference d is shown: from yesterday (-1) to `anzdays` days ahead.
+constexpr bool inDayWindow(int d, int anzdays) {
+  return d >= -1 && d <= anzdays;
+}
+
+// The date of month-day in `year`. 29 February in a common year is 28 February, so that such
+// events are not silently lost in three years out of four. nullopt for a day that does not
+// exist and for years outside 1..9999.
+std::optional<DayNumber> occurrenceInYear(int year, int month, int day);
+
+// Days from today to the next occurrence of month-day: this year's date, or next year's when
+// this year's lies more than 30 days back. kOccurrenceFailure when the date cannot be formed
+// (an invalid month or day, or a next year beyond 9999).
+int occurrenceDays(int month, int day, DayNumber today);
+
+// "Gestern", "Heute" and "Morgen" padded with blanks to 20, 20 and 19 characters; otherwise
+// "Noch " + blankPad2(d) + " Tage  " (15 characters for 2..9, 14 for 10..99).
+std::string countdownText(int d);
+
+// The number of the anniversary nearest to today: days from the stored date to today divided
+// by 365.24 in extended precision, rounded half to even. Negative for dates well ahead; 0 for
+// a record whose date is no valid day.
+std::int32_t anniversaryCount(const EventRecord& record, DayNumber today);
+
+// " (N)" when computeJubilee is set, withoutYear is clear and the stored year is not 9996;
+// otherwise empty.
+std::string anniversarySuffix(const EventRecord& record, DayNumber today);
+
+// An event's countdown line and grid row for the day difference d.
+struct CountdownEntry {
+  std::string line;
+  GridRow row;
+};
+
+// Line: day text, formatEventLine, suffix. Row: day text; the stored date as "DD.MM.YYYY"
+// (or "DD.MM" with withoutYear set; the stored year 9996 prints as such); text and suffix.
+CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today);
+
+// A calendar day's date in a given year; nullopt when it cannot be formed.
+using DateRule = std::function<std::optional<DayNumber>(int year)>;
+
+// The list year that stands for the year of a calendar day's occurrence.
+inline constexpr int kOccurrenceYear = 0;
+
+// Adds the countdown line and grid row of a calendar day to `view` when its next occurrence
+// (this year's date, or next year's when this year's lies more than 30 days back) is in the
+// window. The line shows `listYear` (yearlessMarkerYear for no year, or kOccurrenceYear), the
+// row the date of the occurrence. A day whose next-year date would lie beyond 9999 is left out.
+void addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule, int listYear,
+                    DayNumber today, int anzdays);
+
+// Puts the rows into countdown order by their day texts, compared byte by byte. Rows with
+// equal day texts end up exactly where a selection sort that exchanges the first strictly
+// smallest row into each position leaves them, so their order depends on the order added.
+void sortCountdownGrid(std::vector<GridRow>& rows);
+
+// Sorts lines into list order (listSortKey).
+void sortListLines(std::vector<std::string>& lines);
+
 // Rebuilds the countdown view: applies the auto-delete rule to every used slot (the freed
-// event is still listed this once), lists every event and switched-on calendar day whose
-// next occurrence lies from yesterday to `settings.anzdays` days ahead, fills the today box
-// and, when `firstRebuild` and `settings.prior` is 1, the popups.
+// event is still listed this once, from the record as it was), lists every event and
+// switched-on calendar day whose next occurrence lies from yesterday to `settings.anzdays`
+// days ahead, fills the today box and, when `firstRebuild` and `settings.prior` is 1, the
+// popups (in slot order).
 ViewResult computeView(EventTable& table, const Settings& settings,
                        const HolidaySelection& holidays, DayNumber today, bool firstRebuild);
 

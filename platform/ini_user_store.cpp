@@ -1,0 +1,340 @@
+// QSettings' native ini format on Unix, read as QSettings reads it: logical lines (a ';' outside
+// quotes starts a comment, quotes may span lines), sections, escaped keys and values, '@' types.
+#include "platform/ini_user_store.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+
+#include "store/failure.h"
+
+namespace tavik {
+
+namespace {
+
+using Values = std::map<std::string, std::string, std::less<>>;
+constexpr std::size_t npos = std::string_view::npos;
+
+bool isIniSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool isIniSpecial(char c) {
+  return c == '\n' || c == '\r' || c == '"' || c == ';' || c == '=' || c == '\\';
+}
+
+bool isAsciiSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string_view trimAscii(std::string_view s) {
+  while (!s.empty() && isAsciiSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isAsciiSpace(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The next logical line from `pos`: its start and length and the first '=' outside quotes.
+// Blank lines and comment lines are skipped; false at the end of the text.
+bool readIniLine(std::string_view data, std::size_t& pos, std::size_t& lineStart,
+                 std::size_t& lineLength, std::size_t& equalsAt) {
+  bool inQuotes = false;
+  equalsAt = npos;
+  lineStart = pos;
+  while (lineStart < data.size() && isIniSpace(data[lineStart])) ++lineStart;
+  std::size_t i = lineStart;
+  bool ended = false;
+  while (i < data.size() && !ended) {
+    const char ch = data[i++];
+    if (!isIniSpecial(ch)) continue;
+    if (ch == '=') {
+      if (!inQuotes && equalsAt == npos) equalsAt = i - 1;
+    } else if (ch == '\n' || ch == '\r') {
+      if (i == lineStart + 1) {
+        ++lineStart;
+      } else if (!inQuotes) {
+        --i;
+        ended = true;
+      }
+    } else if (ch == '\\') {
+      if (i < data.size()) {
+        const char next = data[i++];
+        if (i < data.size()) {
+          const char after = data[i];
+          if ((next == '\n' && after == '\r') || (next == '\r' && after == '\n')) ++i;
+        }
+      }
+    } else if (ch == '"') {
+      inQuotes = !inQuotes;
+    } else if (i == lineStart + 1) {  // ';' opening a comment line
+      while (i < data.size() && data[i] != '\n' && data[i] != '\r') ++i;
+      while (i < data.size() && isIniSpace(data[i])) ++i;
+      lineStart = i;
+    } else if (!inQuotes) {  // ';' ending the line; the next call skips the comment
+      --i;
+      ended = true;
+    }
+  }
+  pos = i;
+  lineLength = i - lineStart;
+  return lineLength > 0;
+}
+
+// Keys escape characters as %XX or %UXXXX, and '/' as '\'.
+std::string unescapeKey(std::string_view key) {
+  std::string out;
+  for (std::size_t i = 0; i < key.size();) {
+    const char ch = key[i];
+    if (ch == '\\') {
+      out += '/';
+      ++i;
+      continue;
+    }
+    if (ch != '%' || i + 1 == key.size()) {
+      out += ch;
+      ++i;
+      continue;
+    }
+    std::size_t first = i + 1;
+    std::size_t digits = 2;
+    if (key[first] == 'U') {
+      ++first;
+      digits = 4;
+    }
+    char32_t value = 0;
+    bool ok = first + digits <= key.size();
+    for (std::size_t k = 0; ok && k < digits; ++k) {
+      const int h = hexValue(key[first + k]);
+      ok = h >= 0;
+      value = value * 16 + static_cast<char32_t>(h);
+    }
+    if (!ok) {
+      out += '%';
+      ++i;
+      continue;
+    }
+    appendUtf8(out, value);
+    i = first + digits;
+  }
+  return out;
+}
+
+// A value's text with quotes and escapes resolved; nullopt for a list (an unquoted comma).
+std::optional<std::string> unescapeValue(std::string_view s) {
+  static constexpr char kEscapes[][2] = {{'a', '\a'}, {'b', '\b'},  {'f', '\f'}, {'n', '\n'},
+                                         {'r', '\r'}, {'t', '\t'},  {'v', '\v'}, {'"', '"'},
+                                         {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
+  std::string out;
+  bool inQuotes = false;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const char ch = s[i];
+    if (ch == '\\') {
+      ++i;
+      if (i >= s.size()) break;
+      const char e = s[i++];
+      bool done = false;
+      for (const auto& escape : kEscapes) {
+        if (e == escape[0]) {
+          out += escape[1];
+          done = true;
+          break;
+        }
+      }
+      if (done) continue;
+      if (e == 'x' || (e >= '0' && e <= '7')) {
+        const int base = e == 'x' ? 16 : 8;
+        if (e == 'x' && (i >= s.size() || hexValue(s[i]) < 0)) continue;
+        char32_t value = e == 'x' ? 0 : static_cast<char32_t>(e - '0');
+        while (i < s.size()) {
+          const int digit = hexValue(s[i]);
+          if (digit < 0 || digit >= base) break;
+          value = (value * static_cast<char32_t>(base) + static_cast<char32_t>(digit)) & 0xFFFF;
+          ++i;
+        }
+        appendUtf8(out, value);
+      } else if ((e == '\n' || e == '\r') && i < s.size() && (s[i] == '\n' || s[i] == '\r') &&
+                 s[i] != e) {
+        ++i;  // a line continuation ending in CR LF or LF CR
+      }
+      continue;
+    }
+    if (ch == '"') {
+      inQuotes = !inQuotes;
+      ++i;
+      if (!inQuotes) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+      }
+      continue;
+    }
+    if (ch == ',' && !inQuotes) return std::nullopt;
+    out += ch;
+    ++i;
+  }
+  return out;
+}
+
+// QChar::isSpace for the code point starting at `at` in UTF-8 text; its length in `length`.
+bool isUnicodeSpaceAt(std::string_view s, std::size_t at, std::size_t& length) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[at + k]); };
+  length = 1;
+  if (isAsciiSpace(s[at])) return true;
+  if (b(0) == 0xC2 && at + 1 < s.size()) {  // U+0085, U+00A0
+    length = 2;
+    return b(1) == 0x85 || b(1) == 0xA0;
+  }
+  if (at + 2 >= s.size()) return false;
+  length = 3;
+  const char32_t c = (static_cast<char32_t>(b(0) & 0x0F) << 12) |
+                     (static_cast<char32_t>(b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+  if ((b(0) & 0xF0) != 0xE0) return false;
+  return c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+         c == 0x205F || c == 0x3000;
+}
+
+std::string_view trimUnicode(std::string_view s) {
+  std::size_t length = 0;
+  while (!s.empty() && isUnicodeSpaceAt(s, 0, length)) s.remove_prefix(length);
+  for (;;) {
+    bool trimmed = false;
+    for (std::size_t n : {1u, 2u, 3u}) {
+      if (s.size() >= n && isUnicodeSpaceAt(s, s.size() - n, length) && length == n) {
+        s.remove_suffix(n);
+        trimmed = true;
+        break;
+      }
+    }
+    if (!trimmed) return s;
+  }
+}
+
+// The text a value stands for after QSettings' '@' types; nullopt for a type that is no text.
+std::optional<std::string> variantText(std::string text) {
+  if (text.starts_with('@')) {
+    if (text.ends_with(')')) {
+      for (const std::string_view prefix : {"@ByteArray(", "@String("}) {
+        if (text.starts_with(prefix))
+          return text.substr(prefix.size(), text.size() - prefix.size() - 1);
+      }
+      for (const std::string_view prefix :
+           {"@Variant(", "@DateTime(", "@Rect(", "@Size(", "@Point("}) {
+        if (text.starts_with(prefix)) return std::nullopt;
+      }
+      if (text == "@Invalid()") return std::nullopt;
+    }
+    if (text.starts_with("@@")) return text.substr(1);
+  }
+  return text;
+}
+
+// QString::toInt in base 10 of the trimmed text: an optional sign and ASCII digits.
+std::optional<long> wholeNumber(std::string_view s) {
+  s = trimUnicode(s);
+  bool negative = false;
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+    negative = s.front() == '-';
+    s.remove_prefix(1);
+  }
+  if (s.empty()) return std::nullopt;
+  long value = 0;
+  for (const char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    if (value > std::numeric_limits<int>::max() / 10) return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value > std::numeric_limits<int>::max()) return std::nullopt;
+  return negative ? -value : value;
+}
+
+Values parseGeneralSection(std::string_view data) {
+  if (data.starts_with("\xEF\xBB\xBF")) data.remove_prefix(3);
+  Values values;
+  bool inGeneral = true;  // keys before the first section belong to [General]
+  std::size_t pos = 0;
+  std::size_t lineStart = 0;
+  std::size_t lineLength = 0;
+  std::size_t equalsAt = npos;
+  while (readIniLine(data, pos, lineStart, lineLength, equalsAt)) {
+    const std::string_view line = data.substr(lineStart, lineLength);
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      const std::string_view section =
+          trimAscii(close == npos ? line.substr(1) : line.substr(1, close - 1));
+      inGeneral = equalsIgnoringAsciiCase(section, "general");
+      continue;
+    }
+    if (equalsAt == npos || !inGeneral) continue;
+    const std::size_t equals = equalsAt - lineStart;
+    values.insert_or_assign(unescapeKey(trimAscii(line.substr(0, equals))),
+                            std::string(line.substr(equals + 1)));
+  }
+  return values;
+}
+
+}  // namespace
+
+IniUserStore::IniUserStore(Files& files, const std::string& path) {
+  FileStatus st;
+  const int result = files.status(path, st);
+  if (result == ENOENT || result == ENOTDIR) return;
+  check(result);
+  if (st.isDirectory) throw FileError(EISDIR);
+  m_values = parseGeneralSection(readFileBytes(files, path, st.size + 1));
+}
+
+std::string IniUserStore::defaultPath() {
+  std::string base;
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && *xdg != '\0') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home != nullptr && *home != '\0' ? home : "") + "/.config";
+  }
+  return base + "/HOLVENTARIS/Tavik! v4.x.conf";
+}
+
+UserStore::Read IniUserStore::read(const std::string& name, std::uint8_t& out) {
+  const auto it = m_values.find(name);
+  if (it == m_values.end()) return Read::Missing;
+  const std::optional<std::string> text = unescapeValue(it->second);
+  const std::optional<std::string> value = text ? variantText(*text) : std::nullopt;
+  const std::optional<long> number = value ? wholeNumber(*value) : std::nullopt;
+  if (!number || *number < 0 || *number > 255) return Read::WrongType;
+  out = static_cast<std::uint8_t>(*number);
+  return Read::Value;
+}
+
+bool IniUserStore::write(const std::string&, std::uint8_t) {
+  return false;
+}
+
+}  // namespace tavik

@@ -1,0 +1,436 @@
+#include "dates/countdown.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace tavik {
+namespace {
+
+DayNumber on(int y, int m, int d) {
+  return *makeDayNumber(y, m, d);
+}
+
+struct Ev {
+  Ymd date;
+  const char* text = "";
+  std::uint8_t withoutYear = 0;
+  std::uint8_t jubilee = 0;
+  std::uint8_t autoDelete = 0;
+  std::uint8_t high = 0;
+};
+
+EventRecord make(const Ev& e) {
+  EventRecord r;
+  r.date = toDouble(*makeDayNumber(e.date));
+  r.setText(e.text);
+  r.withoutYear = e.withoutYear;
+  r.computeJubilee = e.jubilee;
+  r.autoDelete = e.autoDelete;
+  r.highPriority = e.high;
+  return r;
+}
+
+EventTable tableOf(std::initializer_list<Ev> events) {
+  EventTable table;
+  int slot = 0;
+  for (const Ev& e : events) table.storeRecord(++slot, make(e));
+  return table;
+}
+
+TEST(Countdown, DayTexts) {
+  struct Case {
+    int d;
+    std::string want;
+  } const cases[] = {
+      {-1, "Gestern" + std::string(13, ' ')},
+      {0, "Heute" + std::string(15, ' ')},
+      {1, "Morgen" + std::string(13, ' ')},
+      {2, "Noch   2 Tage  "},
+      {9, "Noch   9 Tage  "},
+      {10, "Noch 10 Tage  "},
+      {45, "Noch 45 Tage  "},
+      {99, "Noch 99 Tage  "},
+      {100, "Noch 100 Tage  "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.d);
+    EXPECT_EQ(countdownText(c.d), c.want);
+  }
+  EXPECT_EQ(countdownText(-1).size(), 20u);
+  EXPECT_EQ(countdownText(0).size(), 20u);
+  EXPECT_EQ(countdownText(1).size(), 19u);
+  EXPECT_EQ(countdownText(5).size(), 15u);
+  EXPECT_EQ(countdownText(50).size(), 14u);
+}
+
+// Expected values counted by hand from the calendar.
+TEST(Countdown, OccurrenceDays) {
+  struct Case {
+    const char* name;
+    int month;
+    int day;
+    DayNumber today;
+    int want;
+  } const cases[] = {
+      {.name = "1 Jan seen on 31 Dec", .month = 1, .day = 1, .today = on(2006, 12, 31), .want = 1},
+      {.name = "31 Dec seen on 1 Jan",
+       .month = 12,
+       .day = 31,
+       .today = on(2007, 1, 1),
+       .want = 364},
+      {.name = "31 Dec seen on 1 Jan of a leap year",
+       .month = 12,
+       .day = 31,
+       .today = on(2008, 1, 1),
+       .want = 365},
+      {.name = "30 days back stays", .month = 3, .day = 1, .today = on(2006, 3, 31), .want = -30},
+      {.name = "31 days back is next year",
+       .month = 2,
+       .day = 28,
+       .today = on(2006, 3, 31),
+       .want = 334},
+      {.name = "29 Feb in a leap year", .month = 2, .day = 29, .today = on(2008, 2, 20), .want = 9},
+      {.name = "29 Feb seen on 1 Mar of a leap year",
+       .month = 2,
+       .day = 29,
+       .today = on(2008, 3, 1),
+       .want = -1},
+      {.name = "29 Feb falls on 28 Feb in a common year",
+       .month = 2,
+       .day = 29,
+       .today = on(2007, 2, 28),
+       .want = 0},
+      {.name = "29 Feb in the year before a leap year",
+       .month = 2,
+       .day = 29,
+       .today = on(2007, 2, 20),
+       .want = 8},
+      {.name = "29 Feb seen on 1 Mar of a common year",
+       .month = 2,
+       .day = 29,
+       .today = on(2007, 3, 1),
+       .want = -1},
+      {.name = "29 Feb after 30 Mar of a leap year is next year's 28 Feb",
+       .month = 2,
+       .day = 29,
+       .today = on(2008, 3, 31),
+       .want = 334},
+      {.name = "29 Feb after 30 Mar before a leap year",
+       .month = 2,
+       .day = 29,
+       .today = on(2007, 4, 2),
+       .want = 333},
+      {.name = "no such month", .month = 0, .day = 0, .today = on(2006, 5, 1), .want = -7},
+      {.name = "31 April", .month = 4, .day = 31, .today = on(2006, 5, 1), .want = -7},
+      {.name = "next year beyond 9999",
+       .month = 1,
+       .day = 1,
+       .today = on(9999, 12, 31),
+       .want = -7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(occurrenceDays(c.month, c.day, c.today), c.want);
+  }
+}
+
+TEST(Countdown, AnniversaryCountAndSuffix) {
+  struct Case {
+    const char* name;
+    Ev event;
+    DayNumber today;
+    int count;
+    std::string suffix;
+  } const cases[] = {
+      // 13,140 days / 365.24 = 35.98
+      {.name = "nearest anniversary",
+       .event = {.date = {1970, 5, 10}, .jubilee = 1},
+       .today = on(2006, 5, 1),
+       .count = 36,
+       .suffix = " (36)"},
+      {.name = "19 days ahead",
+       .event = {.date = {2006, 3, 1}, .jubilee = 1},
+       .today = on(2006, 2, 10),
+       .count = 0,
+       .suffix = " (0)"},
+      {.name = "370 days ahead",
+       .event = {.date = {2007, 1, 10}, .jubilee = 1},
+       .today = on(2006, 1, 5),
+       .count = -1,
+       .suffix = " (-1)"},
+      {.name = "any switch value counts",
+       .event = {.date = {1970, 5, 10}, .jubilee = 2},
+       .today = on(2006, 5, 1),
+       .count = 36,
+       .suffix = " (36)"},
+      {.name = "switch off",
+       .event = {.date = {1970, 5, 10}},
+       .today = on(2006, 5, 1),
+       .count = 36,
+       .suffix = ""},
+      {.name = "without year",
+       .event = {.date = {2000, 5, 10}, .withoutYear = 1, .jubilee = 1},
+       .today = on(2006, 5, 1),
+       .count = 6,
+       .suffix = ""},
+      {.name = "marker year",
+       .event = {.date = {9996, 5, 10}, .jubilee = 1},
+       .today = on(2006, 5, 1),
+       .count = -7990,
+       .suffix = ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const EventRecord r = make(c.event);
+    EXPECT_EQ(anniversaryCount(r, c.today), c.count);
+    EXPECT_EQ(anniversarySuffix(r, c.today), c.suffix);
+  }
+}
+
+TEST(Countdown, AnniversaryRoundsToNearest) {
+  const EventRecord r = make({.date = {2000, 1, 1}});
+  // 182 days are 0.498 years, 183 days 0.501.
+  EXPECT_EQ(anniversaryCount(r, on(2000, 1, 1) + 182), 0);
+  EXPECT_EQ(anniversaryCount(r, on(2000, 1, 1) + 183), 1);
+  EXPECT_EQ(anniversaryCount(r, on(2000, 1, 1) - 183), -1);
+}
+
+TEST(Countdown, EventLineAndRow) {
+  struct Case {
+    const char* name;
+    Ev event;
+    DayNumber today;
+    std::string line;
+    GridRow row;
+  } const cases[] = {
+      {.name = "dated with anniversary",
+       .event = {.date = {1970, 3, 5}, .text = "Feier", .jubilee = 1},
+       .today = on(2006, 3, 1),
+       .line = "Noch   4 Tage  05.03.1970   Feier (36)",
+       .row = {"Noch   4 Tage  ", "05.03.1970", "Feier (36)"}},
+      {.name = "without year",
+       .event = {.date = {2000, 12, 24}, .text = "Feier", .withoutYear = 1, .jubilee = 1},
+       .today = on(2006, 12, 1),
+       .line = "Noch 23 Tage  24.12.           Feier",
+       .row = {"Noch 23 Tage  ", "24.12", "Feier"}},
+      {.name = "marker year without the switch prints its year",
+       .event = {.date = {9996, 12, 24}, .text = "Feier", .jubilee = 1},
+       .today = on(2006, 12, 23),
+       .line = "Morgen             24.12.9996   Feier",
+       .row = {"Morgen             ", "24.12.9996", "Feier"}},
+      {.name = "29 Feb on 28 Feb of a common year keeps its date",
+       .event = {.date = {1980, 2, 29}, .text = "Geburtstag"},
+       .today = on(2007, 2, 28),
+       .line = "Heute               29.02.1980   Geburtstag",
+       .row = {"Heute               ", "29.02.1980", "Geburtstag"}},
+      {.name = "29 Feb seen on 1 Mar of a leap year",
+       .event = {.date = {1980, 2, 29}, .text = "Geburtstag"},
+       .today = on(2008, 3, 1),
+       .line = "Gestern             29.02.1980   Geburtstag",
+       .row = {"Gestern             ", "29.02.1980", "Geburtstag"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const EventRecord r = make(c.event);
+    const CountdownEntry entry =
+        eventEntry(r, occurrenceDays(c.event.date.month, c.event.date.day, c.today), c.today);
+    EXPECT_EQ(entry.line, c.line);
+    EXPECT_EQ(entry.row, c.row);
+  }
+}
+
+TEST(Countdown, EmptyWindow) {
+  EventTable table = tableOf({{.date = {1970, 8, 1}, .text = "Fern"}});
+  const ViewResult v = computeView(table, Settings{}, HolidaySelection{}, on(2006, 5, 1), true);
+  EXPECT_EQ(v.lines, std::vector<std::string>{kEmptyWindowLine});
+  EXPECT_TRUE(v.grid.empty());
+  EXPECT_TRUE(v.todayBox.empty());
+  EXPECT_TRUE(v.popups.empty());
+  EXPECT_TRUE(v.freedSlots.empty());
+}
+
+TEST(Countdown, WindowOfOneDay) {
+  EventTable table = tableOf({
+      {.date = {1970, 5, 3}, .text = "Zwei"},
+      {.date = {1970, 5, 2}, .text = "Morgen"},
+      {.date = {1970, 5, 1}, .text = "Heute"},
+      {.date = {1970, 4, 30}, .text = "Gestern"},
+      {.date = {1970, 4, 29}, .text = "Vorgestern"},
+  });
+  const ViewResult v =
+      computeView(table, Settings{.anzdays = 1}, HolidaySelection{}, on(2006, 5, 1), true);
+  EXPECT_EQ(v.lines, (std::vector<std::string>{
+                         "Gestern             30.04.1970   Gestern",
+                         "Heute               01.05.1970   Heute",
+                         "Morgen             02.05.1970   Morgen",
+                     }));
+  EXPECT_EQ(v.todayBox, std::vector<std::string>{"Heute               01.05.1970   Heute"});
+}
+
+TEST(Countdown, ThreeDigitCountsSortAfterTheirTwoDigitPrefix) {
+  const DayNumber today = on(2006, 1, 1);
+  auto ev = [&](int days, const char* text) {
+    const Ymd d = *splitDayNumber(today + days);
+    return Ev{.date = {1990, d.month, d.day}, .text = text};
+  };
+  EventTable table = tableOf({ev(11, "elf"), ev(100, "hundert"), ev(10, "zehn"), ev(2, "zwei")});
+  const ViewResult v =
+      computeView(table, Settings{.anzdays = 120}, HolidaySelection{}, today, false);
+  const std::vector<std::string> wantLines = {
+      "Noch   2 Tage  03.01.1990   zwei",
+      "Noch 10 Tage  11.01.1990   zehn",
+      "Noch 100 Tage  11.04.1990   hundert",
+      "Noch 11 Tage  12.01.1990   elf",
+  };
+  EXPECT_EQ(v.lines, wantLines);
+  ASSERT_EQ(v.grid.size(), 4u);
+  EXPECT_EQ(v.grid[0].text, "zwei");
+  EXPECT_EQ(v.grid[1].text, "zehn");
+  EXPECT_EQ(v.grid[2].text, "hundert");
+  EXPECT_EQ(v.grid[3].text, "elf");
+}
+
+TEST(Countdown, LinesWithTheSameDayFollowDateThenText) {
+  EventTable table = tableOf({
+      {.date = {1970, 5, 5}, .text = "b"},
+      {.date = {1965, 5, 5}, .text = "z"},
+      {.date = {1970, 5, 5}, .text = "A"},
+  });
+  const ViewResult v = computeView(table, Settings{}, HolidaySelection{}, on(2006, 5, 1), false);
+  EXPECT_EQ(v.lines, (std::vector<std::string>{
+                         "Noch   4 Tage  05.05.1965   z",
+                         "Noch   4 Tage  05.05.1970   A",
+                         "Noch   4 Tage  05.05.1970   b",
+                     }));
+}
+
+// The selection sort as it runs on the grid: the first strictly smallest row of the rest is
+// exchanged into each position.
+void plainSelectionSort(std::vector<GridRow>& rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::size_t m = i;
+    for (std::size_t j = i + 1; j < rows.size(); ++j) {
+      if (rows[j].day < rows[m].day) m = j;
+    }
+    std::swap(rows[i], rows[m]);
+  }
+}
+
+TEST(Countdown, GridOrderAmongEqualDayTextsFollowsTheExchanges) {
+  // Added A(5) B(3) C(5) D(3) E(5): B moves up and sends A to C's old place behind C.
+  const DayNumber today = on(2006, 1, 1);
+  auto ev = [&](int days, const char* text) {
+    const Ymd d = *splitDayNumber(today + days);
+    return Ev{.date = {1990, d.month, d.day}, .text = text};
+  };
+  EventTable table = tableOf({ev(5, "A"), ev(3, "B"), ev(5, "C"), ev(3, "D"), ev(5, "E")});
+  const ViewResult v = computeView(table, Settings{}, HolidaySelection{}, today, false);
+  std::string order;
+  for (const GridRow& row : v.grid) order += row.text;
+  EXPECT_EQ(order, "BDCAE");
+}
+
+TEST(Countdown, GridSortMatchesThePlainSelectionSort) {
+  std::mt19937 random(20061215);
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    const int size = std::uniform_int_distribution(0, 400)(random);
+    // Few distinct day texts, so that equal ones are common.
+    const int span = std::uniform_int_distribution(1, 130)(random);
+    std::vector<GridRow> rows;
+    for (int i = 0; i < size; ++i) {
+      const int d = std::uniform_int_distribution(-1, span - 2)(random);
+      rows.push_back({countdownText(d), "", std::to_string(i)});
+    }
+    std::vector<GridRow> want = rows;
+    plainSelectionSort(want);
+    sortCountdownGrid(rows);
+    ASSERT_EQ(rows, want);
+  }
+}
+
+TEST(Countdown, HighPriorityHandling) {
+  // Today, in 5 days and yesterday with high priority; in 3 days without.
+  const std::string today = "Heute               01.05.1970   heute";
+  const std::string soon = "Noch   5 Tage  06.05.1970   bald";
+  const std::string yesterday = "Gestern             30.04.1970   gestern";
+  struct Case {
+    const char* name;
+    std::uint8_t prior;
+    bool first;
+    std::vector<std::string> popups;
+    std::vector<std::string> todayBox;
+  } const cases[] = {
+      {.name = "ignore", .prior = 0, .first = true, .popups = {}, .todayBox = {today}},
+      {.name = "popup at the first rebuild",
+       .prior = 1,
+       .first = true,
+       .popups = {today},
+       .todayBox = {today}},
+      {.name = "no popup later", .prior = 1, .first = false, .popups = {}, .todayBox = {today}},
+      {.name = "into the today box",
+       .prior = 2,
+       .first = true,
+       .popups = {},
+       .todayBox = {yesterday, today, soon}},
+      {.name = "unknown handling", .prior = 3, .first = true, .popups = {}, .todayBox = {today}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EventTable table = tableOf({
+        {.date = {1970, 5, 1}, .text = "heute", .high = 1},
+        {.date = {1970, 5, 6}, .text = "bald", .high = 1},
+        {.date = {1970, 5, 4}, .text = "normal"},
+        {.date = {1970, 4, 30}, .text = "gestern", .high = 1},
+    });
+    const ViewResult v =
+        computeView(table, Settings{.prior = c.prior}, HolidaySelection{}, on(2006, 5, 1), c.first);
+    EXPECT_EQ(v.popups, c.popups);
+    EXPECT_EQ(v.todayBox, c.todayBox);
+    EXPECT_EQ(v.lines.size(), 4u);
+  }
+}
+
+TEST(Countdown, AutoDeletedEventIsListedOnceWithItsOldDate) {
+  EventTable table = tableOf({
+      {.date = {2005, 3, 1}, .text = "Einmalig", .autoDelete = 1},
+      {.date = {2006, 2, 10}, .text = "Vorbei", .autoDelete = 1},
+      {.date = {2006, 2, 13}, .text = "Bleibt", .autoDelete = 1},
+  });
+  const DayNumber today = on(2006, 2, 20);
+  const ViewResult first = computeView(table, Settings{}, HolidaySelection{}, today, true);
+  EXPECT_EQ(first.lines, std::vector<std::string>{"Noch   9 Tage  01.03.2005   Einmalig"});
+  EXPECT_EQ(first.grid, (std::vector<GridRow>{{"Noch   9 Tage  ", "01.03.2005", "Einmalig"}}));
+  EXPECT_EQ(first.freedSlots, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(table.slotIsFree(1));
+  EXPECT_TRUE(table.slotIsFree(2));
+  EXPECT_FALSE(table.slotIsFree(3));
+
+  const ViewResult next = computeView(table, Settings{}, HolidaySelection{}, today, false);
+  EXPECT_EQ(next.lines, std::vector<std::string>{kEmptyWindowLine});
+  EXPECT_TRUE(next.freedSlots.empty());
+}
+
+TEST(Countdown, HolidaysFollowTheEventsAndReachTheTodayBox) {
+  HolidaySelection on24 = {};
+  on24.bytes[0] = 1;
+  on24.bytes[29] = 1;  // Heilig Abend
+  EventTable table = tableOf({{.date = {2000, 12, 24}, .text = "Bescherung", .withoutYear = 1}});
+  const ViewResult v = computeView(table, Settings{}, on24, on(2006, 12, 24), true);
+  const std::vector<std::string> want = {
+      "Heute               24.12.           Bescherung",
+      "Heute               24.12.           Heilig Abend",
+  };
+  EXPECT_EQ(v.lines, want);
+  EXPECT_EQ(v.todayBox, want);
+  EXPECT_EQ(v.grid, (std::vector<GridRow>{{"Heute               ", "24.12", "Bescherung"},
+                                          {"Heute               ", "24.12.2006", "Heilig Abend"}}));
+
+  on24.bytes[0] = 0;
+  const ViewResult off = computeView(table, Settings{}, on24, on(2006, 12, 24), false);
+  EXPECT_EQ(off.lines.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavik

@@ -1,0 +1,180 @@
+// The Qt-free settings reader against QSettings itself: what one writes or reads, the other
+// reads the same way.
+#include "platform/ini_user_store.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <QSettings>
+
+#include "platform/posix_files.h"
+#include "platform/qsettings_user_store.h"
+#include "store/failure.h"
+#include "tests/support/temp_dir.h"
+
+namespace tavik {
+namespace {
+
+class IniUserStoreTest : public ::testing::Test {
+ protected:
+  // A fresh settings directory, so that QSettings' cache of files never answers from an
+  // earlier case.
+  std::string freshConfigHome() {
+    const std::string dir = m_dir.file("config" + std::to_string(++m_count));
+    ::mkdir(dir.c_str(), 0755);
+    ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir));
+    return dir;
+  }
+  PosixFiles m_files;
+  test::TempDir m_dir;
+  int m_count = 0;
+};
+
+struct Reading {
+  UserStore::Read result;
+  int value;
+  friend bool operator==(const Reading&, const Reading&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Reading& r) {
+  return out << static_cast<int>(r.result) << "/" << r.value;
+}
+
+Reading readFrom(UserStore& store, const std::string& name) {
+  std::uint8_t value = 0;
+  const UserStore::Read result = store.read(name, value);
+  return {result, result == UserStore::Read::Value ? value : -1};
+}
+
+TEST_F(IniUserStoreTest, ReadsWhatQSettingsWrote) {
+  const Settings cases[] = {
+      {.anzdays = 30, .autoclose = 30, .heutebox = 1, .prior = 0},
+      {.anzdays = 0, .autoclose = 255, .heutebox = 0, .prior = 2},
+      {.anzdays = 99, .autoclose = 240, .heutebox = 1, .prior = 1},
+  };
+  for (const Settings& s : cases) {
+    SCOPED_TRACE(static_cast<int>(s.anzdays));
+    freshConfigHome();
+    std::string qtPath;
+    {
+      QSettingsUserStore qt;
+      saveSettings(qt, s);
+      qtPath =
+          QSettings(QSettings::NativeFormat, QSettings::UserScope, "HOLVENTARIS", "Tavik! v4.x")
+              .fileName()
+              .toStdString();
+    }
+    EXPECT_EQ(IniUserStore::defaultPath(), qtPath);
+    IniUserStore ini(m_files, IniUserStore::defaultPath());
+    EXPECT_EQ(readFrom(ini, "anzdays"), (Reading{UserStore::Read::Value, s.anzdays}));
+    EXPECT_EQ(readFrom(ini, "autoclose"), (Reading{UserStore::Read::Value, s.autoclose}));
+    EXPECT_EQ(readFrom(ini, "heutebox"), (Reading{UserStore::Read::Value, s.heutebox}));
+    EXPECT_EQ(readFrom(ini, "prior"), (Reading{UserStore::Read::Value, s.prior}));
+    EXPECT_EQ(readFrom(ini, "other"), (Reading{UserStore::Read::Missing, -1}));
+  }
+}
+
+TEST_F(IniUserStoreTest, ReadsFileTextsAsQSettingsDoes) {
+  const char* const texts[] = {
+      "[General]\nanzdays=42\n",
+      "anzdays=42\n",
+      "[general]\nanzdays=42\n",
+      "[Other]\nanzdays=42\n",
+      "[%General]\nanzdays=42\n",
+      "[General]\r\nanzdays=42\r\n",
+      "\xEF\xBB\xBF[General]\nanzdays=42\n",
+      "[General]\n  anzdays  =  42  \n",
+      "[General]\nanzdays=\"42\"\n",
+      "[General]\nanzdays=\" 42 \"\n",
+      "[General]\nanzdays=\"4\" 2\n",
+      "[General]\nanzdays=\"4\n2\"\n",
+      "[General]\nanzdays=+42\n",
+      "[General]\nanzdays=-0\n",
+      "[General]\nanzdays=-1\n",
+      "[General]\nanzdays=042\n",
+      "[General]\nanzdays=255\n",
+      "[General]\nanzdays=256\n",
+      "[General]\nanzdays=99999999999\n",
+      "[General]\nanzdays=0x2a\n",
+      "[General]\nanzdays=4 2\n",
+      "[General]\nanzdays=\n",
+      "[General]\nanzdays=\"\"\n",
+      "[General]\nanzdays=abc\n",
+      "[General]\nanzdays=1.5\n",
+      "[General]\nanzdays=42;comment\n",
+      "[General]\nanzdays=42 ; comment\n",
+      "[General]\nanzdays=\"42;x\"\n",
+      "[General]\nanzdays=7, 8\n",
+      "[General]\nanzdays=\"7, 8\"\n",
+      "[General]\nanzdays=7,\n",
+      "[General]\nanzdays=@ByteArray(42)\n",
+      "[General]\nanzdays=@String(42)\n",
+      "[General]\nanzdays=@Invalid()\n",
+      "[General]\nanzdays=@Rect(1 2 3 4)\n",
+      "[General]\nanzdays=@@42\n",
+      "[General]\nanzdays=@42\n",
+      "[General]\nanzdays=\\x34\\x32\n",
+      "[General]\nanzdays=\\064\\062\n",
+      "[General]\nanzdays=\\t42\\n\n",
+      "[General]\nanzdays=4\\\n2\n",
+      "[General]\nanzdays=4\\q2\n",
+      "[General]\nanzdays=\xC2\xA0"
+      "42\n",
+      "[General]\nanzdays=\xEF\xBC\x94\xEF\xBC\x92\n",
+      "[General]\nANZDAYS=42\n",
+      "[General]\n/anzdays=42\n",
+      "[General]\n%61nzdays=42\n",
+      "[General]\n%U0061nzdays=42\n",
+      "[General]\nanzdays=1\nanzdays=2\n",
+      "[General]\nanzdays=1\n[Other]\nx=1\n[General]\nanzdays=2\n",
+      "[General]\n;anzdays=42\n",
+      "[General]\n  ; anzdays=42\n",
+      "[General]\n#anzdays=42\n",
+      "[General]\nanzdays\n",
+      "",
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const std::string dir = freshConfigHome();
+    ::mkdir((dir + "/HOLVENTARIS").c_str(), 0755);
+    test::writeFile(dir + "/HOLVENTARIS/Tavik! v4.x.conf", text);
+    QSettingsUserStore qt;
+    IniUserStore ini(m_files, IniUserStore::defaultPath());
+    EXPECT_EQ(readFrom(ini, "anzdays"), readFrom(qt, "anzdays"));
+  }
+}
+
+TEST_F(IniUserStoreTest, MissingFileHoldsNoValuesAndWritesAreRefused) {
+  const std::string dir = freshConfigHome();
+  IniUserStore ini(m_files, IniUserStore::defaultPath());
+  EXPECT_EQ(readFrom(ini, "anzdays"), (Reading{UserStore::Read::Missing, -1}));
+  EXPECT_FALSE(ini.write("anzdays", 5));
+  EXPECT_TRUE(ini.sync());
+  EXPECT_FALSE(test::fileExists(dir + "/HOLVENTARIS"));
+}
+
+TEST_F(IniUserStoreTest, UnreadableFileIsAFileError) {
+  const std::string dir = freshConfigHome();
+  ::mkdir((dir + "/HOLVENTARIS").c_str(), 0755);
+  ::mkdir((dir + "/HOLVENTARIS/Tavik! v4.x.conf").c_str(), 0755);
+  try {
+    IniUserStore ini(m_files, IniUserStore::defaultPath());
+    ADD_FAILURE();
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.userMessage(), "Dateizugriff verweigert.");
+  }
+}
+
+TEST_F(IniUserStoreTest, DefaultPathFallsBackToHome) {
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home != nullptr ? home : "";
+  ::setenv("XDG_CONFIG_HOME", "", 1);
+  ::setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(IniUserStore::defaultPath(), "/home/someone/.config/HOLVENTARIS/Tavik! v4.x.conf");
+  ::setenv("HOME", savedHome.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace tavik
