@@ -165,10 +165,19 @@ int TForm5::displayedLineCount() const {
   return count;
 }
 
+int TForm5::linePitch() const {
+  QTextLayout layout(QStringLiteral("Mg"), Memo1->font());
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  return static_cast<int>(std::ceil(line.height()));
+}
+
 void TForm5::fitHeights() {
-  const int pitch = QFontMetrics(Memo1->font()).height();
+  const int pitch = linePitch();
+  // Frame and margins; the editor scrolls unless it has one pixel more than its lines.
   const int padding = 2 * Memo1->frameWidth() +
-                      static_cast<int>(std::ceil(2 * Memo1->document()->documentMargin()));
+                      static_cast<int>(std::ceil(2 * Memo1->document()->documentMargin())) + 1;
   const HelpHeights h = fitHelpHeights(displayedLineCount(), pitch, padding);
   Memo1->setFixedHeight(h.memo);
   const int frame = scaled(kDesignFrameHeight, pitch / 15.0);

@@ -51,6 +51,8 @@ class TForm5 : public QWidget, public QuickHelp {
   QString helpFilePath() const;
   // The number of lines the memo shows, wrapped lines counted once per displayed line.
   int displayedLineCount() const;
+  // The height of one line of the memo in pixels.
+  int linePitch() const;
 
   QLabel* Label1;
   QPlainTextEdit* Memo1;
