@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -169,7 +170,14 @@ void MainWindow::runCreationSteps() {
     m_dataFile->load(m_platform.files, m_table);
     setWindowTitle(QString::fromUtf8(kWindowCaption));
     setStatusTip(QString::fromUtf8(kWindowHint));
-    countdownPage->setColumnWidths(scaled(85, s), scaled(72, s), scaled(215, s));
+    // The design widths, widened where the font in use needs more for a day text or a date.
+    const QFontMetrics grid(countdownPage->StringGrid1->font());
+    const int cellPadding = scaled(8, s);
+    countdownPage->setColumnWidths(
+        std::max(scaled(85, s),
+                 grid.horizontalAdvance(QStringLiteral("Noch 99 Tage")) + cellPadding),
+        std::max(scaled(72, s), grid.horizontalAdvance(QStringLiteral("88.88.8888")) + cellPadding),
+        scaled(215, s));
     Label5->setText(QString::fromUtf8(kAboutVersionLine));
     Label11->setText(QString::fromUtf8(kAboutTitleLine));
     Label12->setText(QString::fromUtf8(kAboutAuthorLine));

@@ -60,6 +60,8 @@ CountdownPage::CountdownPage(QWidget* parent) : QWidget(parent) {
   StringGrid1->setSelectionMode(QAbstractItemView::NoSelection);
   StringGrid1->setFocusPolicy(Qt::NoFocus);
   StringGrid1->setWordWrap(false);
+  // Day texts end in blanks that line up columns elsewhere; they must not turn into "...".
+  StringGrid1->setTextElideMode(Qt::ElideNone);
   StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGrid1->verticalHeader()->setDefaultSectionSize(

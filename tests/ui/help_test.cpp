@@ -127,6 +127,26 @@ class HelpTest : public QObject {
     QVERIFY(help.height() > help.Memo1->height());
   }
 
+  // The delivered help texts: one per topic, Windows-1252 with CR LF, found by the window.
+  void deliveredHelpTexts() {
+    PosixFiles files;
+    TForm5 help(files, QStringLiteral(TAVIK_HELP_DIR));
+    for (const char* topic : {"Hauptfenster", "Editorfenster", "Optionenfenster", "Importfenster",
+                              "Exportfenster", "Aboutfenster", "Editor", "Feiertagewahl"}) {
+      const std::string bytes = readFile(std::string(TAVIK_HELP_DIR "/") + topic + ".txt");
+      QVERIFY2(bytes.size() > 100, topic);
+      QVERIFY2(bytes.ends_with("\r\n"), topic);
+      for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n') QVERIFY2(i > 0 && bytes[i - 1] == '\r', topic);
+      }
+      help.showQuickHelp(QString::fromUtf8(topic));
+      const QString text = help.Memo1->toPlainText();
+      QVERIFY2(text != QString::fromUtf8(kHelpNotFound), topic);
+      // UTF-8 read as Windows-1252 would show "Ã¤" for "ä".
+      QVERIFY2(!text.contains(QChar(0xC3)), topic);
+    }
+  }
+
   // The start directory is used whole, however long.
   void longStartDirectory() {
     TempDir base("tavik-help");
