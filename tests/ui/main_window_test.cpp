@@ -196,6 +196,18 @@ class MainWindowTest : public QObject {
     QCOMPARE(control<QListWidget>(w.main(), "ListBox1")->count(), 1);
   }
 
+  // A holiday file that cannot be read skips the rest of the activation.
+  void brokenHolidayFileSkipsTheActivation() {
+    WindowWorld w;
+    w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
+    writeFile(w.path(kHolidayFileName), zeros(10));
+    w.create();
+    w.showMain();
+    QCOMPARE(w.messages.texts(), QStringList{"Versuch hinter dem Dateiende zu lesen."});
+    QCOMPARE(control<QListWidget>(w.main(), "ListBox1")->count(), 0);
+    QCOMPARE(w.todayBoxShown, 0);
+  }
+
   void pageChangeStopsTheCountdownForGood() {
     WindowWorld w;
     w.create();
