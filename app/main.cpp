@@ -1,12 +1,27 @@
-// Program start.
+// The front program: lists, helps and tells its version without a window, otherwise hands
+// over to the window program.
 #include <cstdio>
-#include <cstring>
+
+#include "app/terminal_listing.h"
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-    std::puts("Tavik! 4.5.1");
-    return 0;
+  using namespace tavik;
+  const FrontCommand command = parseFrontArguments(argc, argv);
+  switch (command.action) {
+    case FrontAction::Window:
+      return startWindow(argv, stderr);
+    case FrontAction::List:
+      return runListing(stdout, stderr);
+    case FrontAction::Help:
+      std::fputs(helpText().c_str(), stdout);
+      return 0;
+    case FrontAction::Version:
+      std::fputs(versionText().c_str(), stdout);
+      return 0;
+    case FrontAction::Invalid:
+      std::fprintf(stderr, "tavik: %s.\nWeitere Informationen mit: tavik --help\n",
+                   command.error.c_str());
+      return 2;
   }
-  std::puts("Tavik! 4.5.1");
-  return 0;
+  return 2;
 }

@@ -1,0 +1,395 @@
+// The main window frame.
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "app/pages/countdown_page.h"
+#include "app/pages/options_page.h"
+#include "dialogs/help.h"
+#include "dialogs/todaybox.h"
+#include "platform/display_scale.h"
+#include "platform/qt_text.h"
+#include "platform/seams.h"
+#include "store/failure.h"
+#include "store/settings_store.h"
+
+namespace tavik {
+
+namespace {
+
+const char* const kHelpTopics[] = {"Hauptfenster",  "Editorfenster", "Optionenfenster",
+                                   "Importfenster", "Exportfenster", "Aboutfenster"};
+
+// Sunday first, as QDate::dayOfWeek() % 7 counts.
+const char* const kWeekdays[] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
+                                 "Donnerstag", "Freitag", "Sonnabend"};
+
+QString exitCaption(int seconds) {
+  return QStringLiteral("Exit (%1)").arg(seconds);
+}
+
+// A short date with a two-digit year at its end ("08.12.26") gets the century.
+QString withCentury(const QString& shortDate) {
+  if (shortDate.size() != 8) return shortDate;
+  return shortDate.left(6) + QStringLiteral("20") + shortDate.right(2);
+}
+
+DayNumber dayNumberOf(const QDate& date) {
+  return makeDayNumber(date.year(), date.month(), date.day()).value_or(DayNumber{});
+}
+
+QStringList toQStrings(const std::vector<std::string>& lines) {
+  QStringList out;
+  for (const std::string& line : lines) out << fromCp1252(line);
+  return out;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Platform& platform, QString startDirectory, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      m_platform(platform),
+      m_startDirectory(std::move(startDirectory)) {
+  setObjectName(QStringLiteral("TForm1"));
+  setWindowTitle(QStringLiteral("TITELLEISTE"));
+  buildPages();
+  runCreationSteps();
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindow::focusWindowChanged);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildPages() {
+  const double s = uiScale(font());
+
+  TabbedNotebook1 = new QTabWidget(this);
+  TabbedNotebook1->setObjectName(QStringLiteral("TabbedNotebook1"));
+  setCentralWidget(TabbedNotebook1);
+
+  countdownPage = new CountdownPage;
+  optionsPage = new OptionsPage(m_settings, m_holidays, m_platform.messages);
+  editorPage = new QWidget;
+  editorPage->setObjectName(QStringLiteral("EditorPage"));
+  importPage = new QWidget;
+  importPage->setObjectName(QStringLiteral("ImportPage"));
+  exportPage = new QWidget;
+  exportPage->setObjectName(QStringLiteral("ExportPage"));
+
+  aboutPage = new QWidget;
+  aboutPage->setObjectName(QStringLiteral("AboutPage"));
+  Label11 = new QLabel(QStringLiteral("Label11"), aboutPage);
+  Label11->setObjectName(QStringLiteral("Label11"));
+  Label5 = new QLabel(QStringLiteral("Label5"), aboutPage);
+  Label5->setObjectName(QStringLiteral("Label5"));
+  Label12 = new QLabel(QStringLiteral("Label12"), aboutPage);
+  Label12->setObjectName(QStringLiteral("Label12"));
+  auto* aboutColumn = new QVBoxLayout(aboutPage);
+  for (QLabel* l : {Label11, Label5, Label12}) aboutColumn->addWidget(l);
+  aboutColumn->addStretch();
+
+  TabbedNotebook1->addTab(countdownPage, QStringLiteral("Tavik!"));
+  TabbedNotebook1->addTab(editorPage, QStringLiteral("Editor"));
+  TabbedNotebook1->addTab(optionsPage, QStringLiteral("Optionen"));
+  TabbedNotebook1->addTab(importPage, QStringLiteral("Import"));
+  TabbedNotebook1->addTab(exportPage, QStringLiteral("Export"));
+  TabbedNotebook1->addTab(aboutPage, QStringLiteral("About"));
+
+  Button1 = new QPushButton(QStringLiteral("Exit"));
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button1->setStatusTip(QStringLiteral("Tavik! beenden."));
+  Button1->setMinimumWidth(
+      std::max(Button1->sizeHint().width(),
+               fontMetrics().horizontalAdvance(exitCaption(240)) + scaled(16, s)));
+  countdownPage->bottomRow->addWidget(Button1);
+
+  BitBtn2 = new QPushButton(QStringLiteral("?"));
+  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+  BitBtn2->setStatusTip(QStringLiteral("Die Hilfe zu dieser Seite anzeigen"));
+  BitBtn2->setAccessibleDescription(QStringLiteral("Hilfe zu dieser Seite"));
+  QFont bold = BitBtn2->font();
+  bold.setBold(true);
+  BitBtn2->setFont(bold);
+  const int helpSize = std::max(scaled(16, s), QFontMetrics(bold).height() + 4);
+  BitBtn2->setFixedSize(helpSize, helpSize);
+  TabbedNotebook1->setCornerWidget(BitBtn2, Qt::TopRightCorner);
+
+  StatusBar1 = statusBar();
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setSizeGripEnabled(false);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+
+  connect(TabbedNotebook1, &QTabWidget::currentChanged, this, &MainWindow::TabbedNotebook1Change);
+  connect(Button1, &QPushButton::clicked, this, &MainWindow::Button1Click);
+  connect(BitBtn2, &QPushButton::clicked, this, &MainWindow::BitBtn2Click);
+  connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1Timer);
+  optionsPage->lookAheadChanged = [this] {
+    countdownPage->Label3->setText(QString::number(m_settings.anzdays));
+    computeView();
+  };
+  optionsPage->testTodayBox = [this] { showTodayBoxTest(); };
+  optionsPage->chooseHolidays = [this] {
+    if (m_runHolidayDialog) m_runHolidayDialog();
+  };
+
+  setFixedSize(sizeHint().expandedTo(QSize(scaled(417, s), scaled(236, s))));
+}
+
+void MainWindow::runCreationSteps() {
+  const double s = uiScale(font());
+  try {
+    // Hints show in the status bar (QMainWindow does that); see event() for the window's own.
+    m_firstViewDone = false;
+    m_dataFilePath = (m_startDirectory + QLatin1Char('/') + QLatin1String(kDataFileName))
+                         .toLocal8Bit()
+                         .toStdString();
+    m_holidayFilePath = (m_startDirectory + QLatin1Char('/') + QLatin1String(kHolidayFileName))
+                            .toLocal8Bit()
+                            .toStdString();
+    loadSettings(m_platform.userStore, m_settings);
+    m_dataFile.emplace(m_dataFilePath);
+    m_dataFileRead = true;
+    m_dataFile->load(m_platform.files, m_table);
+    setWindowTitle(QString::fromUtf8(kWindowCaption));
+    setStatusTip(QString::fromUtf8(kWindowHint));
+    // The design widths, widened where the font in use needs more for a day text or a date.
+    const QFontMetrics grid(countdownPage->StringGrid1->font());
+    const int cellPadding = scaled(8, s);
+    countdownPage->setColumnWidths(
+        std::max(scaled(85, s),
+                 grid.horizontalAdvance(QStringLiteral("Noch 99 Tage")) + cellPadding),
+        std::max(scaled(72, s), grid.horizontalAdvance(QStringLiteral("88.88.8888")) + cellPadding),
+        scaled(215, s));
+    Label5->setText(QString::fromUtf8(kAboutVersionLine));
+    Label11->setText(QString::fromUtf8(kAboutTitleLine));
+    Label12->setText(QString::fromUtf8(kAboutAuthorLine));
+    if (m_settings.heutebox == 1) optionsPage->CheckBox3->setChecked(true);
+    optionsPage->setPriorityHandling(m_settings.prior);
+    countdownPage->Label3->setText(QString::number(m_settings.anzdays));
+    const QDate today = m_platform.clock.today();
+    countdownPage->Label2->setText(withCentury(m_platform.clock.shortDate(today)));
+    countdownPage->Label1->setText(QString::fromUtf8(kWeekdays[today.dayOfWeek() % 7]));
+    armAutoExit();
+    optionsPage->Edit1->setText(QString::number(m_settings.anzdays));
+    optionsPage->Edit2->setText(QString::number(m_settings.autoclose));
+  } catch (const Failure& failure) {
+    m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
+  }
+}
+
+void MainWindow::attachTodayBox(TForm4& todayBox) {
+  m_todayBox = &todayBox;
+}
+
+void MainWindow::attachQuickHelp(TForm5& quickHelp) {
+  m_quickHelp = &quickHelp;
+}
+
+void MainWindow::setHolidayDialog(std::function<void()> run,
+                                  std::function<void(const HolidaySelection&)> showSelection) {
+  m_runHolidayDialog = std::move(run);
+  m_showHolidaySelection = std::move(showSelection);
+}
+
+int MainWindow::currentPage() const {
+  return TabbedNotebook1->currentIndex();
+}
+
+bool MainWindow::autoExitRunning() const {
+  return Timer1->isActive();
+}
+
+void MainWindow::computeView() {
+  Settings view = m_settings;
+  // The handling is the one the options page shows; with no item chosen nothing is done.
+  view.prior = static_cast<std::uint8_t>(std::max(0, optionsPage->priorityHandling()));
+  const ViewResult result = tavik::computeView(
+      m_table, view, m_holidays, dayNumberOf(m_platform.clock.today()), !m_firstViewDone);
+  countdownPage->showView(result);
+  if (m_todayBox != nullptr) m_todayBox->setLines(toQStrings(result.todayBox));
+  optionsPage->showHolidaySwitch();
+  m_firstViewDone = true;
+  for (const std::string& popup : result.popups) {
+    if (m_closed) break;
+    m_platform.messages.info(this, fromCp1252(popup));
+  }
+}
+
+void MainWindow::FormActivate() {
+  if (m_closed) return;
+  try {
+    loadHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
+  } catch (const Failure& failure) {
+    m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
+    return;
+  }
+  optionsPage->showHolidaySwitch();
+  if (m_showHolidaySelection) m_showHolidaySelection(m_holidays);
+  computeView();
+  if (m_closed) return;
+  if (m_quickHelp != nullptr && m_quickHelp->quickHelpVisible()) {
+    m_quickHelp->hideQuickHelp();
+    return;
+  }
+  if (optionsPage->CheckBox3->isChecked() && m_todayBox != nullptr &&
+      !m_todayBox->lines().isEmpty()) {
+    m_todayBox->exec();
+  }
+}
+
+void MainWindow::showTodayBoxTest() {
+  computeView();
+  if (m_todayBox == nullptr || m_closed) return;
+  m_todayBox->setWindowTitle(QString::fromUtf8(
+      optionsPage->priorityHandling() == 2 ? kTodayBoxPriorityTitle : kTodayBoxTitle));
+  m_todayBox->exec();
+}
+
+void MainWindow::focusWindowChanged(QWindow* window) {
+  if (window == nullptr) return;  // another application has the focus now
+  const bool fromQuickHelp = m_quickHelp != nullptr && m_lastFocusWindow != nullptr &&
+                             m_lastFocusWindow == m_quickHelp->windowHandle();
+  m_lastFocusWindow = window;
+  // Only a return from the quick-help window counts; closing a modal dialog or switching
+  // back from another application does not.
+  if (window == windowHandle() && fromQuickHelp && m_shownOnce) {
+    QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
+  }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (m_shownOnce) return;
+  m_shownOnce = true;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect r = frameGeometry();
+    r.moveCenter(screen->availableGeometry().center());
+    move(r.topLeft());
+  }
+  // The first activation runs once the window is on the screen, whoever has the focus.
+  QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
+}
+
+bool MainWindow::event(QEvent* event) {
+  // Over a control without a hint the window's own hint shows, as over the window itself.
+  if (event->type() == QEvent::StatusTip && static_cast<QStatusTipEvent*>(event)->tip().isEmpty() &&
+      rect().contains(mapFromGlobal(QCursor::pos()))) {
+    StatusBar1->showMessage(statusTip());
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void MainWindow::TabbedNotebook1Change(int page) {
+  if (page == kCountdownPage) {
+    Button1->show();
+    computeView();
+  } else {
+    Button1->hide();
+  }
+  if (page == kEditorPage && m_rebuildEditorList) m_rebuildEditorList();
+  if (page == kExportPage && m_rebuildExportList) m_rebuildExportList();
+  stopAutoExit();
+}
+
+void MainWindow::BitBtn2Click() {
+  stopAutoExit();
+  const int page = std::clamp(currentPage(), 0, 5);
+  if (m_quickHelp != nullptr) m_quickHelp->showQuickHelp(QString::fromUtf8(kHelpTopics[page]));
+}
+
+void MainWindow::Button1Click() {
+  close();
+}
+
+void MainWindow::armAutoExit() {
+  m_secondsLeft = m_settings.autoclose;
+  if (m_settings.autoclose > 0) {
+    Timer1->start();
+    optionsPage->setEdit2Enabled(true);
+    Button1->setText(exitCaption(m_secondsLeft));
+    optionsPage->Edit2->setText(QString::number(m_secondsLeft));
+    optionsPage->CheckBox1->setChecked(true);
+  } else {
+    optionsPage->setEdit2Enabled(false);
+  }
+}
+
+void MainWindow::stopAutoExit() {
+  Timer1->stop();
+  Button1->setText(QStringLiteral("Exit"));
+}
+
+void MainWindow::Timer1Timer() {
+  if (m_secondsLeft < 1) {
+    Timer1->stop();
+    close();
+    return;
+  }
+  --m_secondsLeft;
+  Button1->setText(exitCaption(m_secondsLeft));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (m_closed) {
+    event->accept();
+    return;
+  }
+  if (m_closing) {
+    event->ignore();
+    return;
+  }
+  m_closing = true;
+  stopAutoExit();
+  const bool done = runCloseSteps();
+  m_closing = false;
+  if (!done) {
+    event->ignore();
+    return;
+  }
+  m_closed = true;
+  event->accept();
+  closeOtherWindows();
+  emit closed();
+}
+
+bool MainWindow::runCloseSteps() {
+  try {
+    saveSettings(m_platform.userStore, m_settings);
+    // A data file that start-up never read holds events this table does not know.
+    if (m_dataFileRead) m_dataFile->save(m_platform.files, m_table);
+    saveHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
+    return true;
+  } catch (const Failure& failure) {
+    m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
+    // Not to trap the user in a program that cannot save; the data file stays as it was.
+    return m_platform.messages.confirm(this, QString::fromUtf8(kCloseAnywayQuestion), true);
+  }
+}
+
+void MainWindow::closeOtherWindows() {
+  // A modal today box or message box closes with the program.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window != this && window->isVisible()) window->close();
+  }
+}
+
+}  // namespace tavik

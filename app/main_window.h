@@ -1,0 +1,145 @@
+// The main window: start-up, activation, page changes and close, and the controls that belong
+// to no page (Exit button, "?" button, status bar, auto-exit timer).
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "store/data_file.h"
+#include "store/event_table.h"
+#include "store/typs.h"
+
+class QLabel;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QWindow;
+
+namespace tavik {
+
+struct Platform;
+class CountdownPage;
+class OptionsPage;
+class TForm4;
+class TForm5;
+
+// The notebook's pages in their order.
+enum Page { kCountdownPage, kEditorPage, kOptionsPage, kImportPage, kExportPage, kAboutPage };
+
+inline constexpr const char* kWindowCaption = "Tavik! v4.5";
+inline constexpr const char* kAboutVersionLine = "Tavik! v4.5.1 - #20060402";
+inline constexpr const char* kAboutTitleLine = "Tavik! v4.5";
+inline constexpr const char* kAboutAuthorLine = "© 2001 - 2006 Jens Holventaris";
+inline constexpr const char* kWindowHint = "Holventaris - Tavik! v4.5 von Jens Holventaris";
+inline constexpr const char* kCloseAnywayQuestion =
+    "Die Daten konnten nicht gespeichert werden. Tavik! trotzdem beenden?";
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Runs the creation steps: reads the settings from the per-user store and the data file from
+  // `startDirectory`, fills the header and the options and arms the auto-exit countdown. A
+  // failure shows its message and skips the remaining steps.
+  MainWindow(Platform& platform, QString startDirectory, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The windows created after this one (see Program), in creation order.
+  void attachTodayBox(TForm4& todayBox);
+  void attachQuickHelp(TForm5& quickHelp);
+  // The holiday selection dialog: `run` shows it modally ("Feiertage wählen"), `showSelection`
+  // sets its two lists from the record at every activation.
+  void setHolidayDialog(std::function<void()> run,
+                        std::function<void(const HolidaySelection&)> showSelection);
+
+  EventTable& table() { return m_table; }
+  HolidaySelection& holidaySelection() { return m_holidays; }
+  Settings& settings() { return m_settings; }
+  const QString& startDirectory() const { return m_startDirectory; }
+  const std::string& dataFilePath() const { return m_dataFilePath; }
+  const std::string& holidayFilePath() const { return m_holidayFilePath; }
+  bool firstViewDone() const { return m_firstViewDone; }
+  int currentPage() const;
+  // Seconds left of the auto-exit countdown, and whether it runs.
+  int secondsLeft() const { return m_secondsLeft; }
+  bool autoExitRunning() const;
+
+  // Rebuilds the countdown view: grid, hidden line list, today box list, and the high-priority
+  // messages of the first rebuild.
+  void computeView();
+  // The activation steps: re-read the holiday file, rebuild the view, then hide the quick-help
+  // window or show the today box. Runs at the first show and on each return from the
+  // quick-help window.
+  void FormActivate();
+  // "Heutebox testen": rebuild, title by the priority handling, show the today box.
+  void showTodayBoxTest();
+
+  QTabWidget* TabbedNotebook1;
+  QPushButton* Button1;
+  QPushButton* BitBtn2;
+  QStatusBar* StatusBar1;
+  QTimer* Timer1;
+  CountdownPage* countdownPage;
+  OptionsPage* optionsPage;
+  // Pages built elsewhere; the About page's three labels are filled at creation.
+  QWidget* editorPage;
+  QWidget* importPage;
+  QWidget* exportPage;
+  QWidget* aboutPage;
+  QLabel* Label5;
+  QLabel* Label11;
+  QLabel* Label12;
+
+ signals:
+  // The close steps have completed; the program ends.
+  void closed();
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildPages();
+  void runCreationSteps();
+  bool runCloseSteps();
+  void closeOtherWindows();
+  void armAutoExit();
+  void stopAutoExit();
+  void focusWindowChanged(QWindow* window);
+
+  void TabbedNotebook1Change(int page);
+  void BitBtn2Click();
+  void Button1Click();
+  void Timer1Timer();
+
+  Platform& m_platform;
+  EventTable m_table;
+  HolidaySelection m_holidays;
+  Settings m_settings;
+  QString m_startDirectory;
+  std::string m_dataFilePath;
+  std::string m_holidayFilePath;
+  std::optional<DataFile> m_dataFile;
+  bool m_dataFileRead = false;
+  bool m_firstViewDone = false;
+  int m_secondsLeft = 0;
+  bool m_shownOnce = false;
+  bool m_closing = false;
+  bool m_closed = false;
+
+  TForm4* m_todayBox = nullptr;
+  TForm5* m_quickHelp = nullptr;
+  QPointer<QWindow> m_lastFocusWindow;
+  std::function<void()> m_runHolidayDialog;
+  std::function<void(const HolidaySelection&)> m_showHolidaySelection;
+  // Page-change hooks of the pages built elsewhere.
+  std::function<void()> m_rebuildEditorList;
+  std::function<void()> m_rebuildExportList;
+};
+
+}  // namespace tavik

@@ -1,0 +1,41 @@
+// The first page: the header sentence and the countdown grid with its hidden line list.
+#pragma once
+
+#include <QWidget>
+
+#include "dates/countdown.h"
+
+class QHBoxLayout;
+class QLabel;
+class QListWidget;
+class QTableWidget;
+
+namespace tavik {
+
+class CountdownPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CountdownPage(QWidget* parent = nullptr);
+
+  // Replaces the grid and the line list with one rebuild's result. The grid ends in one empty
+  // row, so an empty result leaves a single empty row.
+  void showView(const ViewResult& view);
+  void setColumnWidths(int first, int second, int third);
+
+  // The header: "Heute ist" weekday "der" date "Ereignisse in den nächsten" days "Tagen".
+  QLabel* StaticText1;
+  QLabel* Label1;
+  QLabel* StaticText2;
+  QLabel* Label2;
+  QLabel* StaticText3;
+  QLabel* Label3;
+  QLabel* StaticText4;
+  // The countdown lines; never shown, the today box takes its lines from the same rebuild.
+  QListWidget* ListBox1;
+  QTableWidget* StringGrid1;
+  // The row under the grid, where the main window keeps its Exit button.
+  QHBoxLayout* bottomRow;
+};
+
+}  // namespace tavik

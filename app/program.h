@@ -1,0 +1,46 @@
+// One run of the program: the lock of the start directory and the five windows.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace tavik {
+
+struct Platform;
+class InstanceLock;
+class Messages;
+class MainWindow;
+class TForm4;
+class TForm5;
+
+inline constexpr const char* kAlreadyRunningMessage = "Tavik! läuft bereits in diesem Verzeichnis.";
+
+// Takes the lock of `startDirectory` for this run. False, after telling the user, when another
+// run holds it: two runs would overwrite each other's changes at close. A directory where no
+// lock file can be made locks nothing and is no reason to refuse the start.
+bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages);
+
+// The windows of the run, created once in their order and living until the program ends:
+// the main window, the event edit dialog, the holiday selection dialog, the today box and
+// the quick-help window.
+class Program {
+ public:
+  Program(Platform& platform, QString startDirectory);
+  ~Program();
+
+  // Creates the windows, hidden; the main window's creation steps run first.
+  void create();
+
+  MainWindow& mainWindow() { return *m_form1; }
+  TForm4& todayBox() { return *m_form4; }
+  TForm5& quickHelp() { return *m_form5; }
+
+ private:
+  Platform& m_platform;
+  QString m_startDirectory;
+  std::unique_ptr<MainWindow> m_form1;
+  std::unique_ptr<TForm4> m_form4;
+  std::unique_ptr<TForm5> m_form5;
+};
+
+}  // namespace tavik

@@ -1,0 +1,209 @@
+// The terminal listing and the window hand-over; no Qt, so that a listing starts in a moment.
+#include "app/terminal_listing.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string_view>
+
+#include "dates/countdown.h"
+#include "platform/ini_user_store.h"
+#include "platform/posix_files.h"
+#include "store/cp1252.h"
+#include "store/data_file.h"
+#include "store/event_table.h"
+#include "store/failure.h"
+
+#ifndef TAVIK_VERSION
+#error "TAVIK_VERSION must be defined by the build"
+#endif
+
+namespace tavik {
+
+namespace {
+
+constexpr const char* kWindowProgram = "tavik-window";
+
+// Like start-up reads them, but read-only: a missing file is an empty one.
+void readEvents(Files& files, const std::string& path, EventTable& table) {
+  FileStatus st;
+  const int result = files.status(path, st);
+  if (result == ENOENT) return;
+  check(result);
+  if (st.isDirectory) throw FileError(EISDIR);
+  const std::string bytes = readFileBytes(files, path, kSlotCount * kRecordSize);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::size_t records = bytes.size() / kRecordSize;
+  for (std::size_t i = 0; i < records; ++i) {
+    table.storeRecord(static_cast<int>(i) + 1,
+                      decodeRecord(std::span<const std::uint8_t, kRecordSize>(
+                          data + i * kRecordSize, kRecordSize)));
+  }
+  if (bytes.size() % kRecordSize != 0) throw FileError(kReadPastEnd);
+}
+
+void readHolidays(Files& files, const std::string& path, HolidaySelection& selection) {
+  FileStatus st;
+  const int result = files.status(path, st);
+  if (result == ENOENT) return;
+  check(result);
+  if (st.isDirectory) throw FileError(EISDIR);
+  const std::string bytes = readFileBytes(files, path, kHolidaySelectionSize);
+  if (bytes.size() < kHolidaySelectionSize) throw FileError(kReadPastEnd);
+  for (std::size_t i = 0; i < kHolidaySelectionSize; ++i) {
+    selection.bytes[i] = static_cast<std::uint8_t>(bytes[i]);
+  }
+}
+
+void readSettings(UserStore& store, Settings& settings) {
+  struct Value {
+    const char* name;
+    std::uint8_t Settings::*field;
+  };
+  static constexpr Value kValues[] = {{"anzdays", &Settings::anzdays},
+                                      {"autoclose", &Settings::autoclose},
+                                      {"heutebox", &Settings::heutebox},
+                                      {"prior", &Settings::prior}};
+  for (const Value& v : kValues) {
+    std::uint8_t stored = 0;
+    switch (store.read(v.name, stored)) {
+      case UserStore::Read::Missing:
+        break;
+      case UserStore::Read::Value:
+        settings.*v.field = stored;
+        break;
+      case UserStore::Read::WrongType:
+        throw Failure(std::string("Ungültiger Datentyp für '") + v.name + "'");
+    }
+  }
+}
+
+bool isControl(unsigned char b) {
+  // C0, DEL, and the bytes Windows-1252 leaves undefined (they decode to C1 controls).
+  return b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+}
+
+void put(std::FILE* stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+}  // namespace
+
+FrontCommand parseFrontArguments(int argc, const char* const* argv) {
+  if (argc <= 1) return {};
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg != "--list" && arg != "--help" && arg != "--version") {
+      return {FrontAction::Invalid, "Unbekannte Option '" + std::string(arg) + "'"};
+    }
+  }
+  if (argc > 2) return {FrontAction::Invalid, "Es ist nur eine Option erlaubt"};
+  const std::string_view arg = argv[1];
+  if (arg == "--list") return {FrontAction::List, {}};
+  if (arg == "--help") return {FrontAction::Help, {}};
+  return {FrontAction::Version, {}};
+}
+
+std::string helpText() {
+  return "Aufruf: tavik [OPTION]\n"
+         "Erinnert an jährlich wiederkehrende Ereignisse wie Geburtstage und Jahrestage.\n"
+         "Ohne Option öffnet sich das Programmfenster.\n"
+         "\n"
+         "  --list      die anstehenden Ereignisse ausgeben, eines je Zeile\n"
+         "  --help      diese Hilfe ausgeben\n"
+         "  --version   die Versionsnummer ausgeben\n"
+         "\n"
+         "Tavik! liest seine Ereignisse (tavik!4.dat) und die gewählten Feiertage (tavik!4.ini)\n"
+         "aus dem Verzeichnis, in dem es gestartet wird. --list ändert dort nichts.\n";
+}
+
+std::string versionText() {
+  return std::string("Tavik! ") + TAVIK_VERSION + "\n";
+}
+
+std::vector<std::string> listCountdown(Files& files, UserStore& store,
+                                       const std::string& startDirectory, DayNumber today) {
+  Settings settings;
+  readSettings(store, settings);
+  auto table = std::make_unique<EventTable>();
+  readEvents(files, startDirectory + "/" + kDataFileName, *table);
+  HolidaySelection holidays;
+  readHolidays(files, startDirectory + "/" + kHolidayFileName, holidays);
+  return computeView(*table, settings, holidays, today, true).lines;
+}
+
+std::string terminalText(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) {
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+      if (i < line.size() && !isControl(static_cast<unsigned char>(line[i]))) continue;
+      out += cp1252ToUtf8(std::string_view(line).substr(runStart, i - runStart));
+      if (i < line.size()) out += "\xEF\xBF\xBD";
+      runStart = i + 1;
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::optional<DayNumber> localToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return std::nullopt;
+  return makeDayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+int runListing(std::FILE* out, std::FILE* err) {
+  const std::optional<DayNumber> today = localToday();
+  if (!today) {
+    put(err, "Das heutige Datum liegt nicht in den Jahren 1 bis 9999.\n");
+    return 1;
+  }
+  std::string text;
+  try {
+    PosixFiles files;
+    IniUserStore store(files, IniUserStore::defaultPath());
+    text = terminalText(listCountdown(files, store, ".", *today));
+  } catch (const Failure& e) {
+    put(err, e.userMessage() + "\n");
+    return 1;
+  }
+  put(out, text);
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    put(err, fileErrorText(errno) + ".\n");
+    return 1;
+  }
+  return 0;
+}
+
+int startWindow(char* const* argv, std::FILE* err) {
+  char self[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string directory = ".";
+  if (length > 0) {
+    directory.assign(self, static_cast<std::size_t>(length));
+    directory.erase(directory.rfind('/'));
+  }
+  int failure = ENOENT;
+  for (const std::string& path :
+       {directory + "/" + kWindowProgram, directory + "/../libexec/tavik/" + kWindowProgram}) {
+    ::execv(path.c_str(), argv);
+    failure = errno;
+    if (failure != ENOENT) break;
+  }
+  if (failure == ENOENT) {
+    put(err,
+        std::string("tavik: Das Programmfenster (") + kWindowProgram + ") wurde nicht gefunden.\n");
+  } else {
+    put(err, "tavik: Das Programmfenster konnte nicht gestartet werden: " + fileErrorText(failure) +
+                 ".\n");
+  }
+  return 1;
+}
+
+}  // namespace tavik

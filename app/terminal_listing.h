@@ -1,0 +1,54 @@
+// The front program's work without a window: the countdown lines of the start directory on a
+// terminal, help and version texts, and the hand-over to the window program.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dates/day_number.h"
+#include "store/files.h"
+#include "store/settings_store.h"
+
+namespace tavik {
+
+// What the command line asks for.
+enum class FrontAction { Window, List, Help, Version, Invalid };
+
+struct FrontCommand {
+  FrontAction action = FrontAction::Window;
+  std::string error;  // for Invalid: the German message, without the program name
+};
+
+// No argument starts the window; exactly one of --list, --help, --version is handled here.
+FrontCommand parseFrontArguments(int argc, const char* const* argv);
+
+std::string helpText();
+std::string versionText();
+
+// Reads the four settings (a missing one counts as its default), the data file and the
+// holiday file of `startDirectory` (a missing file counts as empty) without creating or
+// writing anything, and rebuilds the view once as the first rebuild. Returns the sorted
+// countdown lines (Windows-1252). Throws Failure: a file error, or "Ungültiger Datentyp für
+// 'NAME'" for a setting of the wrong type.
+std::vector<std::string> listCountdown(Files& files, UserStore& settings,
+                                       const std::string& startDirectory, DayNumber today);
+
+// The lines as UTF-8 text, one per line; control characters, which would break the lines or
+// steer the terminal, show as U+FFFD.
+std::string terminalText(const std::vector<std::string>& lines);
+
+// Today's local date; nullopt outside the years 1..9999.
+std::optional<DayNumber> localToday();
+
+// Runs --list in the current directory: the lines on `out`, a failure with its full stop on
+// `err`. Returns the exit code (0, or 1 after a failure).
+int runListing(std::FILE* out, std::FILE* err);
+
+// Replaces this process with the window program, found beside this executable or in
+// ../libexec/tavik/ relative to it, passing `argv` on. Returns 1 after printing a German
+// message on `err` when that fails.
+int startWindow(char* const* argv, std::FILE* err);
+
+}  // namespace tavik

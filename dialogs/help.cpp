@@ -1,0 +1,188 @@
+// The quick-help window and the reading of help files.
+#include "dialogs/help.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/display_scale.h"
+#include "platform/qt_text.h"
+#include "store/failure.h"
+#include "store/files.h"
+
+namespace tavik {
+
+namespace {
+
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+constexpr char kEndOfText = 26;
+// A help text is a page or two; anything beyond this is not a help text.
+constexpr std::size_t kHelpFileLimit = 1 << 20;
+// The design window's frame: a small tool-window caption and its borders.
+constexpr int kDesignFrameHeight = 22;
+
+}  // namespace
+
+QStringList splitHelpText(std::string_view bytes) {
+  if (const auto end = bytes.find(kEndOfText); end != std::string_view::npos) {
+    bytes = bytes.substr(0, end);
+  }
+  QStringList lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t cr = bytes.find(kCr, start);
+    if (cr == std::string_view::npos) {
+      lines << fromCp1252(bytes.substr(start));
+      break;
+    }
+    lines << fromCp1252(bytes.substr(start, cr - start));
+    start = cr + 1;
+    if (start < bytes.size() && bytes[start] == kLf) ++start;
+  }
+  return lines;
+}
+
+HelpHeights fitHelpHeights(int displayedLines, int linePitch, int minimumPadding) {
+  const double k = linePitch / 15.0;
+  const int padding = std::max(scaled(10, k), minimumPadding);
+  const int memo =
+      std::min(displayedLines * linePitch + padding, std::max(scaled(287, k), linePitch + padding));
+  return {memo, memo + scaled(49, k)};
+}
+
+TForm5::TForm5(Files& files, QString startDirectory, QWidget* parent)
+    : QWidget(parent, Qt::Tool), m_files(files), m_startDirectory(std::move(startDirectory)) {
+  setObjectName(QStringLiteral("TForm5"));
+  setWindowTitle(QStringLiteral("Quickhelp"));
+
+  Label1 = new QLabel(QStringLiteral("Quickhelpfenster"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  QFont bold = Label1->font();
+  bold.setBold(true);
+  Label1->setFont(bold);
+  Label1->setAlignment(Qt::AlignCenter);
+
+  Memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), this);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setAccessibleName(QStringLiteral("Hilfetext"));
+  Memo1->setReadOnly(true);
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  const double s = uiScale(font());
+  Memo1->setFixedHeight(scaled(287, s));
+  move(476, 116);
+  resize(scaled(239, s), scaled(336 - kDesignFrameHeight, s));
+}
+
+QString TForm5::helpFilePath() const {
+  return m_startDirectory + QLatin1Char('/') + Label1->text() + QStringLiteral(".txt");
+}
+
+void TForm5::showQuickHelp(const QString& topic) {
+  Label1->setText(topic);
+  // Over a modal dialog the window must stay usable, so that dialog becomes its owner.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != this) {
+    winId();
+    windowHandle()->setTransientParent(modal != nullptr ? modal->windowHandle() : nullptr);
+  }
+  show();
+  raise();
+  activateWindow();
+  // The window manager may keep the focus elsewhere; the text must not wait for it.
+  FormActivate();
+}
+
+void TForm5::hideQuickHelp() {
+  if (isVisible()) hide();
+}
+
+bool TForm5::quickHelpVisible() const {
+  return isVisible();
+}
+
+bool TForm5::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) FormActivate();
+  return QWidget::event(event);
+}
+
+void TForm5::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  layoutChildren();
+}
+
+// The memo keeps its height at the bottom edge; the title takes the rest.
+void TForm5::layoutChildren() {
+  const int memoHeight = Memo1->height();
+  Memo1->setGeometry(0, height() - memoHeight, width(), memoHeight);
+  Label1->setGeometry(0, 0, width(), height() - memoHeight);
+}
+
+void TForm5::FormActivate() {
+  const QByteArray path = helpFilePath().toLocal8Bit();
+  QStringList lines;
+  try {
+    const std::string bytes = readFileBytes(m_files, path.toStdString(), kHelpFileLimit);
+    lines = splitHelpText(bytes);
+  } catch (const Failure&) {
+    lines = QStringList{QString::fromUtf8(kHelpNotFound)};
+  }
+  // A lone LF stays inside its line; the memo would break there.
+  for (QString& line : lines) line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+  fitHeights();
+}
+
+int TForm5::displayedLineCount() const {
+  const QTextDocument* doc = Memo1->document();
+  if (doc->isEmpty()) return 0;
+  const qreal width = Memo1->contentsRect().width() -
+                      Memo1->verticalScrollBar()->sizeHint().width() - 2 * doc->documentMargin();
+  int count = 0;
+  for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+    QTextLayout layout(block.text(), Memo1->font());
+    layout.setTextOption(doc->defaultTextOption());
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(width);
+      ++count;
+    }
+    layout.endLayout();
+  }
+  return count;
+}
+
+int TForm5::linePitch() const {
+  QTextLayout layout(QStringLiteral("Mg"), Memo1->font());
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  return static_cast<int>(std::ceil(line.height()));
+}
+
+void TForm5::fitHeights() {
+  const int pitch = linePitch();
+  // Frame and margins; the editor scrolls unless it has one pixel more than its lines.
+  const int padding = 2 * Memo1->frameWidth() +
+                      static_cast<int>(std::ceil(2 * Memo1->document()->documentMargin())) + 1;
+  const HelpHeights h = fitHelpHeights(displayedLineCount(), pitch, padding);
+  Memo1->setFixedHeight(h.memo);
+  const int frame = scaled(kDesignFrameHeight, pitch / 15.0);
+  resize(width(), h.window - frame);
+  layoutChildren();
+}
+
+}  // namespace tavik

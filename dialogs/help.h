@@ -1,0 +1,72 @@
+// The quick-help window: one help text file per topic, looked up in the start directory.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <string_view>
+
+#include "dialogs/quick_help.h"
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace tavik {
+
+class Files;
+
+inline constexpr const char* kHelpNotFound = "Hilfedatei nicht gefunden!";
+
+// The lines of a help file's Windows-1252 bytes: a line ends at CR, an LF right after the CR
+// belongs to the break, a lone LF is an ordinary character and byte 26 ends the text. A last
+// line without CR counts; an empty text has no lines.
+QStringList splitHelpText(std::string_view bytes);
+
+// Heights for a memo showing `displayedLines` lines at `linePitch` pixels each. At the design
+// pitch of 15 pixels the memo is 15 per line plus 10 and at most 287, and the window (frame
+// included) is 49 more than the memo; another pitch scales the 10, 287 and 49 with it. The
+// memo never gets less than `minimumPadding` beyond its lines, so its frame never hides text.
+struct HelpHeights {
+  int memo = 0;
+  int window = 0;
+};
+HelpHeights fitHelpHeights(int displayedLines, int linePitch, int minimumPadding = 0);
+
+class TForm5 : public QWidget, public QuickHelp {
+  Q_OBJECT
+
+ public:
+  // `startDirectory` is where the help files are looked up, whatever the current directory is
+  // later.
+  TForm5(Files& files, QString startDirectory, QWidget* parent = nullptr);
+
+  void showQuickHelp(const QString& topic) override;
+  void hideQuickHelp() override;
+  bool quickHelpVisible() const override;
+
+  // Loads the current topic's file into the memo and fits the heights; runs at every
+  // activation of the window.
+  void FormActivate();
+
+  QString helpFilePath() const;
+  // The number of lines the memo shows, wrapped lines counted once per displayed line.
+  int displayedLineCount() const;
+  // The height of one line of the memo in pixels.
+  int linePitch() const;
+
+  QLabel* Label1;
+  QPlainTextEdit* Memo1;
+
+ protected:
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void fitHeights();
+  void layoutChildren();
+
+  Files& m_files;
+  QString m_startDirectory;
+};
+
+}  // namespace tavik

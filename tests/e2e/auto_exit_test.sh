@@ -1,0 +1,64 @@
+#!/bin/bash
+# Runs the built window program offscreen on a fixed day with a 5-second auto-exit: it must end
+# by itself after about 6 seconds, with the today box still open, and write the settings, the
+# data file without the expired event, and the holiday file.
+# Usage: auto_exit_test.sh PATH_TO_TAVIK_WINDOW
+set -u
+window=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# The 8 little-endian bytes of a positive whole number as an IEEE 754 double.
+double_bytes() {
+  local n=$1 e=0 bits i
+  while (((1 << (e + 1)) <= n)); do e=$((e + 1)); done
+  bits=$((((1023 + e) << 52) | ((n - (1 << e)) << (52 - e))))
+  for ((i = 0; i < 8; i++)); do printf '%b' "\\x$(printf %02x $(((bits >> (8 * i)) & 255)))"; done
+}
+
+# One 420-byte event record: DATE (YYYY-MM-DD), TEXT (plain ASCII), AUTODELETE (0 or 1).
+record() {
+  local days=$(($(date -u -d "$1" +%s) / 86400 + 25569))
+  double_bytes "$days"
+  printf '%b' "\\x$(printf %02x "${#2}")"
+  printf '%s' "$2"
+  head -c $((200 - ${#2})) /dev/zero
+  printf "\\x00\\x00\\x00\\x0$3\\x00"
+  head -c 206 /dev/zero
+}
+
+start="$work/start"
+config="$work/config"
+mkdir -p "$start" "$config/HOLVENTARIS"
+printf '[General]\nautoclose=5\n' >"$config/HOLVENTARIS/Tavik! v4.x.conf"
+{
+  record 2006-12-01 "Abgelaufen" 1
+  record 1970-12-15 "Geburtstag" 0
+} >"$start/tavik!4.dat"
+record 1970-12-15 "Geburtstag" 0 >"$work/expected.dat"
+
+began=$(date +%s%N)
+(cd "$start" && QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$config" \
+  timeout 60 faketime '2006-12-15 12:00:00' "$window" >"$work/out" 2>"$work/err")
+rc=$?
+elapsed_ms=$((($(date +%s%N) - began) / 1000000))
+
+[ "$rc" -eq 0 ] || fail "exit code $rc: $(cat "$work/err")"
+{ [ "$elapsed_ms" -ge 5000 ] && [ "$elapsed_ms" -le 20000 ]; } ||
+  fail "ended after $elapsed_ms ms, not about 6 seconds"
+conf=$(cat "$config/HOLVENTARIS/Tavik! v4.x.conf")
+for value in anzdays=30 autoclose=5 heutebox=1 prior=0; do
+  grep -qx "$value" <<<"$conf" || fail "settings lack $value: $conf"
+done
+cmp -s "$start/tavik!4.dat" "$work/expected.dat" ||
+  fail "data file: $(od -c "$start/tavik!4.dat" | head -3)"
+cmp -s "$start/tavik!4.ini" <(head -c 51 /dev/zero) || fail "holiday file is not 51 zero bytes"
+
+[ "$failures" -eq 0 ] && echo "auto-exit end-to-end test passed (${elapsed_ms} ms)"
+[ "$failures" -eq 0 ]

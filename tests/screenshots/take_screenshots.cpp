@@ -1,0 +1,136 @@
+// Shows every page, the today box and the quick-help window with sample events and photographs
+// the screen after each step (ImageMagick's `import`), for looking at the layout under Xvfb.
+// Usage: tavik_screenshots OUTPUT_DIR
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/translations.h"
+#include "dialogs/help.h"
+#include "dialogs/todaybox.h"
+#include "platform/posix_files.h"
+#include "platform/qsettings_user_store.h"
+#include "platform/qt_seams.h"
+#include "store/data_file.h"
+
+namespace {
+
+using namespace tavik;
+
+QString g_out;
+
+void shoot(const QString& name) {
+  for (int i = 0; i < 10; ++i) {
+    QCoreApplication::processEvents();
+    QTest::qWait(50);
+  }
+  const QString file = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
+  if (QProcess::execute(QStringLiteral("import"), {"-window", "root", file}) != 0) {
+    std::fprintf(stderr, "import failed for %s\n", qPrintable(file));
+  }
+}
+
+void writeSampleFiles(const QString& dir) {
+  const QDate today = QDate::currentDate();
+  struct Sample {
+    QDate date;
+    const char* text;
+    bool jubilee;
+  } const samples[] = {
+      {today.addYears(-36), "Geburtstag Anna", true},
+      {today.addDays(1).addYears(-10), "Hochzeitstag", true},
+      {today.addDays(-1), "Zahnarzt", false},
+      {today.addDays(5), "Abgabe Steuererklärung", false},
+      {today.addDays(23).addYears(-80), "Geburtstag Opa Heinrich", true},
+  };
+  QFile data(dir + QLatin1Char('/') + QLatin1String(kDataFileName));
+  data.open(QIODevice::WriteOnly);
+  for (const Sample& s : samples) {
+    EventRecord r;
+    r.date = toDouble(*makeDayNumber(s.date.year(), s.date.month(), s.date.day()));
+    r.setText(QString::fromUtf8(s.text).toLatin1().toStdString());
+    r.computeJubilee = s.jubilee ? 1 : 0;
+    const RecordImage image = encodeRecord(r);
+    data.write(reinterpret_cast<const char*>(image.data()), image.size());
+  }
+  QByteArray holidays(51, '\0');
+  holidays[0] = 1;
+  for (int i = 1; i <= 15; ++i) holidays[i] = 1;
+  for (int i = 21; i <= 30; ++i) holidays[i] = 1;
+  QFile ini(dir + QLatin1Char('/') + QLatin1String(kHolidayFileName));
+  ini.open(QIODevice::WriteOnly);
+  ini.write(holidays);
+  for (const QString& name : QDir(QStringLiteral(TAVIK_HELP_DIR)).entryList({"*.txt"})) {
+    QFile::copy(QStringLiteral(TAVIK_HELP_DIR "/") + name, dir + QLatin1Char('/') + name);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+    return 2;
+  }
+  g_out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+  installGermanTranslations(app);
+
+  QTemporaryDir start;
+  QTemporaryDir config;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+  {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("HOLVENTARIS"),
+                QStringLiteral("Tavik! v4.x"));
+    s.setValue(QStringLiteral("heutebox"), 0);
+    s.setValue(QStringLiteral("prior"), 2);
+  }
+  writeSampleFiles(start.path());
+
+  PosixFiles files;
+  QSettingsUserStore store;
+  QtMessages messages;
+  QtFileDialogs dialogs;
+  QtShell shell;
+  SystemClock clock;
+  Platform platform{files, store, messages, dialogs, shell, clock};
+  Program program(platform, start.path());
+  program.create();
+  MainWindow& main = program.mainWindow();
+  main.show();
+  shoot(QStringLiteral("page0-countdown"));
+
+  const char* const pages[] = {"page1-editor", "page2-options", "page3-import", "page4-export",
+                               "page5-about"};
+  for (int page = 1; page <= 5; ++page) {
+    main.TabbedNotebook1->setCurrentIndex(page);
+    shoot(QString::fromUtf8(pages[page - 1]));
+  }
+  main.TabbedNotebook1->setCurrentIndex(kOptionsPage);
+  QTimer::singleShot(300, &main, [&] {
+    shoot(QStringLiteral("todaybox"));
+    program.todayBox().accept();
+  });
+  main.showTodayBoxTest();
+
+  main.TabbedNotebook1->setCurrentIndex(kCountdownPage);
+  main.BitBtn2->click();
+  shoot(QStringLiteral("quickhelp-main"));
+  program.quickHelp().showQuickHelp(QStringLiteral("Feiertagewahl"));
+  shoot(QStringLiteral("quickhelp-holidays"));
+  program.quickHelp().showQuickHelp(QStringLiteral("Fehlt"));
+  shoot(QStringLiteral("quickhelp-missing"));
+  return 0;
+}

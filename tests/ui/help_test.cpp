@@ -1,0 +1,169 @@
+// The quick-help window: splitting help files, fitting the heights, loading by topic.
+#include "dialogs/help.h"
+
+#include <sys/stat.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <cstdio>
+
+#include "platform/posix_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace tavik::test {
+
+class HelpTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void splitting_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+    QTest::newRow("CR LF") << QByteArray("eins\r\nzwei\r\n") << QStringList{"eins", "zwei"};
+    QTest::newRow("CR alone") << QByteArray("eins\rzwei") << QStringList{"eins", "zwei"};
+    QTest::newRow("lone LF stays") << QByteArray("eins\nzwei") << QStringList{"eins\nzwei"};
+    QTest::newRow("LF before CR") << QByteArray("a\n\rb") << QStringList{"a\n", "b"};
+    QTest::newRow("empty lines") << QByteArray("a\r\n\r\n\r\nb") << QStringList{"a", "", "", "b"};
+    QTest::newRow("only a break") << QByteArray("\r\n") << QStringList{""};
+    QTest::newRow("Ctrl-Z ends") << QByteArray("a\r\nb\x1a\r\nc") << QStringList{"a", "b"};
+    QTest::newRow("Windows-1252") << QByteArray("F\xfcr \x80 5\r\n")
+                                  << QStringList{QString::fromUtf8("Für € 5")};
+  }
+  void splitting() {
+    QFETCH(QByteArray, bytes);
+    QTEST(splitHelpText(std::string_view(bytes.constData(), bytes.size())), "lines");
+  }
+
+  // At the design pitch of 15 pixels: 15 per line plus 10, at most 287; window 49 more.
+  void heights_data() {
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("pitch");
+    QTest::addColumn<int>("memo");
+    QTest::addColumn<int>("window");
+    QTest::newRow("empty") << 0 << 15 << 10 << 59;
+    QTest::newRow("one line") << 1 << 15 << 25 << 74;
+    QTest::newRow("18 lines") << 18 << 15 << 280 << 329;
+    QTest::newRow("19 lines") << 19 << 15 << 287 << 336;
+    QTest::newRow("30 lines") << 30 << 15 << 287 << 336;
+    QTest::newRow("double pitch") << 1 << 30 << 50 << 148;
+    QTest::newRow("double pitch, full") << 30 << 30 << 574 << 672;
+  }
+  void heights() {
+    QFETCH(int, lines);
+    QFETCH(int, pitch);
+    const HelpHeights h = fitHelpHeights(lines, pitch);
+    QTEST(h.memo, "memo");
+    QTEST(h.window, "window");
+  }
+
+  void aFrameWiderThanTheDesignPaddingIsKept() {
+    QCOMPARE(fitHelpHeights(1, 15, 14).memo, 29);
+    QCOMPARE(fitHelpHeights(0, 15, 14).memo, 14);
+  }
+
+  void loadsTheTopicFromTheStartDirectory() {
+    TempDir dir("tavik-help");
+    writeFile(dir.file("Importfenster.txt"), "Importieren\r\n\r\nSo geht es.\r\n");
+    PosixFiles files;
+    TForm5 help(files, QString::fromStdString(dir.path()));
+    QCOMPARE(help.windowTitle(), QStringLiteral("Quickhelp"));
+    help.showQuickHelp(QStringLiteral("Importfenster"));
+    QVERIFY(help.isVisible());
+    QCOMPARE(help.Label1->text(), QStringLiteral("Importfenster"));
+    QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Importieren\n\nSo geht es."));
+    QCOMPARE(help.displayedLineCount(), 3);
+    const int threeLines = help.Memo1->height();
+
+    // The file is read again at every showing.
+    ::remove(dir.file("Importfenster.txt").c_str());
+    help.hideQuickHelp();
+    QVERIFY(!help.quickHelpVisible());
+    help.showQuickHelp(QStringLiteral("Importfenster"));
+    QCOMPARE(help.Memo1->toPlainText(), QString::fromUtf8(kHelpNotFound));
+    QCOMPARE(help.displayedLineCount(), 1);
+    QVERIFY(help.Memo1->height() < threeLines);
+    QCOMPARE(help.Memo1->verticalScrollBar()->maximum(), 0);
+  }
+
+  // Long texts stop at the full height and scroll; wrapped lines count once per shown line.
+  void heightsFollowTheDisplayedLines() {
+    TempDir dir("tavik-help");
+    std::string many;
+    for (int i = 1; i <= 60; ++i) {
+      many += "Zeile " + std::to_string(i) + "\r\n";
+      if (i == 30) writeFile(dir.file("Viele.txt"), many);
+    }
+    writeFile(dir.file("Sehr viele.txt"), many);
+    std::string wrapped;
+    for (int i = 0; i < 40; ++i) wrapped += "Wort ";
+    writeFile(dir.file("Lang.txt"), wrapped);
+    writeFile(dir.file("Leer.txt"), "");
+    PosixFiles files;
+    TForm5 help(files, QString::fromStdString(dir.path()));
+    const int pitch = help.linePitch();
+
+    help.showQuickHelp(QStringLiteral("Viele"));
+    QCOMPARE(help.displayedLineCount(), 30);
+    const int full = help.Memo1->height();
+    QVERIFY(full < 30 * pitch);
+    QVERIFY(full > 18 * pitch);
+    help.showQuickHelp(QStringLiteral("Sehr viele"));
+    QCOMPARE(help.Memo1->height(), full);
+    QVERIFY(help.Memo1->verticalScrollBar()->maximum() > 0);
+
+    help.showQuickHelp(QStringLiteral("Lang"));
+    const int shown = help.displayedLineCount();
+    QVERIFY(shown > 1);
+    QVERIFY(help.Memo1->height() >= shown * pitch);
+    QVERIFY(help.Memo1->height() < full);
+    QCOMPARE(help.Memo1->verticalScrollBar()->maximum(), 0);
+
+    help.showQuickHelp(QStringLiteral("Leer"));
+    QCOMPARE(help.displayedLineCount(), 0);
+    QVERIFY(help.Memo1->height() < pitch);
+    QVERIFY(help.height() > help.Memo1->height());
+  }
+
+  // The delivered help texts: one per topic, Windows-1252 with CR LF, found by the window.
+  void deliveredHelpTexts() {
+    PosixFiles files;
+    TForm5 help(files, QStringLiteral(TAVIK_HELP_DIR));
+    for (const char* topic : {"Hauptfenster", "Editorfenster", "Optionenfenster", "Importfenster",
+                              "Exportfenster", "Aboutfenster", "Editor", "Feiertagewahl"}) {
+      const std::string bytes = readFile(std::string(TAVIK_HELP_DIR "/") + topic + ".txt");
+      QVERIFY2(bytes.size() > 100, topic);
+      QVERIFY2(bytes.ends_with("\r\n"), topic);
+      for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n') QVERIFY2(i > 0 && bytes[i - 1] == '\r', topic);
+      }
+      help.showQuickHelp(QString::fromUtf8(topic));
+      const QString text = help.Memo1->toPlainText();
+      QVERIFY2(text != QString::fromUtf8(kHelpNotFound), topic);
+      // UTF-8 read as Windows-1252 would show "Ã¤" for "ä".
+      QVERIFY2(!text.contains(QChar(0xC3)), topic);
+    }
+  }
+
+  // The start directory is used whole, however long.
+  void longStartDirectory() {
+    TempDir base("tavik-help");
+    std::string path = base.path();
+    while (path.size() < 260) {
+      path += "/verzeichnis-mit-langem-namen";
+      ::mkdir(path.c_str(), 0755);
+    }
+    writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
+    PosixFiles files;
+    TForm5 help(files, QString::fromStdString(path));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
+  }
+};
+
+}  // namespace tavik::test
+
+QTEST_MAIN(tavik::test::HelpTest)
+#include "help_test.moc"

@@ -1,0 +1,382 @@
+// The main window: start-up, header, activation, page changes, "?", auto-exit and close.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <cerrno>
+#include <filesystem>
+
+#include "app/pages/options_page.h"
+#include "dates/countdown.h"
+#include "platform/instance_lock.h"
+#include "store/settings_store.h"
+#include "tests/ui/window_world.h"
+
+namespace tavik::test {
+
+namespace {
+
+template <typename T>
+T* control(QWidget& window, const char* name) {
+  T* found = window.findChild<T*>(QString::fromUtf8(name));
+  if (found == nullptr) qFatal("no control %s", name);
+  return found;
+}
+
+QString todayLine(const char* rest) {
+  return QStringLiteral("Heute") + QString(15, u' ') + QString::fromUtf8(rest);
+}
+
+std::string zeros(std::size_t n) {
+  return std::string(n, '\0');
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void firstStartWithoutFiles() {
+    WindowWorld w;
+    w.create();
+    MainWindow& m = w.main();
+
+    QCOMPARE(w.storedSetting("anzdays").toInt(), 30);
+    QCOMPARE(w.storedSetting("autoclose").toInt(), 30);
+    QCOMPARE(w.storedSetting("heutebox").toInt(), 1);
+    QCOMPARE(w.storedSetting("prior").toInt(), 0);
+    QVERIFY(fileExists(w.path(kDataFileName)));
+    QCOMPARE(readFile(w.path(kDataFileName)).size(), 0u);
+    QVERIFY(!fileExists(w.path(kHolidayFileName)));
+
+    QCOMPARE(m.windowTitle(), QStringLiteral("Tavik! v4.5"));
+    QCOMPARE(control<QLineEdit>(m, "Edit1")->text(), QStringLiteral("30"));
+    QCOMPARE(control<QLineEdit>(m, "Edit2")->text(), QStringLiteral("30"));
+    QCOMPARE(control<QPushButton>(m, "Button1")->text(), QStringLiteral("Exit (30)"));
+    QVERIFY(control<QCheckBox>(m, "CheckBox1")->isChecked());
+    QVERIFY(control<QCheckBox>(m, "CheckBox3")->isChecked());
+    QCOMPARE(m.optionsPage->priorityHandling(), 0);
+    QCOMPARE(control<QLabel>(m, "Label3")->text(), QStringLiteral("30"));
+    QCOMPARE(control<QLabel>(m, "Label5")->text(), QStringLiteral("Tavik! v4.5.1 - #20060402"));
+    QCOMPARE(control<QLabel>(m, "Label11")->text(), QStringLiteral("Tavik! v4.5"));
+    QVERIFY(m.autoExitRunning());
+    const QStringList tabs = {"Tavik!", "Editor", "Optionen", "Import", "Export", "About"};
+    for (int i = 0; i < tabs.size(); ++i) QCOMPARE(m.TabbedNotebook1->tabText(i), tabs[i]);
+
+    w.showMain();
+    QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
+    auto* grid = control<QTableWidget>(m, "StringGrid1");
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->columnCount(), 3);
+    QVERIFY(grid->item(0, 0) == nullptr || grid->item(0, 0)->text().isEmpty());
+    auto* lines = control<QListWidget>(m, "ListBox1");
+    QCOMPARE(lines->count(), 1);
+    QCOMPARE(lines->item(0)->text(), QString::fromUtf8(tavik::kEmptyWindowLine));
+    QVERIFY(!control<QCheckBox>(m, "CheckBox2")->isChecked());
+    QVERIFY(!control<QPushButton>(m, "Button9")->isEnabled());
+    QVERIFY(w.messages.boxes.empty());
+    QCOMPARE(w.todayBoxShown, 0);
+  }
+
+  // A value of the wrong type stops the creation steps: the controls keep their design texts,
+  // no countdown runs, and the data file that was never read is not written over at close.
+  void wrongSettingsTypeSkipsTheRestOfStartUp() {
+    WindowWorld w;
+    w.setSetting("heutebox", QStringLiteral("viel"));
+    w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
+    const std::string dataBefore = readFile(w.path(kDataFileName));
+    w.create();
+    MainWindow& m = w.main();
+
+    QCOMPARE(w.messages.texts(), QStringList{"Ungültiger Datentyp für 'heutebox'."});
+    QCOMPARE(w.messages.boxes[0].kind, FakeMessages::Box::Error);
+    QCOMPARE(m.windowTitle(), QStringLiteral("TITELLEISTE"));
+    QCOMPARE(control<QLabel>(m, "Label1")->text(), QStringLiteral("Wochentag"));
+    QCOMPARE(control<QLabel>(m, "Label2")->text(), QStringLiteral("20.01.2001"));
+    QCOMPARE(control<QLabel>(m, "Label3")->text(), QStringLiteral("99"));
+    QCOMPARE(control<QLineEdit>(m, "Edit1")->text(), QStringLiteral("0"));
+    QCOMPARE(control<QLineEdit>(m, "Edit2")->text(), QStringLiteral("33"));
+    QCOMPARE(control<QPushButton>(m, "Button1")->text(), QStringLiteral("Exit"));
+    QVERIFY(!m.autoExitRunning());
+    QCOMPARE(m.table().usedCount(), 0);
+
+    QVERIFY(m.close());
+    QCOMPARE(readFile(w.path(kDataFileName)), dataBefore);
+    QCOMPARE(w.storedSetting("heutebox").toInt(), 1);
+  }
+
+  void header_data() {
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("shortDate");
+    QTest::addColumn<QString>("shownDate");
+    QTest::addColumn<QString>("weekday");
+    QTest::newRow("two-digit year") << QDate(2026, 12, 8) << "08.12.26"
+                                    << "08.12.2026"
+                                    << "Dienstag";
+    QTest::newRow("ten characters") << QDate(2026, 12, 8) << "08.12.2026"
+                                    << "08.12.2026"
+                                    << "Dienstag";
+    QTest::newRow("nine characters") << QDate(2026, 12, 8) << "8.12.2026"
+                                     << "8.12.2026"
+                                     << "Dienstag";
+    QTest::newRow("saturday") << QDate(2006, 12, 16) << "16.12.06"
+                              << "16.12.2006"
+                              << "Sonnabend";
+    QTest::newRow("sunday") << QDate(2006, 12, 17) << "17.12.06"
+                            << "17.12.2006"
+                            << "Sonntag";
+  }
+  void header() {
+    QFETCH(QDate, date);
+    QFETCH(QString, shortDate);
+    WindowWorld w;
+    w.clock.date = date;
+    w.clock.shortDateText = shortDate;
+    w.create();
+    QTEST(control<QLabel>(w.main(), "Label2")->text(), "shownDate");
+    QTEST(control<QLabel>(w.main(), "Label1")->text(), "weekday");
+  }
+
+  void popupsAndTodayBoxAtStart_data() {
+    QTest::addColumn<int>("prior");
+    QTest::addColumn<QStringList>("popups");
+    QTest::addColumn<QStringList>("todayBox");
+    const QString birthday = todayLine("15.12.1970   Geburtstag");
+    const QString meeting = QStringLiteral("Noch   5 Tage  20.12.2006   Treffen");
+    QTest::newRow("ignore") << 0 << QStringList{} << QStringList{birthday};
+    QTest::newRow("popup") << 1 << QStringList{birthday} << QStringList{birthday};
+    QTest::newRow("today box") << 2 << QStringList{} << QStringList{birthday, meeting};
+  }
+  void popupsAndTodayBoxAtStart() {
+    QFETCH(int, prior);
+    WindowWorld w;
+    w.setSetting("prior", prior);
+    w.writeEvents(
+        {{QDate(1970, 12, 15), "Geburtstag", true}, {QDate(2006, 12, 20), "Treffen", true}});
+    w.create();
+    w.showMain();
+    QTEST(w.messages.texts(), "popups");
+    QCOMPARE(w.todayBoxShown, 1);
+    QTEST(w.todayBoxLines, "todayBox");
+    QCOMPARE(w.todayBoxTitles, QStringList{"Heutige Ereignisse"});
+
+    // The popups come once per start, the today box once per activation.
+    w.main().TabbedNotebook1->setCurrentIndex(kEditorPage);
+    w.main().TabbedNotebook1->setCurrentIndex(kCountdownPage);
+    WindowWorld::settle();
+    QTEST(w.messages.texts(), "popups");
+    QCOMPARE(w.todayBoxShown, 1);
+    auto* grid = control<QTableWidget>(w.main(), "StringGrid1");
+    QCOMPARE(grid->rowCount(), 3);
+    QCOMPARE(grid->item(0, 2)->text(), QStringLiteral("Geburtstag"));
+  }
+
+  void noTodayBoxWhenSwitchedOffOrEmpty_data() {
+    QTest::addColumn<int>("heutebox");
+    QTest::addColumn<QDate>("eventDate");
+    QTest::newRow("switched off") << 0 << QDate(1970, 12, 15);
+    QTest::newRow("nothing today") << 1 << QDate(1970, 12, 18);
+  }
+  void noTodayBoxWhenSwitchedOffOrEmpty() {
+    QFETCH(int, heutebox);
+    QFETCH(QDate, eventDate);
+    WindowWorld w;
+    w.setSetting("heutebox", heutebox);
+    w.writeEvents({{eventDate, "Ereignis"}});
+    w.create();
+    w.showMain();
+    QCOMPARE(w.todayBoxShown, 0);
+    QCOMPARE(control<QListWidget>(w.main(), "ListBox1")->count(), 1);
+  }
+
+  // A holiday file that cannot be read skips the rest of the activation.
+  void brokenHolidayFileSkipsTheActivation() {
+    WindowWorld w;
+    w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
+    writeFile(w.path(kHolidayFileName), zeros(10));
+    w.create();
+    w.showMain();
+    QCOMPARE(w.messages.texts(), QStringList{"Versuch hinter dem Dateiende zu lesen."});
+    QCOMPARE(control<QListWidget>(w.main(), "ListBox1")->count(), 0);
+    QCOMPARE(w.todayBoxShown, 0);
+  }
+
+  void pageChangeStopsTheCountdownForGood() {
+    WindowWorld w;
+    w.create();
+    MainWindow& m = w.main();
+    auto* exit = control<QPushButton>(m, "Button1");
+    QCOMPARE(exit->text(), QStringLiteral("Exit (30)"));
+    m.TabbedNotebook1->setCurrentIndex(kEditorPage);
+    QVERIFY(!m.autoExitRunning());
+    QVERIFY(exit->isHidden());
+    m.TabbedNotebook1->setCurrentIndex(kCountdownPage);
+    QVERIFY(!exit->isHidden());
+    QCOMPARE(exit->text(), QStringLiteral("Exit"));
+    QVERIFY(!m.autoExitRunning());
+  }
+
+  void helpButtonStopsTheCountdownAndPicksTheTopic() {
+    WindowWorld w;
+    w.create();
+    MainWindow& m = w.main();
+    auto* help = control<QPushButton>(m, "BitBtn2");
+    QCOMPARE(help->text(), QStringLiteral("?"));
+    QVERIFY(m.autoExitRunning());
+    help->click();
+    QVERIFY(!m.autoExitRunning());
+    QCOMPARE(control<QPushButton>(m, "Button1")->text(), QStringLiteral("Exit"));
+    QVERIFY(w.quickHelp().isVisible());
+
+    const char* topics[] = {"Hauptfenster",  "Editorfenster", "Optionenfenster",
+                            "Importfenster", "Exportfenster", "Aboutfenster"};
+    for (int page = 0; page < 6; ++page) {
+      m.TabbedNotebook1->setCurrentIndex(page);
+      help->click();
+      const QString topic = QString::fromUtf8(topics[page]);
+      QCOMPARE(control<QLabel>(w.quickHelp(), "Label1")->text(), topic);
+      QCOMPARE(w.quickHelp().helpFilePath(), w.startPath() + "/" + topic + ".txt");
+    }
+  }
+
+  // Coming back from the quick-help window re-reads the holiday file and hides the window,
+  // without a today box; coming back from a modal today box is no activation.
+  void onlyAReturnFromQuickHelpActivates() {
+    WindowWorld w;
+    w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
+    int selectionsShown = 0;
+    w.create();
+    w.main().setHolidayDialog([] {}, [&](const HolidaySelection&) { ++selectionsShown; });
+    w.showMain();
+    QCOMPARE(w.todayBoxShown, 1);
+    QCOMPARE(selectionsShown, 1);
+    auto* holidays = control<QCheckBox>(w.main(), "CheckBox2");
+    QVERIFY(!holidays->isChecked());
+
+    control<QPushButton>(w.main(), "BitBtn2")->click();
+    QVERIFY(QTest::qWaitForWindowActive(&w.quickHelp()));
+    writeFile(w.path(kHolidayFileName), "\1" + zeros(50));
+    w.main().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.main()));
+    WindowWorld::settle();
+    QVERIFY(!w.quickHelp().isVisible());
+    QVERIFY(holidays->isChecked());
+    QCOMPARE(selectionsShown, 2);
+    QCOMPARE(w.todayBoxShown, 1);
+
+    writeFile(w.path(kHolidayFileName), zeros(51));
+    control<QPushButton>(w.main(), "Button10")->click();
+    QCOMPARE(w.todayBoxShown, 2);
+    w.main().activateWindow();
+    WindowWorld::settle();
+    QVERIFY(holidays->isChecked());
+    QCOMPARE(selectionsShown, 2);
+  }
+
+  void holidayButtonRunsTheDialog() {
+    WindowWorld w;
+    writeFile(w.path(kHolidayFileName), "\1" + zeros(50));
+    int runs = 0;
+    w.create();
+    w.main().setHolidayDialog([&] { ++runs; }, [](const HolidaySelection&) {});
+    w.showMain();
+    auto* choose = control<QPushButton>(w.main(), "Button9");
+    QVERIFY(choose->isEnabled());
+    choose->click();
+    QCOMPARE(runs, 1);
+  }
+
+  // The countdown closes the program while the today box is open, with the close steps.
+  void timerClosesWhileTodayBoxIsOpen() {
+    WindowWorld w;
+    w.setSetting("autoclose", 5);
+    w.writeEvents(
+        {{QDate(1970, 12, 15), "Geburtstag"}, {QDate(2006, 12, 1), "Abgelaufen", false, true}});
+    w.create();
+    QSignalSpy closed(&w.main(), &MainWindow::closed);
+    w.main().Timer1->setInterval(1);
+    bool closedWhileOpen = false;
+    w.whileTodayBoxOpen = [&] {
+      (void)QTest::qWaitFor([&] { return !w.main().isVisible(); }, 5000);
+      closedWhileOpen = !w.main().isVisible() && !w.todayBox().isVisible();
+    };
+    w.showMain();
+    QCOMPARE(w.todayBoxShown, 1);
+    QVERIFY(closedWhileOpen);
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(w.storedSetting("autoclose").toInt(), 5);
+    QCOMPARE(readFile(w.path(kDataFileName)).size(), kRecordSize);
+    QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
+  }
+
+  // A failed save shows the error and asks; "Abbrechen" keeps the window open with the
+  // settings written and the holiday file not, "OK" ends without writing the rest.
+  void failedSaveAsksAndKeepsTheWindowOpen() {
+    WindowWorld w;
+    w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
+    const std::string dataBefore = readFile(w.path(kDataFileName));
+    w.setSetting("heutebox", 0);
+    w.create();
+    QSignalSpy closed(&w.main(), &MainWindow::closed);
+    w.showMain();
+    auto* days = control<QLineEdit>(w.main(), "Edit1");
+    days->setText(QStringLiteral("45"));
+    w.main().optionsPage->Edit1Exit();
+    control<QCheckBox>(w.main(), "CheckBox2")->setChecked(true);
+
+    w.files.failAt(FakeFiles::Op::Open, 1, EACCES);
+    w.messages.answers = {false};
+    QVERIFY(!w.main().close());
+    QVERIFY(w.main().isVisible());
+    QCOMPARE(w.messages.texts(),
+             (QStringList{"Dateizugriff verweigert.", QString::fromUtf8(kCloseAnywayQuestion)}));
+    QCOMPARE(w.messages.boxes[0].kind, FakeMessages::Box::Error);
+    QCOMPARE(w.messages.boxes[1].kind, FakeMessages::Box::Confirm);
+    QVERIFY(w.messages.boxes[1].cancelIsDefault);
+    QCOMPARE(w.storedSetting("anzdays").toInt(), 45);
+    QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
+    QCOMPARE(closed.count(), 0);
+
+    w.files.failAt(FakeFiles::Op::Open, 1, EACCES);
+    w.messages.answers = {true};
+    QVERIFY(w.main().close());
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(readFile(w.path(kDataFileName)), dataBefore);
+    QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
+  }
+
+  void secondRunInTheSameDirectoryIsRefused() {
+    TempDir dir("tavik-lock");
+    const QString start = QString::fromStdString(dir.path());
+    FakeMessages firstMessages;
+    FakeMessages secondMessages;
+    {
+      InstanceLock first;
+      QVERIFY(claimStartDirectory(first, start, firstMessages));
+      InstanceLock second;
+      QVERIFY(!claimStartDirectory(second, start, secondMessages));
+      QCOMPARE(secondMessages.texts(), QStringList{"Tavik! läuft bereits in diesem Verzeichnis."});
+      QVERIFY(firstMessages.boxes.empty());
+      std::vector<std::string> names;
+      for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+      }
+      QCOMPARE(names, std::vector<std::string>{"tavik!4.lock"});
+    }
+    InstanceLock later;
+    QVERIFY(claimStartDirectory(later, start, firstMessages));
+    QVERIFY(firstMessages.boxes.empty());
+  }
+};
+
+}  // namespace tavik::test
+
+QTEST_MAIN(tavik::test::MainWindowTest)
+#include "main_window_test.moc"

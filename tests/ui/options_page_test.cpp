@@ -1,0 +1,233 @@
+// The options page: field rules, leave rules with their messages, check boxes, today box test.
+#include "app/pages/options_page.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+
+#include "tests/ui/window_world.h"
+
+namespace tavik::test {
+
+namespace {
+
+template <typename T>
+T* control(QWidget& window, const char* name) {
+  T* found = window.findChild<T*>(QString::fromUtf8(name));
+  if (found == nullptr) qFatal("no control %s", name);
+  return found;
+}
+
+// Leaving a field for another control, as the tab key does.
+void leave(QLineEdit* field) {
+  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(field, &out);
+}
+
+}  // namespace
+
+class OptionsPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void fieldsKeepOnlyTheLeadingNumber_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("days: three digits at most") << "Edit1"
+                                                << "1234"
+                                                << "123";
+    QTest::newRow("days: letter ends the number") << "Edit1"
+                                                  << "12x"
+                                                  << "12";
+    QTest::newRow("days: empty") << "Edit1"
+                                 << ""
+                                 << "0";
+    QTest::newRow("days: leading blanks") << "Edit1"
+                                          << "  7"
+                                          << "7";
+    QTest::newRow("days: no number") << "Edit1"
+                                     << "abc"
+                                     << "0";
+    QTest::newRow("days: sign") << "Edit1"
+                                << "-5"
+                                << "-5";
+    QTest::newRow("seconds: four digits at most") << "Edit2"
+                                                  << "12345"
+                                                  << "1234";
+    QTest::newRow("seconds: letter ends the number") << "Edit2"
+                                                     << "9s"
+                                                     << "9";
+  }
+  void fieldsKeepOnlyTheLeadingNumber() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    WindowWorld w;
+    w.create();
+    auto* edit = control<QLineEdit>(w.main(), qPrintable(field));
+    edit->setText(typed);
+    QTEST(edit->text(), "kept");
+  }
+
+  void typingIsFilteredKeyByKey() {
+    WindowWorld w;
+    w.create();
+    auto* edit = control<QLineEdit>(w.main(), "Edit1");
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("0"));
+    QTest::keyClicks(edit, QStringLiteral("12x4"));
+    QCOMPARE(edit->text(), QStringLiteral("124"));
+  }
+
+  void leavingTheDaysField_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("taken");
+    QTest::newRow("0") << "0" << true << 30;
+    QTest::newRow("100") << "100" << true << 30;
+    QTest::newRow("1234 becomes 123") << "1234" << true << 30;
+    QTest::newRow("-5") << "-5" << true << 30;
+    QTest::newRow("1") << "1" << false << 1;
+    QTest::newRow("99") << "99" << false << 99;
+  }
+  void leavingTheDaysField() {
+    QFETCH(QString, typed);
+    QFETCH(bool, refused);
+    QFETCH(int, taken);
+    WindowWorld w;
+    w.setSetting("heutebox", 0);
+    w.writeEvents({{QDate(2007, 2, 20), "In 67 Tagen"}});
+    w.create();
+    w.showMain();
+    w.main().TabbedNotebook1->setCurrentIndex(kOptionsPage);
+    auto* edit = control<QLineEdit>(w.main(), "Edit1");
+    edit->setFocus();
+    edit->setText(typed);
+    control<QCheckBox>(w.main(), "CheckBox3")->setFocus();
+    leave(edit);
+
+    const QStringList expected =
+        refused ? QStringList{QString::fromUtf8(kLookAheadRangeMessage)} : QStringList{};
+    QCOMPARE(w.messages.texts(), expected);
+    if (refused) QCOMPARE(QApplication::focusWidget(), edit);
+    QCOMPARE(edit->text(), QString::number(taken));
+    QCOMPARE(int(w.main().settings().anzdays), taken);
+    QCOMPARE(control<QLabel>(w.main(), "Label3")->text(), QString::number(taken));
+    // The view was rebuilt with the new window: the event 67 days ahead shows from 67 days on.
+    const int rows = control<QTableWidget>(w.main(), "StringGrid1")->rowCount() - 1;
+    QCOMPARE(rows, taken >= 67 ? 1 : 0);
+  }
+
+  void leavingTheSecondsField_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("taken");
+    QTest::newRow("4") << "4" << true << 30;
+    QTest::newRow("5") << "5" << false << 5;
+    QTest::newRow("240") << "240" << false << 240;
+    QTest::newRow("241") << "241" << true << 30;
+  }
+  void leavingTheSecondsField() {
+    QFETCH(QString, typed);
+    QFETCH(bool, refused);
+    QFETCH(int, taken);
+    WindowWorld w;
+    w.create();
+    auto* edit = control<QLineEdit>(w.main(), "Edit2");
+    edit->setText(typed);
+    leave(edit);
+    const QStringList expected =
+        refused ? QStringList{QString::fromUtf8(kAutoExitRangeMessage)} : QStringList{};
+    QCOMPARE(w.messages.texts(), expected);
+    QCOMPARE(edit->text(), QString::number(taken));
+    QCOMPARE(int(w.main().settings().autoclose), taken);
+    // The running countdown is not touched.
+    QCOMPARE(w.main().secondsLeft(), 30);
+  }
+
+  // Switching the box off greys the seconds and ends the countdown for the next start only.
+  void autoExitSwitch() {
+    WindowWorld w;
+    w.create();
+    auto* on = control<QCheckBox>(w.main(), "CheckBox1");
+    auto* seconds = control<QLineEdit>(w.main(), "Edit2");
+    const QColor enabledBackground = seconds->palette().color(QPalette::Base);
+    on->setChecked(false);
+    QCOMPARE(seconds->text(), QStringLiteral("0"));
+    QVERIFY(!seconds->isEnabled());
+    QVERIFY(seconds->palette().color(QPalette::Base) != enabledBackground);
+    QCOMPARE(int(w.main().settings().autoclose), 0);
+    QVERIFY(w.main().autoExitRunning());
+
+    on->setChecked(true);
+    QCOMPARE(seconds->text(), QStringLiteral("30"));
+    QVERIFY(seconds->isEnabled());
+    QCOMPARE(seconds->palette().color(QPalette::Base), enabledBackground);
+    QCOMPARE(int(w.main().settings().autoclose), 30);
+  }
+
+  void noCountdownWhenSwitchedOff() {
+    WindowWorld w;
+    w.setSetting("autoclose", 0);
+    w.create();
+    QVERIFY(!w.main().autoExitRunning());
+    QVERIFY(!control<QCheckBox>(w.main(), "CheckBox1")->isChecked());
+    QVERIFY(!control<QLineEdit>(w.main(), "Edit2")->isEnabled());
+    QCOMPARE(control<QPushButton>(w.main(), "Button1")->text(), QStringLiteral("Exit"));
+  }
+
+  // Switching holidays off disables the choice; the chosen days stay as they were.
+  void holidaySwitch() {
+    WindowWorld w;
+    std::string selection(51, '\0');
+    selection[0] = 1;
+    selection[5] = 1;
+    writeFile(w.path(kHolidayFileName), selection);
+    w.create();
+    w.showMain();
+    auto* compute = control<QCheckBox>(w.main(), "CheckBox2");
+    auto* choose = control<QPushButton>(w.main(), "Button9");
+    QVERIFY(compute->isChecked());
+    QVERIFY(choose->isEnabled());
+    compute->setChecked(false);
+    QVERIFY(!choose->isEnabled());
+    QCOMPARE(int(w.main().holidaySelection().bytes[0]), 0);
+    QCOMPARE(int(w.main().holidaySelection().bytes[5]), 1);
+  }
+
+  void todayBoxAndPriorityChoices() {
+    WindowWorld w;
+    w.setSetting("heutebox", 1);
+    w.create();
+    auto* show = control<QCheckBox>(w.main(), "CheckBox3");
+    show->setChecked(false);
+    QCOMPARE(int(w.main().settings().heutebox), 0);
+    w.main().optionsPage->setPriorityHandling(2);
+    QCOMPARE(int(w.main().settings().prior), 2);
+  }
+
+  // The test button shows the box also when it is empty, titled by the priority handling.
+  void testButtonTitles() {
+    WindowWorld w;
+    w.create();
+    auto* test = control<QPushButton>(w.main(), "Button10");
+    for (int handling : {2, 0, 2, 1}) {
+      w.main().optionsPage->setPriorityHandling(handling);
+      test->click();
+    }
+    const QString both = QString::fromUtf8(kTodayBoxPriorityTitle);
+    const QString plain = QString::fromUtf8(kTodayBoxTitle);
+    QCOMPARE(w.todayBoxTitles, (QStringList{both, plain, both, plain}));
+    QCOMPARE(w.todayBoxLines, QStringList{});
+  }
+};
+
+}  // namespace tavik::test
+
+QTEST_MAIN(tavik::test::OptionsPageTest)
+#include "options_page_test.moc"

@@ -1,0 +1,131 @@
+// One run of the windows on fakes: a temporary start directory and settings directory, fake
+// boxes and clock, real files with failures on demand.
+#pragma once
+
+#include <QApplication>
+#include <QDate>
+#include <QSettings>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "dates/day_number.h"
+#include "dialogs/help.h"
+#include "dialogs/todaybox.h"
+#include "platform/qsettings_user_store.h"
+#include "store/data_file.h"
+#include "tests/support/fake_files.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/ui_fakes.h"
+
+namespace tavik::test {
+
+struct EventSpec {
+  QDate date;
+  const char* text = "Ereignis";
+  bool highPriority = false;
+  bool autoDelete = false;
+};
+
+inline EventRecord makeEvent(const EventSpec& spec) {
+  EventRecord r;
+  r.date = toDouble(*makeDayNumber(spec.date.year(), spec.date.month(), spec.date.day()));
+  r.setText(spec.text);
+  r.highPriority = spec.highPriority ? 1 : 0;
+  r.autoDelete = spec.autoDelete ? 1 : 0;
+  return r;
+}
+
+class WindowWorld {
+ public:
+  WindowWorld() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(config.path()));
+    store = std::make_unique<QSettingsUserStore>();
+    platform =
+        std::make_unique<Platform>(Platform{files, *store, messages, fileDialogs, shell, clock});
+  }
+
+  std::string path(const char* name) const { return startDir.file(name); }
+  QString startPath() const { return QString::fromStdString(startDir.path()); }
+
+  // Stores a raw settings value as a text would hold it, as another program could have left it.
+  void setSetting(const char* name, const QVariant& value) {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("HOLVENTARIS"),
+                QStringLiteral("Tavik! v4.x"));
+    s.setValue(QString::fromUtf8(name), value);
+    s.sync();
+    store = std::make_unique<QSettingsUserStore>();
+    platform =
+        std::make_unique<Platform>(Platform{files, *store, messages, fileDialogs, shell, clock});
+  }
+  QVariant storedSetting(const char* name) const {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("HOLVENTARIS"),
+                QStringLiteral("Tavik! v4.x"));
+    return s.value(QString::fromUtf8(name));
+  }
+
+  void writeEvents(const std::vector<EventSpec>& events) {
+    std::string bytes;
+    for (const EventSpec& e : events) {
+      const RecordImage image = encodeRecord(makeEvent(e));
+      bytes.append(reinterpret_cast<const char*>(image.data()), image.size());
+    }
+    writeFile(path(kDataFileName), bytes);
+  }
+
+  // Creates the windows as the program does. From then on every showing of the today box is
+  // counted, its title and lines are kept, `whileTodayBoxOpen` runs, and the box is closed.
+  void create() {
+    program = std::make_unique<Program>(*platform, startPath());
+    program->create();
+    auto* watch = new QTimer(&main());
+    watch->setInterval(5);
+    QObject::connect(watch, &QTimer::timeout, watch, [this] {
+      if (!todayBox().isVisible() || m_inWatch) return;
+      m_inWatch = true;
+      ++todayBoxShown;
+      todayBoxTitles << todayBox().windowTitle();
+      todayBoxLines = todayBox().lines();
+      if (whileTodayBoxOpen) whileTodayBoxOpen();
+      if (todayBox().isVisible()) todayBox().accept();
+      m_inWatch = false;
+    });
+    watch->start();
+  }
+  MainWindow& main() { return program->mainWindow(); }
+  TForm4& todayBox() { return program->todayBox(); }
+  TForm5& quickHelp() { return program->quickHelp(); }
+
+  // Shows the main window and lets its first activation run.
+  void showMain() {
+    main().show();
+    settle();
+  }
+  static void settle() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+
+  TempDir startDir{"tavik-ui"};
+  TempDir config{"tavik-ui-config"};
+  FakeFiles files;
+  std::unique_ptr<QSettingsUserStore> store;
+  FakeMessages messages;
+  FakeFileDialogs fileDialogs;
+  FakeShell shell;
+  FakeClock clock;
+  std::unique_ptr<Platform> platform;
+  std::unique_ptr<Program> program;
+
+  std::function<void()> whileTodayBoxOpen;
+  int todayBoxShown = 0;
+  QStringList todayBoxTitles;
+  QStringList todayBoxLines;
+
+ private:
+  bool m_inWatch = false;
+};
+
+}  // namespace tavik::test
