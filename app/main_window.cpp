@@ -18,9 +18,12 @@
 #include <QWindow>
 
 #include "app/pages/countdown_page.h"
+#include "app/pages/editor_page.h"
 #include "app/pages/options_page.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
+#include "exchange/export_page.h"
+#include "exchange/import_page.h"
 #include "platform/display_scale.h"
 #include "platform/qt_text.h"
 #include "platform/seams.h"
@@ -85,11 +88,11 @@ void MainWindow::buildPages() {
   countdownPage = new CountdownPage;
   optionsPage = new OptionsPage(m_settings, m_holidays, m_platform.messages);
   editorPage = new QWidget;
-  editorPage->setObjectName(QStringLiteral("EditorPage"));
-  importPage = new QWidget;
-  importPage->setObjectName(QStringLiteral("ImportPage"));
-  exportPage = new QWidget;
-  exportPage->setObjectName(QStringLiteral("ExportPage"));
+  editorPage->setObjectName(QStringLiteral("EditorPageFrame"));
+  new QVBoxLayout(editorPage);
+  editorPage->layout()->setContentsMargins(0, 0, 0, 0);
+  importPage = new ImportPage(m_table, m_platform);
+  exportPage = new ExportPage(m_table, m_platform);
 
   aboutPage = new QWidget;
   aboutPage->setObjectName(QStringLiteral("AboutPage"));
@@ -193,6 +196,11 @@ void MainWindow::runCreationSteps() {
   } catch (const Failure& failure) {
     m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
   }
+}
+
+void MainWindow::attachEditDialog(TForm2& editDialog) {
+  editor = new EditorPage(m_table, editDialog, m_platform.messages);
+  editorPage->layout()->addWidget(editor);
 }
 
 void MainWindow::attachTodayBox(TForm4& todayBox) {
@@ -305,8 +313,8 @@ void MainWindow::TabbedNotebook1Change(int page) {
   } else {
     Button1->hide();
   }
-  if (page == kEditorPage && m_rebuildEditorList) m_rebuildEditorList();
-  if (page == kExportPage && m_rebuildExportList) m_rebuildExportList();
+  if (page == kEditorPage && editor) editor->ListBox2Update();
+  if (page == kExportPage) exportPage->rebuildExportList();
   stopAutoExit();
 }
 

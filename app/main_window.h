@@ -23,7 +23,11 @@ namespace tavik {
 
 struct Platform;
 class CountdownPage;
+class EditorPage;
+class ExportPage;
+class ImportPage;
 class OptionsPage;
+class TForm2;
 class TForm4;
 class TForm5;
 
@@ -33,8 +37,8 @@ enum Page { kCountdownPage, kEditorPage, kOptionsPage, kImportPage, kExportPage,
 inline constexpr const char* kWindowCaption = "Tavik! v4.5";
 inline constexpr const char* kAboutVersionLine = "Tavik! v4.5.1 - #20060402";
 inline constexpr const char* kAboutTitleLine = "Tavik! v4.5";
-inline constexpr const char* kAboutAuthorLine = "© 2001 - 2006 Jens Holventaris";
-inline constexpr const char* kWindowHint = "Holventaris - Tavik! v4.5 von Jens Holventaris";
+inline constexpr const char* kAboutAuthorLine = "© 2001 - 2006 Holventaris";
+inline constexpr const char* kWindowHint = "Holventaris - Tavik! v4.5 von Holventaris, Freeware";
 inline constexpr const char* kCloseAnywayQuestion =
     "Die Daten konnten nicht gespeichert werden. Tavik! trotzdem beenden?";
 
@@ -48,7 +52,9 @@ class MainWindow : public QMainWindow {
   MainWindow(Platform& platform, QString startDirectory, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The windows created after this one (see Program), in creation order.
+  // The windows created after this one (see Program), in creation order. The editor page
+  // works through the edit dialog, so it is built when that dialog is attached.
+  void attachEditDialog(TForm2& editDialog);
   void attachTodayBox(TForm4& todayBox);
   void attachQuickHelp(TForm5& quickHelp);
   // The holiday selection dialog: `run` shows it modally ("Feiertage wählen"), `showSelection`
@@ -85,10 +91,12 @@ class MainWindow : public QMainWindow {
   QTimer* Timer1;
   CountdownPage* countdownPage;
   OptionsPage* optionsPage;
-  // Pages built elsewhere; the About page's three labels are filled at creation.
+  // The editor page's frame; the page itself (`editor`) comes with the edit dialog.
   QWidget* editorPage;
-  QWidget* importPage;
-  QWidget* exportPage;
+  EditorPage* editor = nullptr;
+  ImportPage* importPage;
+  ExportPage* exportPage;
+  // The About page's three labels are filled at creation.
   QWidget* aboutPage;
   QLabel* Label5;
   QLabel* Label11;
@@ -137,9 +145,6 @@ class MainWindow : public QMainWindow {
   QPointer<QWindow> m_lastFocusWindow;
   std::function<void()> m_runHolidayDialog;
   std::function<void(const HolidaySelection&)> m_showHolidaySelection;
-  // Page-change hooks of the pages built elsewhere.
-  std::function<void()> m_rebuildEditorList;
-  std::function<void()> m_rebuildExportList;
 };
 
 }  // namespace tavik

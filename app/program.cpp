@@ -2,6 +2,8 @@
 #include "app/program.h"
 
 #include "app/main_window.h"
+#include "dialogs/edit.h"
+#include "dialogs/firedays.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
 #include "platform/instance_lock.h"
@@ -18,18 +20,36 @@ bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Mess
   return false;
 }
 
+// Hands the dialogs' help calls to the quick-help window once it exists.
+class ForwardingQuickHelp : public QuickHelp {
+ public:
+  QuickHelp* target = nullptr;
+  void showQuickHelp(const QString& topic) override {
+    if (target) target->showQuickHelp(topic);
+  }
+  void hideQuickHelp() override {
+    if (target) target->hideQuickHelp();
+  }
+  bool quickHelpVisible() const override { return target && target->quickHelpVisible(); }
+};
+
 Program::Program(Platform& platform, QString startDirectory)
     : m_platform(platform), m_startDirectory(std::move(startDirectory)) {}
 
 Program::~Program() = default;
 
 void Program::create() {
+  m_quickHelpForDialogs = std::make_unique<ForwardingQuickHelp>();
   m_form1 = std::make_unique<MainWindow>(m_platform, m_startDirectory);
-  // The event edit dialog (TForm2) and the holiday selection dialog (TForm3) are created here,
-  // in this order; the holiday dialog is handed to the main window with setHolidayDialog().
+  m_form2 = std::make_unique<TForm2>(m_platform.messages, *m_quickHelpForDialogs);
+  m_form1->attachEditDialog(*m_form2);
+  m_form3 = std::make_unique<TForm3>(m_form1->holidaySelection(), *m_quickHelpForDialogs);
+  m_form1->setHolidayDialog([this] { m_form3->exec(); },
+                            [this](const HolidaySelection&) { m_form3->showSelection(); });
   m_form4 = std::make_unique<TForm4>();
   m_form1->attachTodayBox(*m_form4);
   m_form5 = std::make_unique<TForm5>(m_platform.files, m_startDirectory);
+  m_quickHelpForDialogs->target = m_form5.get();
   m_form1->attachQuickHelp(*m_form5);
 }
 

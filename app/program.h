@@ -10,8 +10,11 @@ struct Platform;
 class InstanceLock;
 class Messages;
 class MainWindow;
+class TForm2;
+class TForm3;
 class TForm4;
 class TForm5;
+class ForwardingQuickHelp;
 
 inline constexpr const char* kAlreadyRunningMessage = "Tavik! läuft bereits in diesem Verzeichnis.";
 
@@ -32,13 +35,19 @@ class Program {
   void create();
 
   MainWindow& mainWindow() { return *m_form1; }
+  TForm2& editDialog() { return *m_form2; }
+  TForm3& holidayDialog() { return *m_form3; }
   TForm4& todayBox() { return *m_form4; }
   TForm5& quickHelp() { return *m_form5; }
 
  private:
   Platform& m_platform;
   QString m_startDirectory;
+  // The dialogs exist before the quick-help window they call; this hands their calls on.
+  std::unique_ptr<ForwardingQuickHelp> m_quickHelpForDialogs;
   std::unique_ptr<MainWindow> m_form1;
+  std::unique_ptr<TForm2> m_form2;
+  std::unique_ptr<TForm3> m_form3;
   std::unique_ptr<TForm4> m_form4;
   std::unique_ptr<TForm5> m_form5;
 };
