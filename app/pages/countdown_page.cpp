@@ -83,9 +83,9 @@ CountdownPage::CountdownPage(QWidget* parent) : QWidget(parent) {
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(scaled(8, s), scaled(4, s), scaled(8, s), scaled(4, s));
   column->addLayout(header);
-  column->addWidget(StringGrid1);
+  // The grid takes the height other pages give the window.
+  column->addWidget(StringGrid1, 1);
   column->addLayout(bottomRow);
-  column->addStretch();
 }
 
 void CountdownPage::setColumnWidths(int first, int second, int third) {
