@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "app/pages/about_page.h"
 #include "app/pages/countdown_page.h"
 #include "app/pages/editor_page.h"
 #include "app/pages/options_page.h"
@@ -94,17 +95,7 @@ void MainWindow::buildPages() {
   importPage = new ImportPage(m_table, m_platform);
   exportPage = new ExportPage(m_table, m_platform);
 
-  aboutPage = new QWidget;
-  aboutPage->setObjectName(QStringLiteral("AboutPage"));
-  Label11 = new QLabel(QStringLiteral("Label11"), aboutPage);
-  Label11->setObjectName(QStringLiteral("Label11"));
-  Label5 = new QLabel(QStringLiteral("Label5"), aboutPage);
-  Label5->setObjectName(QStringLiteral("Label5"));
-  Label12 = new QLabel(QStringLiteral("Label12"), aboutPage);
-  Label12->setObjectName(QStringLiteral("Label12"));
-  auto* aboutColumn = new QVBoxLayout(aboutPage);
-  for (QLabel* l : {Label11, Label5, Label12}) aboutColumn->addWidget(l);
-  aboutColumn->addStretch();
+  aboutPage = new AboutPage(m_platform.shell);
 
   TabbedNotebook1->addTab(countdownPage, QStringLiteral("Tavik!"));
   TabbedNotebook1->addTab(editorPage, QStringLiteral("Editor"));
@@ -181,9 +172,7 @@ void MainWindow::runCreationSteps() {
                  grid.horizontalAdvance(QStringLiteral("Noch 99 Tage")) + cellPadding),
         std::max(scaled(72, s), grid.horizontalAdvance(QStringLiteral("88.88.8888")) + cellPadding),
         scaled(215, s));
-    Label5->setText(QString::fromUtf8(kAboutVersionLine));
-    Label11->setText(QString::fromUtf8(kAboutTitleLine));
-    Label12->setText(QString::fromUtf8(kAboutAuthorLine));
+    aboutPage->setStartupTexts();
     if (m_settings.heutebox == 1) optionsPage->CheckBox3->setChecked(true);
     optionsPage->setPriorityHandling(m_settings.prior);
     countdownPage->Label3->setText(QString::number(m_settings.anzdays));

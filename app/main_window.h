@@ -22,6 +22,7 @@ class QWindow;
 namespace tavik {
 
 struct Platform;
+class AboutPage;
 class CountdownPage;
 class EditorPage;
 class ExportPage;
@@ -35,9 +36,6 @@ class TForm5;
 enum Page { kCountdownPage, kEditorPage, kOptionsPage, kImportPage, kExportPage, kAboutPage };
 
 inline constexpr const char* kWindowCaption = "Tavik! v4.5";
-inline constexpr const char* kAboutVersionLine = "Tavik! v4.5.1 - #20060402";
-inline constexpr const char* kAboutTitleLine = "Tavik! v4.5";
-inline constexpr const char* kAboutAuthorLine = "© 2001 - 2006 Holventaris";
 inline constexpr const char* kWindowHint = "Holventaris - Tavik! v4.5 von Holventaris, Freeware";
 inline constexpr const char* kCloseAnywayQuestion =
     "Die Daten konnten nicht gespeichert werden. Tavik! trotzdem beenden?";
@@ -96,11 +94,8 @@ class MainWindow : public QMainWindow {
   EditorPage* editor = nullptr;
   ImportPage* importPage;
   ExportPage* exportPage;
-  // The About page's three labels are filled at creation.
-  QWidget* aboutPage;
-  QLabel* Label5;
-  QLabel* Label11;
-  QLabel* Label12;
+  // The About page's labels Label5, Label11 and Label12 are filled at creation.
+  AboutPage* aboutPage;
 
  signals:
   // The close steps have completed; the program ends.

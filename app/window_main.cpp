@@ -1,6 +1,7 @@
 // The windowed program: one run in the current directory.
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 #include "app/main_window.h"
 #include "app/program.h"
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
   // The program ends when the main window has closed, whatever other window is still open.
   QApplication::setQuitOnLastWindowClosed(false);
   installGermanTranslations(app);
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/tavik/icons/tavik-%1.png").arg(size));
+  }
+  QApplication::setWindowIcon(icon);
 
   const QString startDirectory = QDir::currentPath();
   QtMessages messages;

@@ -46,7 +46,11 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent, Qt::Tool) {
   const double s = uiScale(font());
   Image1 = new QLabel(this);
   Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setPixmap(exclamationIcon(scaled(32, s)));
+  // The drawn mark stands in when the picture is missing from the resources.
+  const QPixmap icon(QStringLiteral(":/tavik/icons/today-32.png"));
+  Image1->setPixmap(icon.isNull() ? exclamationIcon(scaled(32, s))
+                                  : icon.scaled(scaled(32, s), scaled(32, s), Qt::KeepAspectRatio,
+                                                Qt::SmoothTransformation));
   Image1->setAccessibleName(QStringLiteral("Ausrufezeichen"));
   Image1->setGeometry(scaled(24, s), scaled(16, s), scaled(32, s), scaled(32, s));
 
