@@ -86,8 +86,9 @@ inline constexpr int kOccurrenceYear = 0;
 // (this year's date, or next year's when this year's lies more than 30 days back) is in the
 // window. The line shows `listYear` (yearlessMarkerYear for no year, or kOccurrenceYear), the
 // row the date of the occurrence. A day whose next-year date would lie beyond 9999 is left out.
-void addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule, int listYear,
-                    DayNumber today, int anzdays);
+// Returns the day difference of the entry added, or nullopt when none was.
+std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
+                                  int listYear, DayNumber today, int anzdays);
 
 // Puts the rows into countdown order by their day texts, compared byte by byte. Rows with
 // equal day texts end up exactly where a selection sort that exchanges the first strictly
