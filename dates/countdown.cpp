@@ -274,10 +274,11 @@ std::vector<std::size_t> listOrder(const std::vector<std::string>& lines, const 
   std::vector<std::size_t> next(start.begin(), start.end() - 1);
   for (std::size_t i = 0; i < lines.size(); ++i) order[next[rank[i]]++] = i;
   for (std::size_t r = 0; r < groups.texts.size(); ++r) {
-    const std::size_t dayLength = groups.texts[r].size();
+    // All lines of one rank share their day text.
     std::sort(order.begin() + static_cast<std::ptrdiff_t>(start[r]),
               order.begin() + static_cast<std::ptrdiff_t>(start[r + 1]),
               [&](std::size_t a, std::size_t b) {
+                const std::size_t dayLength = groups.texts[groups.groupOf[a]].size();
                 return listLess(std::string_view(lines[a]).substr(dayLength),
                                 std::string_view(lines[b]).substr(dayLength));
               });
@@ -289,11 +290,6 @@ std::vector<std::size_t> listOrder(const std::vector<std::string>& lines, const 
 
 void sortCountdownGrid(std::vector<GridRow>& rows) {
   sortGrid(rows, groupByDayText(rows));
-}
-
-void sortListLines(std::vector<std::string>& lines) {
-  std::sort(lines.begin(), lines.end(),
-            [](const std::string& a, const std::string& b) { return listLess(a, b); });
 }
 
 ViewResult computeView(EventTable& table, const Settings& settings,
