@@ -85,8 +85,8 @@ inline constexpr int kOccurrenceYear = 0;
 // Adds the countdown line and grid row of a calendar day to `view` when its next occurrence
 // (this year's date, or next year's when this year's lies more than 30 days back) is in the
 // window. The line shows `listYear` (a year such as 1989, yearlessMarkerYear for none, or
-// kOccurrenceYear), the row the date of the occurrence. A day whose next-year date would lie beyond 9999 is left out.
-// Returns the day difference of the entry added, or nullopt when none was.
+// kOccurrenceYear), the row the date of the occurrence. A day whose next-year date would lie
+// beyond 9999 is left out. Returns the day difference of the entry added, or nullopt.
 std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
                                   int listYear, DayNumber today, int anzdays);
 
