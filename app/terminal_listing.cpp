@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string_view>
@@ -205,19 +204,24 @@ int runListing(std::FILE* out, std::FILE* err) {
 }
 
 int startWindow(char* const* argv, std::FILE* err) {
+  // Our own directory; never the current one, which holds the user's data.
   char self[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  std::string directory = ".";
+  std::string program;
   if (length > 0) {
-    directory.assign(self, static_cast<std::size_t>(length));
-    directory.erase(directory.rfind('/'));
+    program.assign(self, static_cast<std::size_t>(length));
+  } else if (argv[0] != nullptr) {
+    program = argv[0];
   }
   int failure = ENOENT;
-  for (const std::string& path :
-       {directory + "/" + kWindowProgram, directory + "/../libexec/tavik/" + kWindowProgram}) {
-    ::execv(path.c_str(), argv);
-    failure = errno;
-    if (failure != ENOENT) break;
+  if (const std::size_t slash = program.rfind('/'); slash != std::string::npos) {
+    const std::string directory = program.substr(0, slash);
+    for (const std::string& path :
+         {directory + "/" + kWindowProgram, directory + "/../libexec/tavik/" + kWindowProgram}) {
+      ::execv(path.c_str(), argv);
+      failure = errno;
+      if (failure != ENOENT) break;
+    }
   }
   if (failure == ENOENT) {
     put(err,
