@@ -3,9 +3,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string_view>
@@ -28,6 +28,20 @@ namespace {
 
 constexpr const char* kWindowProgram = "tavik-window";
 
+// Reads at most `limit` bytes of an existing file in one go; throws FileError.
+std::vector<std::uint8_t> readUpTo(Files& files, const std::string& path, std::size_t size,
+                                   std::size_t limit) {
+  std::vector<std::uint8_t> bytes(std::min(size, limit));
+  FileHandle in = -1;
+  check(files.open(path, OpenMode::Read, in));
+  std::size_t got = 0;
+  const int failure = files.read(in, bytes, got);
+  const int closed = files.close(in);
+  check(failure != 0 ? failure : closed);
+  bytes.resize(got);
+  return bytes;
+}
+
 // Like start-up reads them, but read-only: a missing file is an empty one.
 void readEvents(Files& files, const std::string& path, EventTable& table) {
   FileStatus st;
@@ -35,13 +49,13 @@ void readEvents(Files& files, const std::string& path, EventTable& table) {
   if (result == ENOENT) return;
   check(result);
   if (st.isDirectory) throw FileError(EISDIR);
-  const std::string bytes = readFileBytes(files, path, kSlotCount * kRecordSize);
-  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::vector<std::uint8_t> bytes =
+      readUpTo(files, path, st.size, std::size_t{kSlotCount} * kRecordSize);
   const std::size_t records = bytes.size() / kRecordSize;
   for (std::size_t i = 0; i < records; ++i) {
     table.storeRecord(static_cast<int>(i) + 1,
                       decodeRecord(std::span<const std::uint8_t, kRecordSize>(
-                          data + i * kRecordSize, kRecordSize)));
+                          bytes.data() + i * kRecordSize, kRecordSize)));
   }
   if (bytes.size() % kRecordSize != 0) throw FileError(kReadPastEnd);
 }
@@ -52,11 +66,10 @@ void readHolidays(Files& files, const std::string& path, HolidaySelection& selec
   if (result == ENOENT) return;
   check(result);
   if (st.isDirectory) throw FileError(EISDIR);
-  const std::string bytes = readFileBytes(files, path, kHolidaySelectionSize);
+  const std::vector<std::uint8_t> bytes =
+      readUpTo(files, path, kHolidaySelectionSize, kHolidaySelectionSize);
   if (bytes.size() < kHolidaySelectionSize) throw FileError(kReadPastEnd);
-  for (std::size_t i = 0; i < kHolidaySelectionSize; ++i) {
-    selection.bytes[i] = static_cast<std::uint8_t>(bytes[i]);
-  }
+  std::copy(bytes.begin(), bytes.end(), selection.bytes.begin());
 }
 
 void readSettings(UserStore& store, Settings& settings) {
@@ -137,15 +150,24 @@ std::vector<std::string> listCountdown(Files& files, UserStore& store,
 }
 
 std::string terminalText(const std::vector<std::string>& lines) {
+  std::size_t total = 0;
+  for (const std::string& line : lines) total += line.size() + 1;
   std::string out;
+  out.reserve(total + total / 4);
   for (const std::string& line : lines) {
-    std::size_t runStart = 0;
-    for (std::size_t i = 0; i <= line.size(); ++i) {
-      if (i < line.size() && !isControl(static_cast<unsigned char>(line[i]))) continue;
-      out += cp1252ToUtf8(std::string_view(line).substr(runStart, i - runStart));
-      if (i < line.size()) out += "\xEF\xBF\xBD";
-      runStart = i + 1;
+    std::size_t plain = 0;  // start of the current run of printable ASCII
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const auto b = static_cast<unsigned char>(line[i]);
+      if (b >= 0x20 && b < 0x7F) continue;
+      out.append(line, plain, i - plain);
+      plain = i + 1;
+      if (isControl(b)) {
+        out += "\xEF\xBF\xBD";
+      } else {
+        out += cp1252ToUtf8(std::string_view(line).substr(i, 1));
+      }
     }
+    out.append(line, plain, line.size() - plain);
     out += '\n';
   }
   return out;
@@ -182,19 +204,24 @@ int runListing(std::FILE* out, std::FILE* err) {
 }
 
 int startWindow(char* const* argv, std::FILE* err) {
+  // Our own directory; never the current one, which holds the user's data.
   char self[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  std::string directory = ".";
+  std::string program;
   if (length > 0) {
-    directory.assign(self, static_cast<std::size_t>(length));
-    directory.erase(directory.rfind('/'));
+    program.assign(self, static_cast<std::size_t>(length));
+  } else if (argv[0] != nullptr) {
+    program = argv[0];
   }
   int failure = ENOENT;
-  for (const std::string& path :
-       {directory + "/" + kWindowProgram, directory + "/../libexec/tavik/" + kWindowProgram}) {
-    ::execv(path.c_str(), argv);
-    failure = errno;
-    if (failure != ENOENT) break;
+  if (const std::size_t slash = program.rfind('/'); slash != std::string::npos) {
+    const std::string directory = program.substr(0, slash);
+    for (const std::string& path :
+         {directory + "/" + kWindowProgram, directory + "/../libexec/tavik/" + kWindowProgram}) {
+      ::execv(path.c_str(), argv);
+      failure = errno;
+      if (failure != ENOENT) break;
+    }
   }
   if (failure == ENOENT) {
     put(err,

@@ -2,9 +2,12 @@
 #include "dates/countdown.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <functional>
-#include <queue>
+#include <numeric>
+#include <unordered_map>
 #include <utility>
 
 #include "dates/date_text.h"
@@ -38,19 +41,20 @@ std::optional<std::pair<DayNumber, int>> nextOccurrence(DayNumber today, DateOf 
   return std::pair{*date, d};
 }
 
-std::string dayMonth(const Ymd& date) {
-  return zeroPad2(date.day) + "." + zeroPad2(date.month);
+// "DD.MM", and with the year "DD.MM.YYYY" (any year, 9996 included).
+std::string gridDate(const Ymd& date, bool withYear) {
+  char text[32];
+  char* end = writeZeroPad2(text, date.day);
+  *end++ = '.';
+  end = writeZeroPad2(end, date.month);
+  if (withYear) {
+    *end++ = '.';
+    end = writeZeroPad2(end, date.year);
+  }
+  return std::string(text, end);
 }
 
-}  // namespace
-
-int occurrenceDays(int month, int day, DayNumber today) {
-  const auto next =
-      nextOccurrence(today, [&](int year) { return occurrenceInYear(year, month, day); });
-  return next ? next->second : kOccurrenceFailure;
-}
-
-std::string countdownText(int d) {
+std::string dayText(int d) {
   switch (d) {
     case -1:
       return "Gestern             ";
@@ -63,6 +67,24 @@ std::string countdownText(int d) {
   }
 }
 
+}  // namespace
+
+int occurrenceDays(int month, int day, DayNumber today) {
+  const auto next =
+      nextOccurrence(today, [&](int year) { return occurrenceInYear(year, month, day); });
+  return next ? next->second : kOccurrenceFailure;
+}
+
+std::string countdownText(int d) {
+  // A rebuild needs these texts over and over; they are built once.
+  static const std::vector<std::string> kTexts = [] {
+    std::vector<std::string> texts;
+    for (int n = -1; n <= 255; ++n) texts.push_back(dayText(n));
+    return texts;
+  }();
+  return d >= -1 && d <= 255 ? kTexts[static_cast<std::size_t>(d + 1)] : dayText(d);
+}
+
 std::int32_t anniversaryCount(const EventRecord& record, DayNumber today) {
   const auto stored = dayNumberFromDouble(record.date);
   if (!stored) return 0;
@@ -71,30 +93,50 @@ std::int32_t anniversaryCount(const EventRecord& record, DayNumber today) {
   return static_cast<std::int32_t>(std::nearbyint(years));
 }
 
-std::string anniversarySuffix(const EventRecord& record, DayNumber today) {
+namespace {
+
+std::string suffixOf(const EventRecord& record, const Ymd& stored, DayNumber today) {
   if (!isSet(record.computeJubilee) || isSet(record.withoutYear) ||
-      splitRecordDate(record.date).year == yearlessMarkerYear) {
+      stored.year == yearlessMarkerYear) {
     return {};
   }
-  return " (" + std::to_string(anniversaryCount(record, today)) + ")";
+  char text[16] = " (";
+  char* end = std::to_chars(text + 2, text + 14, anniversaryCount(record, today)).ptr;
+  *end++ = ')';
+  return std::string(text, end);
 }
 
-CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today) {
-  const Ymd stored = splitRecordDate(record.date);
-  std::string day = countdownText(d);
-  std::string suffix = anniversarySuffix(record, today);
-  std::string date = dayMonth(stored);
-  if (!isSet(record.withoutYear)) date += "." + zeroPad2(stored.year);
+CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayNumber today) {
+  const std::string suffix = suffixOf(record, stored, today);
   CountdownEntry entry;
-  entry.line = day + formatEventLine(record) + suffix;
-  entry.row = GridRow{std::move(day), std::move(date), record.text() + suffix};
+  entry.row.day = countdownText(d);
+  // 17 characters at most before the text; the length byte bounds the text.
+  entry.line.reserve(entry.row.day.size() + 17 + record.textLength + suffix.size());
+  entry.line.append(entry.row.day);
+  const std::size_t textAt = appendEventLine(entry.line, record);
+  const std::size_t textEnd = entry.line.size();
+  entry.line.append(suffix);
+
+  entry.row.date = gridDate(stored, !isSet(record.withoutYear));
+  entry.row.text.reserve(textEnd - textAt + suffix.size());
+  entry.row.text.append(entry.line, textAt, textEnd - textAt).append(suffix);
   return entry;
 }
 
-void addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule, int listYear,
-                    DayNumber today, int anzdays) {
+}  // namespace
+
+std::string anniversarySuffix(const EventRecord& record, DayNumber today) {
+  return suffixOf(record, splitRecordDate(record.date), today);
+}
+
+CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today) {
+  return entryOf(record, splitRecordDate(record.date), d, today);
+}
+
+std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
+                                  int listYear, DayNumber today, int anzdays) {
   const auto next = nextOccurrence(today, rule);
-  if (!next || !inDayWindow(next->second, anzdays)) return;
+  if (!next || !inDayWindow(next->second, anzdays)) return std::nullopt;
   const Ymd date = *splitDayNumber(next->first);
   const int shownYear = listYear == kOccurrenceYear ? date.year : listYear;
   std::string day = countdownText(next->second);
@@ -103,69 +145,165 @@ void addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rul
                                           static_cast<std::uint16_t>(date.month),
                                           static_cast<std::uint16_t>(shownYear)) +
                        "   " + std::string(name));
-  view.grid.push_back(
-      GridRow{std::move(day), dayMonth(date) + "." + zeroPad2(date.year), std::string(name)});
+  view.grid.push_back(GridRow{std::move(day), gridDate(date, true), std::string(name)});
+  return next->second;
 }
+
+namespace {
+
+// Entries grouped by equal day texts: the group of each entry, and each group's text,
+// numbered in the order first seen.
+struct DayGroups {
+  std::vector<std::size_t> groupOf;
+  std::vector<std::string_view> texts;
+};
+
+DayGroups groupByDayText(const std::vector<GridRow>& rows) {
+  DayGroups groups;
+  groups.groupOf.reserve(rows.size());
+  std::unordered_map<std::string_view, std::size_t> numbers;
+  for (const GridRow& row : rows) {
+    const auto [it, added] = numbers.try_emplace(row.day, groups.texts.size());
+    if (added) groups.texts.emplace_back(row.day);
+    groups.groupOf.push_back(it->second);
+  }
+  return groups;
+}
+
+// The same for rows whose day differences are known: equal differences, equal day texts.
+DayGroups groupByDays(const std::vector<GridRow>& rows, const std::vector<int>& days) {
+  DayGroups groups;
+  groups.groupOf.reserve(rows.size());
+  std::vector<std::size_t> numbers;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const auto at = static_cast<std::size_t>(days[i] + 1);  // days run from -1
+    if (at >= numbers.size()) numbers.resize(at + 1, SIZE_MAX);
+    if (numbers[at] == SIZE_MAX) {
+      numbers[at] = groups.texts.size();
+      groups.texts.emplace_back(rows[i].day);
+    }
+    groups.groupOf.push_back(numbers[at]);
+  }
+  return groups;
+}
+
+// The rank of each entry when the groups are put in the order `less` gives their texts.
+template <typename Less>
+std::vector<std::size_t> entryRanks(const DayGroups& groups, Less less) {
+  std::vector<std::size_t> byText(groups.texts.size());
+  std::iota(byText.begin(), byText.end(), std::size_t{0});
+  std::sort(byText.begin(), byText.end(),
+            [&](std::size_t a, std::size_t b) { return less(groups.texts[a], groups.texts[b]); });
+  std::vector<std::size_t> groupRank(byText.size());
+  for (std::size_t r = 0; r < byText.size(); ++r) groupRank[byText[r]] = r;
+  std::vector<std::size_t> rank;
+  rank.reserve(groups.groupOf.size());
+  for (const std::size_t g : groups.groupOf) rank.push_back(groupRank[g]);
+  return rank;
+}
+
+// The order in which a selection sort leaves items of the given ranks (0..rankCount-1) when it
+// exchanges the first strictly smallest item of the rest into each position: the result holds,
+// for each position, the original index of the item that ends there.
+//
+// The plain sort takes n^2/2 comparisons. But it chooses all items of the smallest rank left
+// one after the other, in the order of the positions they hold when their turn comes, since
+// they do not move until chosen; each choice moves the item it replaces to the chosen
+// position. So it is enough to follow where the items are.
+std::vector<std::size_t> selectionSortOrder(const std::vector<std::size_t>& rank,
+                                            std::size_t rankCount) {
+  const std::size_t n = rank.size();
+  std::vector<std::size_t> start(rankCount + 1, 0);
+  for (const std::size_t r : rank) ++start[r + 1];
+  std::partial_sum(start.begin(), start.end(), start.begin());
+  std::vector<std::size_t> itemsOfRank(n);
+  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  for (std::size_t i = 0; i < n; ++i) itemsOfRank[next[rank[i]]++] = i;
+
+  std::vector<std::size_t> itemAt(n);
+  std::iota(itemAt.begin(), itemAt.end(), std::size_t{0});
+  std::vector<std::size_t> positionOf = itemAt;
+  std::vector<std::size_t> turn;
+  std::size_t position = 0;
+  for (std::size_t r = 0; r < rankCount; ++r) {
+    turn.clear();
+    for (std::size_t k = start[r]; k < start[r + 1]; ++k) {
+      turn.push_back(positionOf[itemsOfRank[k]]);
+    }
+    std::sort(turn.begin(), turn.end());
+    for (const std::size_t q : turn) {
+      if (q != position) {
+        const std::size_t chosen = itemAt[q];
+        const std::size_t replaced = itemAt[position];
+        itemAt[position] = chosen;
+        itemAt[q] = replaced;
+        positionOf[chosen] = position;
+        positionOf[replaced] = q;
+      }
+      ++position;
+    }
+  }
+  return itemAt;
+}
+
+template <typename T>
+void permute(std::vector<T>& items, const std::vector<std::size_t>& order) {
+  std::vector<T> sorted;
+  sorted.reserve(items.size());
+  for (const std::size_t i : order) sorted.push_back(std::move(items[i]));
+  items = std::move(sorted);
+}
+
+bool byteLess(std::string_view a, std::string_view b) {
+  return a < b;
+}
+
+void sortGrid(std::vector<GridRow>& rows, const DayGroups& groups) {
+  permute(rows, selectionSortOrder(entryRanks(groups, byteLess), groups.texts.size()));
+}
+
+// The list order of lines that each begin with the day text of their group. Distinct day texts
+// always differ before either ends, so the lines run in the order of their day texts, and
+// lines with the same day text in the order of the rest.
+std::vector<std::size_t> listOrder(const std::vector<std::string>& lines, const DayGroups& groups) {
+  const std::vector<std::size_t> rank = entryRanks(groups, listLess);
+  std::vector<std::size_t> start(groups.texts.size() + 1, 0);
+  for (const std::size_t r : rank) ++start[r + 1];
+  std::partial_sum(start.begin(), start.end(), start.begin());
+  std::vector<std::size_t> order(lines.size());
+  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  for (std::size_t i = 0; i < lines.size(); ++i) order[next[rank[i]]++] = i;
+  for (std::size_t r = 0; r < groups.texts.size(); ++r) {
+    // All lines of one rank share their day text.
+    std::sort(order.begin() + static_cast<std::ptrdiff_t>(start[r]),
+              order.begin() + static_cast<std::ptrdiff_t>(start[r + 1]),
+              [&](std::size_t a, std::size_t b) {
+                const std::size_t dayLength = groups.texts[groups.groupOf[a]].size();
+                return listLess(std::string_view(lines[a]).substr(dayLength),
+                                std::string_view(lines[b]).substr(dayLength));
+              });
+  }
+  return order;
+}
+
+}  // namespace
 
 void sortCountdownGrid(std::vector<GridRow>& rows) {
-  // A selection sort costs n^2/2 comparisons, too many for a full table. Day texts take few
-  // distinct values, so track, per value, the unsorted positions holding it: the selection
-  // step then finds its minimum at the top of the first non-empty heap.
-  const std::size_t n = rows.size();
-  std::vector<std::string_view> values;
-  values.reserve(n);
-  for (const GridRow& row : rows) values.emplace_back(row.day);
-  std::sort(values.begin(), values.end());
-  values.erase(std::unique(values.begin(), values.end()), values.end());
-
-  using MinHeap = std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>>;
-  std::vector<MinHeap> positions(values.size());
-  std::vector<std::size_t> rank(n);   // rank of the day text now at each position
-  std::vector<std::size_t> order(n);  // original index of the row now at each position
-  for (std::size_t p = 0; p < n; ++p) {
-    rank[p] = static_cast<std::size_t>(
-        std::lower_bound(values.begin(), values.end(), std::string_view(rows[p].day)) -
-        values.begin());
-    positions[rank[p]].push(p);
-    order[p] = p;
-  }
-
-  std::size_t lowest = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    // A value's count of unsorted positions only shrinks, so `lowest` only moves up.
-    while (positions[lowest].empty()) ++lowest;
-    const std::size_t m = positions[lowest].top();
-    positions[lowest].pop();
-    if (m == i) continue;
-    // Position i is the first unsorted one, so it tops its own value's heap; its row moves to m.
-    MinHeap& moved = positions[rank[i]];
-    moved.pop();
-    moved.push(m);
-    std::swap(rank[i], rank[m]);
-    std::swap(order[i], order[m]);
-  }
-
-  std::vector<GridRow> sorted;
-  sorted.reserve(n);
-  for (const std::size_t p : order) sorted.push_back(std::move(rows[p]));
-  rows = std::move(sorted);
-}
-
-void sortListLines(std::vector<std::string>& lines) {
-  std::vector<std::pair<std::string, std::size_t>> keys;
-  keys.reserve(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) keys.emplace_back(listSortKey(lines[i]), i);
-  std::sort(keys.begin(), keys.end());
-  std::vector<std::string> sorted;
-  sorted.reserve(lines.size());
-  for (const auto& key : keys) sorted.push_back(std::move(lines[key.second]));
-  lines = std::move(sorted);
+  sortGrid(rows, groupByDayText(rows));
 }
 
 ViewResult computeView(EventTable& table, const Settings& settings,
                        const HolidaySelection& holidays, DayNumber today, bool firstRebuild) {
   ViewResult view;
   const int anzdays = settings.anzdays;
+  const auto mostEntries =
+      static_cast<std::size_t>(table.usedCount() + kPublicHolidayCount + kOtherDayCount);
+  view.lines.reserve(mostEntries);
+  view.grid.reserve(mostEntries);
+  std::vector<int> days;  // the day difference of each entry
+  std::vector<bool> intoTodayBox;
+  days.reserve(mostEntries);
+  intoTodayBox.reserve(mostEntries);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     if (table.slotIsFree(slot)) continue;
     // Every text comes from the record as read, before the auto-delete rule may free it.
@@ -173,24 +311,36 @@ ViewResult computeView(EventTable& table, const Settings& settings,
     const Ymd stored = splitRecordDate(record.date);
     const int d = occurrenceDays(stored.month, stored.day, today);
     if (inDayWindow(d, anzdays)) {
-      CountdownEntry entry = eventEntry(record, d, today);
-      if (isSet(record.highPriority)) {
-        if (settings.prior == 1 && d == 0 && firstRebuild) view.popups.push_back(entry.line);
-        if (settings.prior == 2 && d != 0) view.todayBox.push_back(entry.line);
-      }
+      CountdownEntry entry = entryOf(record, stored, d, today);
+      const bool high = isSet(record.highPriority);
+      if (high && settings.prior == 1 && d == 0 && firstRebuild) view.popups.push_back(entry.line);
+      intoTodayBox.push_back(d == 0 || (high && settings.prior == 2));
       view.lines.push_back(std::move(entry.line));
       view.grid.push_back(std::move(entry.row));
+      days.push_back(d);
     }
     if (table.applyAutoDelete(slot, today)) view.freedSlots.push_back(slot);
   }
-  if (holidays.computeHolidays()) addHolidays(view, holidays, today, anzdays);
-  if (view.lines.empty()) view.lines.emplace_back(kEmptyWindowLine);
-  for (const std::string& line : view.lines) {
-    if (line.starts_with("Heute")) view.todayBox.push_back(line);
+  if (holidays.computeHolidays()) {
+    for (const int d : addHolidays(view, holidays, today, anzdays)) {
+      intoTodayBox.push_back(d == 0);
+      days.push_back(d);
+    }
   }
-  sortListLines(view.lines);
-  sortListLines(view.todayBox);
-  sortCountdownGrid(view.grid);
+  if (view.lines.empty()) {
+    view.lines.emplace_back(kEmptyWindowLine);
+    return view;
+  }
+
+  const DayGroups groups = groupByDays(view.grid, days);
+  const std::vector<std::size_t> order = listOrder(view.lines, groups);
+  // The today box: the lines of today (beginning with "Heute") and the chosen high-priority
+  // lines, in list order like the list they come from.
+  for (const std::size_t i : order) {
+    if (intoTodayBox[i]) view.todayBox.push_back(view.lines[i]);
+  }
+  permute(view.lines, order);
+  sortGrid(view.grid, groups);
   return view;
 }
 

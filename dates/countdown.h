@@ -84,24 +84,24 @@ inline constexpr int kOccurrenceYear = 0;
 
 // Adds the countdown line and grid row of a calendar day to `view` when its next occurrence
 // (this year's date, or next year's when this year's lies more than 30 days back) is in the
-// window. The line shows `listYear` (yearlessMarkerYear for no year, or kOccurrenceYear), the
-// row the date of the occurrence. A day whose next-year date would lie beyond 9999 is left out.
-void addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule, int listYear,
-                    DayNumber today, int anzdays);
+// window. The line shows `listYear` (a year such as 1989, yearlessMarkerYear for none, or
+// kOccurrenceYear), the row the date of the occurrence. A day whose next-year date would lie
+// beyond 9999 is left out. Returns the day difference of the entry added, or nullopt.
+std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
+                                  int listYear, DayNumber today, int anzdays);
 
 // Puts the rows into countdown order by their day texts, compared byte by byte. Rows with
 // equal day texts end up exactly where a selection sort that exchanges the first strictly
 // smallest row into each position leaves them, so their order depends on the order added.
 void sortCountdownGrid(std::vector<GridRow>& rows);
 
-// Sorts lines into list order (listSortKey).
-void sortListLines(std::vector<std::string>& lines);
-
 // Rebuilds the countdown view: applies the auto-delete rule to every used slot (the freed
-// event is still listed this once, from the record as it was), lists every event and
-// switched-on calendar day whose next occurrence lies from yesterday to `settings.anzdays`
-// days ahead, fills the today box and, when `firstRebuild` and `settings.prior` is 1, the
-// popups (in slot order).
+// event is still listed this once, from the record as it was), lists every event and, when
+// computeHolidays is on, every switched-on calendar day whose next occurrence lies from
+// yesterday to `settings.anzdays` days ahead. The today box gets the lines of today and, with
+// `settings.prior` 2, the lines of high-priority events of other days; the popups, only when
+// `firstRebuild` and `settings.prior` is 1, the lines of today's high-priority events in slot
+// order. The grid holds the filled rows only; the empty row the grid ends in is the caller's.
 ViewResult computeView(EventTable& table, const Settings& settings,
                        const HolidaySelection& holidays, DayNumber today, bool firstRebuild);
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "dates/countdown.h"
 #include "dates/day_number.h"
@@ -83,7 +84,9 @@ inline constexpr std::array<CalendarDay, kOtherDayCount> kOtherDays{{
 }};
 
 // Hands every day whose switch byte is exactly 1 to addCalendarDay: the public holidays in
-// table order, then the other days. Does not look at byte 0 (computeHolidays).
-void addHolidays(ViewResult& view, const HolidaySelection& selection, DayNumber today, int anzdays);
+// table order, then the other days. Does not look at byte 0 (computeHolidays). Returns the day
+// differences of the entries added, in the order added.
+std::vector<int> addHolidays(ViewResult& view, const HolidaySelection& selection, DayNumber today,
+                             int anzdays);
 
 }  // namespace tavik

@@ -1,8 +1,11 @@
 // The list order over Windows-1252 bytes: a key of primary weights, then the bytes themselves.
 #include "store/text_order.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace tavik {
 
@@ -124,20 +127,78 @@ static_assert(kTable[0xF7].w[0] < kDigitZero);
 }  // namespace
 
 std::string listSortKey(std::string_view text) {
-  std::string key;
-  key.reserve(2 * text.size() + 1);
+  std::string key(3 * text.size() + 1, '\0');
+  char* out = key.data();
   for (const char ch : text) {
     const Weights& t = kTable[static_cast<unsigned char>(ch)];
-    for (std::uint8_t i = 0; i < t.count; ++i) key += static_cast<char>(t.w[i]);
+    out[0] = static_cast<char>(t.w[0]);
+    out[1] = static_cast<char>(t.w[1]);
+    out += t.count;
   }
   // Texts equal but for case or accents are ordered by their bytes, so the order is total.
-  key += '\0';
-  key.append(text);
+  *out++ = '\0';
+  out = std::copy(text.begin(), text.end(), out);
+  key.resize(static_cast<std::size_t>(out - key.data()));
   return key;
 }
 
+namespace {
+
+// The primary weights of a text one at a time, as they stand in its key; 0 after the last.
+class WeightCursor {
+ public:
+  explicit WeightCursor(std::string_view text) : m_text(text) {}
+  std::uint8_t next() {
+    if (m_pending != 0) return std::exchange(m_pending, 0);
+    if (m_at == m_text.size()) return 0;
+    const Weights& t = kTable[static_cast<unsigned char>(m_text[m_at++])];
+    if (t.count == 2) m_pending = t.w[1];
+    return t.w[0];
+  }
+
+ private:
+  std::string_view m_text;
+  std::size_t m_at = 0;
+  std::uint8_t m_pending = 0;
+};
+
+}  // namespace
+
+int listCompare(std::string_view a, std::string_view b) {
+  // Compares the keys without building them. Equal bytes give equal weights, so the walk over
+  // the weights starts where the bytes first differ.
+  const std::size_t common = std::min(a.size(), b.size());
+  std::size_t same = 0;
+  while (same + 8 <= common) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a.data() + same, 8);
+    std::memcpy(&y, b.data() + same, 8);
+    if (x != y) break;
+    same += 8;
+  }
+  while (same < common && a[same] == b[same]) ++same;
+  if (same == a.size() && same == b.size()) return 0;
+  if (same < common) {
+    // Mostly the first differing bytes decide at once.
+    const Weights& l = kTable[static_cast<unsigned char>(a[same])];
+    const Weights& r = kTable[static_cast<unsigned char>(b[same])];
+    if (l.w[0] != r.w[0]) return l.w[0] < r.w[0] ? -1 : 1;
+  }
+  WeightCursor left(a.substr(same));
+  WeightCursor right(b.substr(same));
+  for (;;) {
+    const std::uint8_t l = left.next();
+    const std::uint8_t r = right.next();
+    if (l != r) return l < r ? -1 : 1;
+    if (l == 0) break;
+  }
+  const int bytes = a.compare(b);
+  return bytes < 0 ? -1 : bytes > 0 ? 1 : 0;
+}
+
 bool listLess(std::string_view a, std::string_view b) {
-  return listSortKey(a) < listSortKey(b);
+  return listCompare(a, b) < 0;
 }
 
 }  // namespace tavik

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+
+#include "dates/holidays.h"
+#include "store/text_order.h"
 
 namespace tavik {
 namespace {
@@ -347,6 +351,74 @@ TEST(Countdown, GridSortMatchesThePlainSelectionSort) {
     plainSelectionSort(want);
     sortCountdownGrid(rows);
     ASSERT_EQ(rows, want);
+  }
+}
+
+// The rebuild against the plain definitions: every line sorted with listLess, the grid rows
+// in the order added sorted by the plain selection sort, on random tables.
+TEST(Countdown, RebuildMatchesThePlainSorts) {
+  std::mt19937 random(4006);
+  auto pick = [&](int low, int high) { return std::uniform_int_distribution(low, high)(random); };
+  const std::vector<std::string> words = {"Anna",
+                                          "anna",
+                                          "\xC4nne",
+                                          "Anton",
+                                          "Ma\xDF"
+                                          "e",
+                                          "Masse",
+                                          "10",
+                                          "1",
+                                          " x",
+                                          "Zoo",
+                                          ""};
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    const DayNumber today = on(2006, 1, 1) + pick(0, 3 * 365);
+    const Settings settings{.anzdays = static_cast<std::uint8_t>(pick(1, 255)),
+                            .prior = static_cast<std::uint8_t>(pick(0, 2))};
+    HolidaySelection holidays;
+    for (std::uint8_t& b : holidays.bytes) b = static_cast<std::uint8_t>(pick(0, 1));
+    EventTable table;
+    const int events = pick(0, 300);
+    for (int slot = 1; slot <= events; ++slot) {
+      const Ymd day = *splitDayNumber(today + pick(-40, 400));
+      EventRecord r = make(
+          {.date = {pick(1900, 2010), day.month, day.day},
+           .text =
+               words[static_cast<std::size_t>(pick(0, static_cast<int>(words.size()) - 1))].c_str(),
+           .withoutYear = static_cast<std::uint8_t>(pick(0, 1)),
+           .jubilee = static_cast<std::uint8_t>(pick(0, 1)),
+           .high = static_cast<std::uint8_t>(pick(0, 1))});
+      table.storeRecord(slot, r);
+    }
+
+    ViewResult want;
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      if (table.slotIsFree(slot)) continue;
+      const EventRecord& r = table.record(slot);
+      const Ymd stored = splitRecordDate(r.date);
+      const int d = occurrenceDays(stored.month, stored.day, today);
+      if (!inDayWindow(d, settings.anzdays)) continue;
+      const CountdownEntry entry = eventEntry(r, d, today);
+      if (isSet(r.highPriority) && settings.prior == 2 && d != 0) {
+        want.todayBox.push_back(entry.line);
+      }
+      want.lines.push_back(entry.line);
+      want.grid.push_back(entry.row);
+    }
+    if (holidays.computeHolidays()) addHolidays(want, holidays, today, settings.anzdays);
+    for (const std::string& line : want.lines) {
+      if (line.starts_with("Heute")) want.todayBox.push_back(line);
+    }
+    if (want.lines.empty()) want.lines.emplace_back(kEmptyWindowLine);
+    std::sort(want.lines.begin(), want.lines.end(), listLess);
+    std::sort(want.todayBox.begin(), want.todayBox.end(), listLess);
+    plainSelectionSort(want.grid);
+
+    const ViewResult got = computeView(table, settings, holidays, today, false);
+    ASSERT_EQ(got.lines, want.lines);
+    ASSERT_EQ(got.grid, want.grid);
+    ASSERT_EQ(got.todayBox, want.todayBox);
   }
 }
 

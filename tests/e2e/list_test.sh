@@ -7,6 +7,8 @@ tavik=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
+# faketime preloads its library ahead of a sanitizer's runtime, which the runtime refuses.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -132,6 +134,20 @@ cp "$tavik" "$work/alone/tavik"
 (cd "$empty/start" && "$work/alone/tavik" >"$work/out" 2>"$work/err")
 echo $? >"$work/rc"
 expect_run "no window program" 1 "" "tavik: Das Programmfenster (tavik-window) wurde nicht gefunden."
+
+# Otherwise it hands over to the window program beside it, or in ../libexec/tavik/.
+printf '#!/bin/sh\necho "Fenster $#"\n' >"$work/alone/tavik-window"
+chmod +x "$work/alone/tavik-window"
+(cd "$empty/start" && "$work/alone/tavik" >"$work/out" 2>"$work/err")
+echo $? >"$work/rc"
+expect_run "window program beside" 0 "Fenster 0" ""
+
+mkdir -p "$work/installed/bin" "$work/installed/libexec/tavik"
+cp "$tavik" "$work/installed/bin/tavik"
+cp "$work/alone/tavik-window" "$work/installed/libexec/tavik/tavik-window"
+(cd "$empty/start" && "$work/installed/bin/tavik" >"$work/out" 2>"$work/err")
+echo $? >"$work/rc"
+expect_run "installed window program" 0 "Fenster 0" ""
 
 [ "$failures" -eq 0 ] && echo "all passed"
 exit $((failures > 0))
