@@ -237,12 +237,14 @@ std::string_view trimUnicode(std::string_view s) {
 }
 
 // The text a value stands for after QSettings' '@' types; nullopt for a type that is no text.
+// A serialized @Variant counts as such: QSettings writes whole numbers as plain text.
 std::optional<std::string> variantText(std::string text) {
   if (text.starts_with('@')) {
     if (text.ends_with(')')) {
       for (const std::string_view prefix : {"@ByteArray(", "@String("}) {
-        if (text.starts_with(prefix))
+        if (text.starts_with(prefix)) {
           return text.substr(prefix.size(), text.size() - prefix.size() - 1);
+        }
       }
       for (const std::string_view prefix :
            {"@Variant(", "@DateTime(", "@Rect(", "@Size(", "@Point("}) {
