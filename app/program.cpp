@@ -1,15 +1,33 @@
 // Creating the windows of a run.
 #include "app/program.h"
 
+#include <QApplication>
+#include <QIcon>
+
 #include "app/main_window.h"
+#include "app/translations.h"
 #include "dialogs/edit.h"
 #include "dialogs/firedays.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
 #include "platform/instance_lock.h"
+#include "platform/qt_seams.h"
 #include "platform/seams.h"
 
 namespace tavik {
+
+void setUpApplication(QApplication& app) {
+  // The name, not the display name: Qt would append a display name to every window caption.
+  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+  // The program ends when the main window has closed, whatever other window is still open.
+  QApplication::setQuitOnLastWindowClosed(false);
+  installGermanTranslations(app);
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/tavik/icons/tavik-%1.png").arg(size));
+  }
+  QApplication::setWindowIcon(icon);
+}
 
 bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages) {
   const QString path = startDirectory + QLatin1Char('/') + QLatin1String(kLockFileName);
