@@ -6,9 +6,11 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
-#include "bench/first_paint.h"
+#include "bench/startup_probe.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int start(int argc, char** argv) {
   QApplication app(argc, argv);
   QMainWindow window;
   auto* tabs = new QTabWidget;
@@ -22,4 +24,12 @@ int main(int argc, char** argv) {
   const tavik::bench::QuitAfterPaint quit(table->viewport(), [] { return true; });
   window.show();
   return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int result = start(argc, argv);
+  tavik::bench::printCpuTime();
+  return result;
 }

@@ -9,14 +9,17 @@
 #include "app/main_window.h"
 #include "app/pages/countdown_page.h"
 #include "app/program.h"
-#include "bench/first_paint.h"
+#include "bench/startup_probe.h"
 #include "platform/instance_lock.h"
 #include "platform/posix_files.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
 
-int main(int argc, char** argv) {
-  using namespace tavik;
+namespace {
+
+using namespace tavik;
+
+int start(int argc, char** argv) {
   QApplication app(argc, argv);
   setUpApplication(app);
 
@@ -39,4 +42,12 @@ int main(int argc, char** argv) {
                                    [&main] { return main.firstViewDone(); });
   main.show();
   return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int result = start(argc, argv);
+  bench::printCpuTime();
+  return result;
 }

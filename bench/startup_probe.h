@@ -1,11 +1,14 @@
-// Ends the event loop once a widget has been painted while a condition holds: the start-up
-// benchmarks end a run at the first paint that shows what they wait for.
+// What the start-up benchmarks share: ending the event loop at the first paint that shows what
+// they wait for, and reporting the process's CPU time.
 #pragma once
+
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 #include <QWidget>
+#include <cstdio>
 #include <functional>
 
 namespace tavik::bench {
@@ -32,5 +35,14 @@ class QuitAfterPaint : public QObject {
   std::function<bool()> m_ready;
   bool m_quitting = false;
 };
+
+// Prints "cpu_ms <user + system time of this process>"; on a shared machine this varies less
+// than the wall time.
+inline void printCpuTime() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+  std::printf("cpu_ms %.3f\n", ms(usage.ru_utime) + ms(usage.ru_stime));
+}
 
 }  // namespace tavik::bench
