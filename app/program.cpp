@@ -1,15 +1,81 @@
 // Creating the windows of a run.
 #include "app/program.h"
 
+#include <QApplication>
+#include <QIcon>
+#include <QIconEngine>
+
 #include "app/main_window.h"
+#include "app/translations.h"
 #include "dialogs/edit.h"
 #include "dialogs/firedays.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
 #include "platform/instance_lock.h"
+#include "platform/qt_seams.h"
 #include "platform/seams.h"
 
 namespace tavik {
+
+namespace {
+
+// The application icon, whose pictures are decoded only when a window system first asks for
+// one: QIcon decodes every file it is given at once, and the offscreen platform never asks.
+class DeferredIconEngine : public QIconEngine {
+ public:
+  // `sizes` in ascending order, each with its file ":/tavik/icons/tavik-<size>.png".
+  explicit DeferredIconEngine(QList<int> sizes) : m_sizes(std::move(sizes)) {}
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    // The size asked for is in device pixels already.
+    return icon().pixmap(size, 1.0, mode, state);
+  }
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  // As for pictures added to a QIcon: the largest one, made smaller to fit.
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+    QSize largest(m_sizes.last(), m_sizes.last());
+    if (largest.width() > size.width() || largest.height() > size.height()) {
+      largest.scale(size, Qt::KeepAspectRatio);
+    }
+    return largest;
+  }
+  // The other modes are drawn from the normal pictures; none is stored for them.
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    QList<QSize> sizes;
+    if (mode != QIcon::Normal || state != QIcon::Off) return sizes;
+    for (const int side : m_sizes) sizes << QSize(side, side);
+    return sizes;
+  }
+  bool isNull() override { return m_sizes.isEmpty(); }
+  QString key() const override { return QStringLiteral("tavik-deferred"); }
+  QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
+
+ private:
+  QIcon& icon() {
+    if (m_icon.isNull()) {
+      for (const int side : m_sizes) {
+        m_icon.addFile(QStringLiteral(":/tavik/icons/tavik-%1.png").arg(side));
+      }
+    }
+    return m_icon;
+  }
+
+  QList<int> m_sizes;
+  QIcon m_icon;
+};
+
+}  // namespace
+
+void setUpApplication(QApplication& app) {
+  // The name, not the display name: Qt would append a display name to every window caption.
+  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+  // The program ends when the main window has closed, whatever other window is still open.
+  QApplication::setQuitOnLastWindowClosed(false);
+  installGermanTranslations(app);
+  QApplication::setWindowIcon(QIcon(new DeferredIconEngine({16, 32, 48, 64, 128, 256})));
+}
 
 bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages) {
   const QString path = startDirectory + QLatin1Char('/') + QLatin1String(kLockFileName);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <memory>
 
+class QApplication;
+
 namespace tavik {
 
 struct Platform;
@@ -17,6 +19,11 @@ class TForm5;
 class ForwardingQuickHelp;
 
 inline constexpr const char* kAlreadyRunningMessage = "Tavik! läuft bereits in diesem Verzeichnis.";
+
+// The application-wide setup of the window program: the application's name (the caption of
+// every message box), that it ends only with the main window, German texts in Qt's own dialogs
+// and the window icon.
+void setUpApplication(QApplication& app);
 
 // Takes the lock of `startDirectory` for this run. False, after telling the user, when another
 // run holds it: two runs would overwrite each other's changes at close. A directory where no

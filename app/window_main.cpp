@@ -1,11 +1,9 @@
 // The windowed program: one run in the current directory.
 #include <QApplication>
 #include <QDir>
-#include <QIcon>
 
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/translations.h"
 #include "platform/instance_lock.h"
 #include "platform/posix_files.h"
 #include "platform/qsettings_user_store.h"
@@ -14,16 +12,7 @@
 int main(int argc, char** argv) {
   using namespace tavik;
   QApplication app(argc, argv);
-  // The name, not the display name: Qt would append a display name to every window caption.
-  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-  // The program ends when the main window has closed, whatever other window is still open.
-  QApplication::setQuitOnLastWindowClosed(false);
-  installGermanTranslations(app);
-  QIcon icon;
-  for (const int size : {16, 32, 48, 64, 128, 256}) {
-    icon.addFile(QStringLiteral(":/tavik/icons/tavik-%1.png").arg(size));
-  }
-  QApplication::setWindowIcon(icon);
+  setUpApplication(app);
 
   const QString startDirectory = QDir::currentPath();
   QtMessages messages;

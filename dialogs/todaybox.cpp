@@ -46,11 +46,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent, Qt::Tool) {
   const double s = uiScale(font());
   Image1 = new QLabel(this);
   Image1->setObjectName(QStringLiteral("Image1"));
-  // The drawn mark stands in when the picture is missing from the resources.
-  const QPixmap icon(QStringLiteral(":/tavik/icons/today-32.png"));
-  Image1->setPixmap(icon.isNull() ? exclamationIcon(scaled(32, s))
-                                  : icon.scaled(scaled(32, s), scaled(32, s), Qt::KeepAspectRatio,
-                                                Qt::SmoothTransformation));
+  // The picture comes with the first showing (showEvent).
   Image1->setAccessibleName(QStringLiteral("Ausrufezeichen"));
   Image1->setGeometry(scaled(24, s), scaled(16, s), scaled(32, s), scaled(32, s));
 
@@ -82,6 +78,16 @@ QStringList TForm4::lines() const {
 }
 
 void TForm4::showEvent(QShowEvent* event) {
+  // Read here rather than at creation: the first picture read loads Qt's image plugins, which
+  // a start without a today box need not wait for.
+  if (Image1->pixmap().isNull()) {
+    const int side = scaled(32, uiScale(font()));
+    // The drawn mark stands in when the picture is missing from the resources.
+    const QPixmap icon(QStringLiteral(":/tavik/icons/today-32.png"));
+    Image1->setPixmap(icon.isNull()
+                          ? exclamationIcon(side)
+                          : icon.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  }
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect r = rect();
     r.moveCenter(screen->availableGeometry().center());

@@ -79,6 +79,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
   CheckListBox1->setStatusTip(
       QStringLiteral("Hier sehen sie alle Einträge, die sie importieren können"));
   CheckListBox1->setAccessibleName(CheckListBox1->statusTip());
+  // Measuring 1000 lines one by one would take longer than reading the file.
+  CheckListBox1->setUniformItemSizes(true);
   Button7 = makeButton(Panel1, "Button7", QStringLiteral("alle wählen"),
                        QStringLiteral("Alle Einträge anwählen"));
   Button8 = makeButton(Panel1, "Button8", QStringLiteral("nichts wählen"),
@@ -171,6 +173,8 @@ void ImportPage::readImportFile() {
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
         item->setData(Qt::UserRole, static_cast<qulonglong>(i));
+        // A long line ends in an ellipsis; the whole of it shows on hovering.
+        item->setToolTip(item->text());
         CheckListBox1->addItem(item);
       }
     }

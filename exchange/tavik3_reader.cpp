@@ -25,6 +25,7 @@ constexpr int kLeapPlaceholderYear = 2000;
 
 ReadResult readTavik3(std::string_view bytes) {
   ReadResult result;
+  result.candidates.reserve(bytes.size() / kTavik3RecordSize);
   for (std::size_t at = 0; at < bytes.size(); at += kTavik3RecordSize) {
     if (bytes.size() - at < kTavik3RecordSize) {
       result.ok = false;

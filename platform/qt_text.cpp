@@ -6,8 +6,16 @@
 namespace tavik {
 
 QString fromCp1252(std::string_view bytes) {
-  const std::string utf8 = cp1252ToUtf8(bytes);
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  // Windows-1252 is Latin-1 but for 0x80..0x9F; Qt widens Latin-1 in bulk, the rest is patched.
+  QString text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QChar* c = text.data();
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t unit = c[i].unicode();
+    if (unit >= 0x80 && unit < 0xA0) {
+      c[i] = QChar(static_cast<char16_t>(cp1252CodePoint(static_cast<unsigned char>(unit))));
+    }
+  }
+  return text;
 }
 
 std::optional<std::string> toCp1252(const QString& text) {

@@ -8,13 +8,10 @@ namespace tavik {
 namespace {
 
 // Code points of the bytes 0x80..0x9F; the undefined five map to themselves.
-constexpr char32_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t toCodePoint(unsigned char b) { return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b; }
+constexpr char32_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -39,10 +36,14 @@ std::optional<unsigned char> toByte(char32_t c) {
 
 }  // namespace
 
+char32_t cp1252CodePoint(unsigned char b) {
+  return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+}
+
 std::string cp1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
-  for (const char ch : bytes) appendUtf8(out, toCodePoint(static_cast<unsigned char>(ch)));
+  for (const char ch : bytes) appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(ch)));
   return out;
 }
 

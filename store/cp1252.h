@@ -11,6 +11,9 @@ namespace tavik {
 // 0x8F, 0x90, 0x9D) map to the C1 controls of the same number, so nothing is ever lost.
 std::string cp1252ToUtf8(std::string_view bytes);
 
+// The code point of one byte, by the same mapping; always in the Basic Multilingual Plane.
+char32_t cp1252CodePoint(unsigned char byte);
+
 // nullopt when the text holds a character Windows-1252 cannot hold, or is not valid UTF-8.
 std::optional<std::string> utf8ToCp1252(std::string_view utf8);
 

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -95,19 +96,32 @@ void CountdownPage::setColumnWidths(int first, int second, int third) {
 }
 
 void CountdownPage::showView(const ViewResult& view) {
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(view.lines.size()));
+  for (const std::string& line : view.lines) lines << fromCp1252(line);
   ListBox1->clear();
-  for (const std::string& line : view.lines) ListBox1->addItem(fromCp1252(line));
+  // In one insertion rather than one per line.
+  ListBox1->addItems(lines);
 
   // One pass with painting off: a thousand rows must not flicker.
   StringGrid1->setUpdatesEnabled(false);
   StringGrid1->clearContents();
   StringGrid1->setRowCount(static_cast<int>(view.grid.size()) + 1);
-  int row = 0;
-  for (const GridRow& r : view.grid) {
-    StringGrid1->setItem(row, 0, new QTableWidgetItem(fromCp1252(r.day)));
-    StringGrid1->setItem(row, 1, new QTableWidgetItem(fromCp1252(r.date)));
-    StringGrid1->setItem(row, 2, new QTableWidgetItem(fromCp1252(r.text)));
-    ++row;
+  {
+    // The view hears of the new cells once below, not once per cell.
+    const QSignalBlocker quiet(StringGrid1->model());
+    int row = 0;
+    for (const GridRow& r : view.grid) {
+      StringGrid1->setItem(row, 0, new QTableWidgetItem(fromCp1252(r.day)));
+      StringGrid1->setItem(row, 1, new QTableWidgetItem(fromCp1252(r.date)));
+      StringGrid1->setItem(row, 2, new QTableWidgetItem(fromCp1252(r.text)));
+      ++row;
+    }
+  }
+  if (!view.grid.empty()) {
+    QAbstractItemModel* cells = StringGrid1->model();
+    emit cells->dataChanged(cells->index(0, 0),
+                            cells->index(static_cast<int>(view.grid.size()) - 1, 2));
   }
   StringGrid1->scrollToTop();
   StringGrid1->setUpdatesEnabled(true);

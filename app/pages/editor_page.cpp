@@ -59,6 +59,28 @@ std::string editorLine(const EventRecord& record, int sortChoice) {
                      : zeroPad2(d.year) + "-" + mm + "-" + dd + "   " + text;
 }
 
+std::vector<EditorListLine> editorList(const EventTable& table, int sortChoice) {
+  struct Keyed {
+    std::string key;
+    EditorListLine line;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(static_cast<std::size_t>(table.usedCount()));
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    if (table.slotIsFree(slot)) continue;
+    std::string text = editorLine(table.record(slot), sortChoice);
+    keyed.push_back({listSortKey(text), {std::move(text), slot}});
+  }
+  // Built first and sorted once: placing each line as it comes would cost a search and a
+  // shift per line.
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+  std::vector<EditorListLine> lines;
+  lines.reserve(keyed.size());
+  for (Keyed& k : keyed) lines.push_back(std::move(k.line));
+  return lines;
+}
+
 EditorPage::EditorPage(EventTable& table, TForm2& editDialog, Messages& messages, QWidget* parent)
     : QWidget(parent), m_table(table), m_form(editDialog), m_messages(messages) {
   setObjectName(QStringLiteral("EditorPage"));
@@ -129,27 +151,12 @@ EditorPage::EditorPage(EventTable& table, TForm2& editDialog, Messages& messages
 
 void EditorPage::ListBox2Update() {
   const int position = selectedRow(ListBox2);
-  const int choice = RadioGroup1->checkedId();
-
-  struct Line {
-    std::string key;
-    std::string text;
-    int slot;
-  };
-  std::vector<Line> lines;
-  lines.reserve(static_cast<std::size_t>(m_table.usedCount()));
-  for (int slot = 1; slot <= kSlotCount; ++slot) {
-    if (m_table.slotIsFree(slot)) continue;
-    std::string text = editorLine(m_table.record(slot), choice);
-    lines.push_back({listSortKey(text), std::move(text), slot});
-  }
-  std::stable_sort(lines.begin(), lines.end(),
-                   [](const Line& a, const Line& b) { return a.key < b.key; });
+  const std::vector<EditorListLine> lines = editorList(m_table, RadioGroup1->checkedId());
 
   // One repaint for the whole list.
   ListBox2->setUpdatesEnabled(false);
   ListBox2->clear();
-  for (const Line& line : lines) {
+  for (const EditorListLine& line : lines) {
     auto* item = new QListWidgetItem(fromCp1252(line.text));
     item->setData(kSlotRole, line.slot);
     // A long line ends in an ellipsis; the whole of it shows on hovering.

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "store/typs.h"
 
@@ -21,6 +22,16 @@ class TForm2;
 // 2 "TT.MM.JJJJ", 3 "JJJJ-MM-TT". Year-less events leave the year out and pad with blanks so
 // that the texts line up (under 3 they begin with blanks and so sort first).
 std::string editorLine(const EventRecord& record, int sortChoice);
+
+// One line of the editor list and the slot (1..1000) it shows.
+struct EditorListLine {
+  std::string text;
+  int slot = 0;
+};
+
+// The lines of all used slots in list order (listLess of the whole line; equal lines in slot
+// order) for the line form `sortChoice`.
+std::vector<EditorListLine> editorList(const EventTable& table, int sortChoice);
 
 class EditorPage : public QWidget {
   Q_OBJECT

@@ -161,9 +161,12 @@ class MainWindowTest : public QObject {
     w.writeEvents(
         {{QDate(1970, 12, 15), "Geburtstag", true}, {QDate(2006, 12, 20), "Treffen", true}});
     w.create();
+    QSize mark;
+    w.whileTodayBoxOpen = [&] { mark = w.todayBox().Image1->pixmap().size(); };
     w.showMain();
     QTEST(w.messages.texts(), "popups");
     QCOMPARE(w.todayBoxShown, 1);
+    QVERIFY2(mark.width() >= 32 && mark.height() >= 32, "the box shows its mark");
     QTEST(w.todayBoxLines, "todayBox");
     QCOMPARE(w.todayBoxTitles, QStringList{"Heutige Ereignisse"});
 
