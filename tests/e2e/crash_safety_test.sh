@@ -72,7 +72,8 @@ check_dir() {
   if [ "$state" = broken ]; then
     fail "$name: data file is neither old nor new ($(stat -c %s "$dir/tavik!4.dat") bytes)"
     # Whole records up to the first difference from the new file.
-    intact=$(cmp "$dir/tavik!4.dat" "$work/new.dat" 2>/dev/null | sed -n 's/.* byte \([0-9]*\).*/\1/p')
+    intact=$(cmp "$dir/tavik!4.dat" "$work/new.dat" 2>/dev/null |
+      sed -n 's/.* byte \([0-9]*\).*/\1/p')
     lost=$((lost + 667 - (${intact:-1} - 1) / 420))
   elif [ "$want" != either ] && [ "$state" != "$want" ]; then
     fail "$name: data file is $state, want $want"
@@ -97,13 +98,15 @@ stop() {
 
 # A whole close, traced: the file calls it makes, and where the data file is replaced.
 cp -r "$fixture" "$work/whole"
-(cd "$work/whole" && timeout 60 "$scripted" --exit-when-shown >"$work/trace" 2>/dev/null) ||
-  fail "untouched close: exit code $?"
+(cd "$work/whole" && timeout 60 "$scripted" --exit-when-shown >"$work/trace" \
+  2>"$work/trace.err") ||
+  fail "untouched close: exit code $?: $(tail -20 "$work/trace.err")"
 check_dir "$work/whole" new "untouched close"
 calls=$(grep -c '^call ' "$work/trace")
 replaced=$(sed -n 's/^call \([0-9]*\) rename tavik!4.dat.tmp tavik!4.dat$/\1/p' "$work/trace")
 writes=($(sed -n 's/^call \([0-9]*\) write tavik!4.dat.tmp$/\1/p' "$work/trace"))
-[ "${#writes[@]}" = 667 ] && [ -n "$replaced" ] || fail "trace: ${#writes[@]} writes, rename '$replaced'"
+[ "${#writes[@]}" = 667 ] && [ -n "$replaced" ] ||
+  fail "trace: ${#writes[@]} writes, rename at '$replaced'"
 
 # Every call but the record writes, and of those the first two, one in the middle and the last
 # two (a write is killed halfway, with half a record in the temporary file).
@@ -152,6 +155,7 @@ until [ -e "$dir/tavik!4.dat.tmp" ] || ! kill -0 "$pid" 2>/dev/null; do :; done
 stop
 check_dir "$dir" either "the real program killed while saving"
 
-echo "kill points tried: ${#points[@]} (calls 0 to $calls of the close; old file kept $olds times," \
-  "new file $news times); real program killed while saving: $state file; records lost: $lost"
+echo "kill points tried: ${#points[@]} (calls 0 to $calls of the close; old file kept $olds" \
+  "times, new file $news times); real program killed while saving: $state file;" \
+  "records lost: $lost"
 [ "$failures" -eq 0 ]

@@ -47,9 +47,10 @@ cp "$with/tavik!4.dat" "$work/before.dat"
 chown "$owner" "$with/tavik!4.dat" "$with/tavik!4.ini"
 chmod 555 "$with"
 
-(cd "$with" && timeout 60 "${as_user[@]}" "$scripted" --exit-when-shown >"$work/with.out" 2>/dev/null)
+(cd "$with" && timeout 60 "${as_user[@]}" "$scripted" --exit-when-shown >"$work/with.out" \
+  2>"$work/with.err")
 rc=$?
-[ "$rc" -eq 0 ] || fail "with a data file: exit code $rc"
+[ "$rc" -eq 0 ] || fail "with a data file: exit code $rc: $(tail -20 "$work/with.err")"
 [ "$(boxes "$work/with.out")" = "error: Dateizugriff verweigert.
 confirm: Die Daten konnten nicht gespeichert werden. Tavik! trotzdem beenden?" ] ||
   fail "with a data file: boxes: $(boxes "$work/with.out")"
@@ -67,9 +68,9 @@ mkdir "$without"
 head -c 51 /dev/zero >"$without/tavik!4.ini"
 chmod 555 "$without"
 (cd "$without" && timeout 60 "${as_user[@]}" "$scripted" --exit-when-shown \
-  >"$work/without.out" 2>/dev/null)
+  >"$work/without.out" 2>"$work/without.err")
 rc=$?
-[ "$rc" -eq 0 ] || fail "without a data file: exit code $rc"
+[ "$rc" -eq 0 ] || fail "without a data file: exit code $rc: $(tail -20 "$work/without.err")"
 [ "$(boxes "$work/without.out")" = "error: Dateizugriff verweigert.
 error: Dateizugriff verweigert.
 confirm: Die Daten konnten nicht gespeichert werden. Tavik! trotzdem beenden?" ] ||
