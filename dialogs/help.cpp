@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -19,39 +20,18 @@
 #include "platform/qt_text.h"
 #include "store/failure.h"
 #include "store/files.h"
+#include "store/help_text.h"
 
 namespace tavik {
 
 namespace {
 
-constexpr char kCr = '\r';
-constexpr char kLf = '\n';
-constexpr char kEndOfText = 26;
 // A help text is a page or two; anything beyond this is not a help text.
 constexpr std::size_t kHelpFileLimit = 1 << 20;
 // The design window's frame: a small tool-window caption and its borders.
 constexpr int kDesignFrameHeight = 22;
 
 }  // namespace
-
-QStringList splitHelpText(std::string_view bytes) {
-  if (const auto end = bytes.find(kEndOfText); end != std::string_view::npos) {
-    bytes = bytes.substr(0, end);
-  }
-  QStringList lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t cr = bytes.find(kCr, start);
-    if (cr == std::string_view::npos) {
-      lines << fromCp1252(bytes.substr(start));
-      break;
-    }
-    lines << fromCp1252(bytes.substr(start, cr - start));
-    start = cr + 1;
-    if (start < bytes.size() && bytes[start] == kLf) ++start;
-  }
-  return lines;
-}
 
 HelpHeights fitHelpHeights(int displayedLines, int linePitch, int minimumPadding) {
   const double k = linePitch / 15.0;
@@ -136,7 +116,7 @@ void TForm5::FormActivate() {
   QStringList lines;
   try {
     const std::string bytes = readFileBytes(m_files, path.toStdString(), kHelpFileLimit);
-    lines = splitHelpText(bytes);
+    for (const std::string_view line : helpTextLines(bytes)) lines << fromCp1252(line);
   } catch (const Failure&) {
     lines = QStringList{QString::fromUtf8(kHelpNotFound)};
   }

@@ -2,9 +2,7 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <QWidget>
-#include <string_view>
 
 #include "dialogs/quick_help.h"
 
@@ -16,11 +14,6 @@ namespace tavik {
 class Files;
 
 inline constexpr const char* kHelpNotFound = "Hilfedatei nicht gefunden!";
-
-// The lines of a help file's Windows-1252 bytes: a line ends at CR, an LF right after the CR
-// belongs to the break, a lone LF is an ordinary character and byte 26 ends the text. A last
-// line without CR counts; an empty text has no lines.
-QStringList splitHelpText(std::string_view bytes);
 
 // Heights for a memo showing `displayedLines` lines at `linePitch` pixels each. At the design
 // pitch of 15 pixels the memo is 15 per line plus 10 and at most 287, and the window (frame

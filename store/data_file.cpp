@@ -120,8 +120,11 @@ void DataFile::load(Files& files, EventTable& table) {
 void DataFile::save(Files& files, const EventTable& table) {
   if (m_incomplete) {
     // Keep what the table could not hold before anything replaces the file.
+    // Only a file that is gone needs no backup; any other failure to look at it stops the save.
     FileStatus st;
-    if (files.status(m_path, st) == 0 && !st.isDirectory) {
+    const int statResult = files.status(m_path, st);
+    if (statResult != ENOENT) check(statResult);
+    if (statResult == 0 && !st.isDirectory) {
       const std::string original = readFileBytes(files, m_path, st.size);
       writeFileAtomically(files, backupPath(),
                           std::span(reinterpret_cast<const std::uint8_t*>(original.data()),

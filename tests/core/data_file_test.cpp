@@ -268,6 +268,30 @@ TEST(DataFile, IncompleteLoadKeepsABackupBeforeSaving) {
   EXPECT_EQ(test::readFile(file.backupPath()), original);
 }
 
+// A file that cannot even be looked at is not replaced unbacked: the save stops there.
+TEST(DataFile, BackupIsNotSkippedWhenTheFileCannotBeLookedAt) {
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  const std::string original = images(1, 2) + "tail";
+  test::writeFile(file.path(), original);
+  EventTable t;
+  EXPECT_THROW(file.load(files, t), FileError);
+  files.failAt(Op::Status, 1, EIO);
+  try {
+    file.save(files, t);
+    ADD_FAILURE() << "save did not fail";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.userMessage(), "E/A-Fehler 5.");
+  }
+  EXPECT_EQ(test::readFile(file.path()), original);
+  EXPECT_FALSE(test::fileExists(file.backupPath()));
+
+  file.save(files, t);
+  EXPECT_EQ(test::readFile(file.backupPath()), original);
+  EXPECT_EQ(test::readFile(file.path()), images(1, 2));
+}
+
 TEST(DataFile, CompleteLoadMakesNoBackup) {
   test::TempDir dir;
   FakeFiles files;

@@ -68,8 +68,8 @@ expect_run() {  # NAME RC STDOUT STDERR
   [ "$(cat "$work/err")" = "$4" ] || fail "$1: stderr: $(cat "$work/err"), want: $4"
 }
 
-# A start directory with events, holidays and settings.
-start=$work/start
+# A start directory with events, holidays and settings, its name with blanks, umlauts and a "!".
+start="$work/Termine von Jürgen & Änne!"
 config=$work/config
 mkdir -p "$start" "$config/HOLVENTARIS"
 {

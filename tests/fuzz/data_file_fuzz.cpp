@@ -1,4 +1,5 @@
-// Any data file loads without a crash; every record read is saved byte for byte as it came.
+// Any data file loads without a crash; every record read is saved byte for byte as it came; a
+// save that fails at any call leaves the file as it was, and nothing unread is ever lost.
 #include <cstdlib>
 #include <cstring>
 
@@ -9,8 +10,9 @@
 using namespace tavik;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string original(reinterpret_cast<const char*>(data), size);
   fuzz::MemoryFiles files;
-  files.files["d"] = std::string(reinterpret_cast<const char*>(data), size);
+  files.files["d"] = original;
   DataFile file("d");
   EventTable table;
   bool failed = false;
@@ -27,17 +29,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The records in the file, free-slot images left out, must come back unchanged.
   std::string expected;
   for (std::size_t i = 0; i < whole; ++i) {
-    const char* record = reinterpret_cast<const char*>(data) + i * kRecordSize;
+    const char* record = original.data() + i * kRecordSize;
     double date;
     std::memcpy(&date, record, sizeof date);  // the fuzz host is little-endian
     if (date != 0.0) expected.append(record, kRecordSize);
   }
-  file.save(files, table);
+
+  // The first save meets a failing call, chosen by the input's length; the old file stays whole
+  // and no temporary file is left. The next save is the user's second try at closing.
+  files.failCall(size % 23);
+  try {
+    file.save(files, table);
+  } catch (const FileError&) {
+    if (files.files["d"] != original) std::abort();
+    if (files.files.count("d.tmp") || files.files.count("d.bak.tmp")) std::abort();
+    if (!files.allClosed()) std::abort();
+    files.failCall(0);
+    file.save(files, table);
+  }
   if (files.files["d"] != expected) std::abort();
   if (file.loadWasIncomplete()) std::abort();
   const bool wantBackup = size > whole * kRecordSize;
   if (wantBackup != files.files.count("d.bak")) std::abort();
-  if (wantBackup && files.files["d.bak"] != std::string(reinterpret_cast<const char*>(data), size))
-    std::abort();
+  if (wantBackup && files.files["d.bak"] != original) std::abort();
+  if (files.files.size() != (wantBackup ? 2u : 1u) || !files.allClosed()) std::abort();
   return 0;
 }

@@ -1,4 +1,6 @@
-// Any holiday file loads without a crash: 51 bytes or more are taken as they are, less fail.
+// Any holiday file loads without a crash: 51 bytes or more are taken as they are, less fail and
+// leave the selection alone. Saving writes exactly the 51 bytes, or, failing at any call,
+// leaves the file as it was.
 #include <cstdlib>
 #include <cstring>
 
@@ -9,8 +11,9 @@
 using namespace tavik;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string original(reinterpret_cast<const char*>(data), size);
   fuzz::MemoryFiles files;
-  files.files["h"] = std::string(reinterpret_cast<const char*>(data), size);
+  files.files["h"] = original;
   HolidaySelection selection;
   selection.bytes.fill(0xEE);
   try {
@@ -18,12 +21,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const FileError& e) {
     if (size >= kHolidaySelectionSize || e.errorNumber() != kReadPastEnd) std::abort();
     for (const std::uint8_t b : selection.bytes) {
-      if (b != 0xEE) std::abort();  // a failed load leaves the selection alone
+      if (b != 0xEE) std::abort();
     }
     return 0;
   }
   if (size < kHolidaySelectionSize) std::abort();
   if (std::memcmp(selection.bytes.data(), data, kHolidaySelectionSize) != 0) std::abort();
   if (!files.allClosed()) std::abort();
+
+  selection.bytes[0] ^= 1;  // the options page's switch
+  const std::string saved(selection.bytes.begin(), selection.bytes.end());
+  files.failCall(size % 13);
+  try {
+    saveHolidaySelection(files, "h", selection);
+    if (files.files["h"] != saved) std::abort();
+  } catch (const FileError&) {
+    if (files.files["h"] != original) std::abort();
+  }
+  if (files.files.size() != 1 || !files.allClosed()) std::abort();
   return 0;
 }

@@ -1,22 +1,47 @@
-// Any import file gives candidates or a clean failure; every candidate can be stored as it is.
+// Any import file gives candidates or a clean failure; every candidate can be stored as it is;
+// reading the file from disk gives what reading its bytes gives, and a failing read refuses.
 #include <cstdlib>
+#include <string>
 
 #include "dates/day_number.h"
 #include "exchange/import_reader.h"
+#include "tests/fuzz/memory_files.h"
 
 using namespace tavik;
+
+namespace {
+
+bool isReaderStatus(const std::string& s) {
+  return s == kStatusReadingCsv || s == kStatusReadingTavik4 || s == kStatusReadingTavik3;
+}
+
+bool sameResult(const ImportResult& a, const ImportResult& b) {
+  return a.statusTexts == b.statusTexts && a.readerRan == b.readerRan &&
+         a.candidates == b.candidates && a.succeeded == b.succeeded;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   // The last byte decides the answer to the old-format question, so both paths are explored.
   const bool answer = size > 0 && (data[size - 1] & 1);
   int asked = 0;
-  const ImportResult result = readImportBytes(bytes, [&](const std::string&) {
+  const auto ask = [&](const std::string&) {
     ++asked;
     return answer;
-  });
-  if (asked > 1 || result.statusTexts.empty()) std::abort();
-  if (!result.readerRan && !result.candidates.empty()) std::abort();
+  };
+  const ImportResult result = readImportBytes(bytes, ask);
+  if (asked != (detectImportFormat(bytes) == ImportFormat::Tavik3Question ? 1 : 0)) std::abort();
+
+  // The status line: "Datei wird gelesen...", then what became of the file.
+  if (result.statusTexts.empty() || result.statusTexts.front() != kStatusReading) std::abort();
+  if (!result.readerRan && (!result.candidates.empty() || result.succeeded)) std::abort();
+  if (result.readerRan) {
+    const std::string& last = result.status();
+    if (result.succeeded ? !isReaderStatus(last) : last != kStatusBadFormat) std::abort();
+  }
+
   for (const OTdaten& c : result.candidates) {
     if (c.record.textLength > kMaxTextLength) std::abort();
     const auto day = dayNumberFromDouble(c.record.date);
@@ -25,8 +50,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)importListLine(c);
   }
   EventTable table;
-  std::vector<OTdaten> ticked(result.candidates.begin(), result.candidates.end());
-  const StoreOutcome outcome = storeCandidates(table, ticked);
-  if (outcome.stored + outcome.tableFullShown != static_cast<int>(ticked.size())) std::abort();
+  const StoreOutcome outcome = storeCandidates(table, result.candidates);
+  if (outcome.stored + outcome.tableFullShown != static_cast<int>(result.candidates.size())) {
+    std::abort();
+  }
+  if (outcome.stored != table.usedCount()) std::abort();
+
+  fuzz::MemoryFiles files;
+  files.files["i"] = std::string(bytes);
+  asked = 0;
+  if (!sameResult(readImportFile(files, "i", ask), result)) std::abort();
+  // A file that fails while being read is refused, the list left alone.
+  files.failCall(1 + size % 3);
+  const ImportResult failing = readImportFile(files, "i", ask);
+  if (failing.readerRan || failing.status() != kStatusCannotOpen) std::abort();
+  if (!files.allClosed()) std::abort();
   return 0;
 }

@@ -1,4 +1,5 @@
-// An in-memory file system for the fuzz targets: no disk traffic, so millions of runs fit.
+// An in-memory file system for the fuzz targets: no disk traffic, so millions of runs fit. One
+// call can be made to fail, as a disk would fail now and then.
 #pragma once
 
 #include <algorithm>
@@ -14,13 +15,21 @@ class MemoryFiles : public Files {
  public:
   std::map<std::string, std::string> files;
 
+  // The `nth` call from now on (counted over all operations) fails with EIO; 0 for none.
+  void failCall(std::size_t nth) {
+    m_failingCall = nth;
+    m_calls = 0;
+  }
+
   int status(const std::string& path, FileStatus& out) override {
+    if (failsNow()) return EIO;
     const auto it = files.find(path);
     if (it == files.end()) return ENOENT;
     out = FileStatus{false, it->second.size(), 0644};
     return 0;
   }
   int open(const std::string& path, OpenMode mode, FileHandle& out) override {
+    if (failsNow()) return EIO;
     if (mode == OpenMode::Create) files[path].clear();
     if (!files.count(path)) return ENOENT;
     m_open[++m_next] = {path, 0};
@@ -28,6 +37,7 @@ class MemoryFiles : public Files {
     return 0;
   }
   int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
+    if (failsNow()) return EIO;
     auto& [path, at] = m_open.at(file);
     const std::string& bytes = files[path];
     got = std::min(buffer.size(), bytes.size() - std::min(at, bytes.size()));
@@ -36,6 +46,7 @@ class MemoryFiles : public Files {
     return 0;
   }
   int write(FileHandle file, std::span<const std::uint8_t> data) override {
+    if (failsNow()) return EIO;
     auto& [path, at] = m_open.at(file);
     std::string& bytes = files[path];
     bytes.resize(std::max(bytes.size(), at + data.size()));
@@ -43,21 +54,34 @@ class MemoryFiles : public Files {
     at += data.size();
     return 0;
   }
-  int sync(FileHandle) override { return 0; }
-  int close(FileHandle file) override { return m_open.erase(file) == 1 ? 0 : EBADF; }
+  int sync(FileHandle) override { return failsNow() ? EIO : 0; }
+  int close(FileHandle file) override {
+    // A failed close releases the handle all the same, as close(2) does.
+    const bool failed = failsNow();
+    if (m_open.erase(file) != 1) return EBADF;
+    return failed ? EIO : 0;
+  }
   int rename(const std::string& from, const std::string& to) override {
+    if (failsNow()) return EIO;
     const auto it = files.find(from);
     if (it == files.end()) return ENOENT;
     files[to] = std::move(it->second);
     files.erase(from);
     return 0;
   }
-  int remove(const std::string& path) override { return files.erase(path) == 1 ? 0 : ENOENT; }
-  int setPermissions(const std::string&, std::uint32_t) override { return 0; }
+  int remove(const std::string& path) override {
+    if (failsNow()) return EIO;
+    return files.erase(path) == 1 ? 0 : ENOENT;
+  }
+  int setPermissions(const std::string&, std::uint32_t) override { return failsNow() ? EIO : 0; }
 
   bool allClosed() const { return m_open.empty(); }
 
  private:
+  bool failsNow() { return m_failingCall != 0 && ++m_calls == m_failingCall; }
+
+  std::size_t m_failingCall = 0;
+  std::size_t m_calls = 0;
   std::map<FileHandle, std::pair<std::string, std::size_t>> m_open;
   FileHandle m_next = 2;
 };

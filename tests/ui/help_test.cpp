@@ -1,4 +1,4 @@
-// The quick-help window: splitting help files, fitting the heights, loading by topic.
+// The quick-help window: fitting the heights, loading by topic.
 #include "dialogs/help.h"
 
 #include <sys/stat.h>
@@ -18,25 +18,6 @@ class HelpTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void splitting_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("empty file") << QByteArray() << QStringList{};
-    QTest::newRow("CR LF") << QByteArray("eins\r\nzwei\r\n") << QStringList{"eins", "zwei"};
-    QTest::newRow("CR alone") << QByteArray("eins\rzwei") << QStringList{"eins", "zwei"};
-    QTest::newRow("lone LF stays") << QByteArray("eins\nzwei") << QStringList{"eins\nzwei"};
-    QTest::newRow("LF before CR") << QByteArray("a\n\rb") << QStringList{"a\n", "b"};
-    QTest::newRow("empty lines") << QByteArray("a\r\n\r\n\r\nb") << QStringList{"a", "", "", "b"};
-    QTest::newRow("only a break") << QByteArray("\r\n") << QStringList{""};
-    QTest::newRow("Ctrl-Z ends") << QByteArray("a\r\nb\x1a\r\nc") << QStringList{"a", "b"};
-    QTest::newRow("Windows-1252") << QByteArray("F\xfcr \x80 5\r\n")
-                                  << QStringList{QString::fromUtf8("Für € 5")};
-  }
-  void splitting() {
-    QFETCH(QByteArray, bytes);
-    QTEST(splitHelpText(std::string_view(bytes.constData(), bytes.size())), "lines");
-  }
-
   // At the design pitch of 15 pixels: 15 per line plus 10, at most 287; window 49 more.
   void heights_data() {
     QTest::addColumn<int>("lines");
@@ -66,14 +47,17 @@ class HelpTest : public QObject {
 
   void loadsTheTopicFromTheStartDirectory() {
     TempDir dir("tavik-help");
-    writeFile(dir.file("Importfenster.txt"), "Importieren\r\n\r\nSo geht es.\r\n");
+    // Windows-1252 bytes; a lone LF is no line break, and nothing after a Ctrl-Z shows.
+    writeFile(dir.file("Importfenster.txt"),
+              "Importieren\r\n\r\nF\xFCr \x80 5\nso.\r\n\x1a"
+              "Rest\r\n");
     PosixFiles files;
     TForm5 help(files, QString::fromStdString(dir.path()));
     QCOMPARE(help.windowTitle(), QStringLiteral("Quickhelp"));
     help.showQuickHelp(QStringLiteral("Importfenster"));
     QVERIFY(help.isVisible());
     QCOMPARE(help.Label1->text(), QStringLiteral("Importfenster"));
-    QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Importieren\n\nSo geht es."));
+    QCOMPARE(help.Memo1->toPlainText(), QString::fromUtf8("Importieren\n\nFür € 5 so."));
     QCOMPARE(help.displayedLineCount(), 3);
     const int threeLines = help.Memo1->height();
 
@@ -145,6 +129,31 @@ class HelpTest : public QObject {
       // UTF-8 read as Windows-1252 would show "Ã¤" for "ä".
       QVERIFY2(!text.contains(QChar(0xC3)), topic);
     }
+  }
+
+  // Whatever stands at the topic's name and cannot be read counts as a missing file.
+  void unreadableHelpFile() {
+    TempDir dir("tavik-help");
+    ::mkdir(dir.file("Hauptfenster.txt").c_str(), 0755);
+    PosixFiles files;
+    TForm5 help(files, QString::fromStdString(dir.path()));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    QVERIFY(help.isVisible());
+    QCOMPARE(help.Label1->text(), QStringLiteral("Hauptfenster"));
+    QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Hilfedatei nicht gefunden!"));
+    QCOMPARE(help.displayedLineCount(), 1);
+  }
+
+  // Blanks, umlauts and a "!" in the start directory's name.
+  void startDirectoryWithAnUnusualName() {
+    TempDir base("tavik-help");
+    const std::string path = base.path() + "/Meine Tage \xC3\xA4\xC3\xB6\xC3\xBC!";
+    ::mkdir(path.c_str(), 0755);
+    writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
+    PosixFiles files;
+    TForm5 help(files, QString::fromUtf8(path));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
   }
 
   // The start directory is used whole, however long.

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
+#include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include "dates/day_number.h"
@@ -257,6 +259,31 @@ class ImportPageTest : public QObject {
     QCOMPARE(w.list()->count(), 0);
     QVERIFY(w.page.candidates().empty());
     QVERIFY(!w.importButton()->isEnabled());
+  }
+
+  // A file chosen in the dialog that is gone by the time it is read, before or after its size
+  // was taken, is refused like a missing one.
+  void fileGoneBeforeItIsRead() {
+    for (const bool afterTheSize : {false, true}) {
+      World w;
+      w.choose("vorher.csv", "24.12.1975\tFeier\r\n");
+      QCOMPARE(w.list()->count(), 1);
+      test::writeFile(w.dir.file("weg.csv"), "01.05.1990\tMai\r\n");
+      const QString gone = QString::fromStdString(w.dir.file("weg.csv"));
+      w.dialogs.selections = {gone};
+      w.dialogs.openResult = gone;
+      if (afterTheSize) {
+        w.files.failAt(test::FakeFiles::Op::Open, 1, ENOENT);
+      } else {
+        QVERIFY(std::filesystem::remove(w.dir.file("weg.csv")));
+      }
+      QTest::mouseClick(w.find<QPushButton>("Button5"), Qt::LeftButton);
+      QCOMPARE(w.find<QLineEdit>("Edit3")->text(), gone);
+      QCOMPARE(w.status()->text(), QStringLiteral("Datei kann nicht geöffnet werden!"));
+      QCOMPARE(w.list()->count(), 0);
+      QVERIFY(!w.importButton()->isEnabled());
+      QCOMPARE(w.table.usedCount(), 0);
+    }
   }
 
   // Qt's own dialog: a name typed into its field and confirmed is the file read.

@@ -37,6 +37,11 @@ std::string zeros(std::size_t n) {
   return std::string(n, '\0');
 }
 
+std::string image(const EventRecord& record) {
+  const RecordImage bytes = encodeRecord(record);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -353,6 +358,74 @@ class MainWindowTest : public QObject {
     QCOMPARE(closed.count(), 1);
     QCOMPARE(readFile(w.path(kDataFileName)), dataBefore);
     QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
+  }
+
+  // A fault while saving leaves the files that were not yet replaced as they were and no
+  // temporary file; the next close writes everything.
+  void faultDuringCloseLosesNothing_data() {
+    QTest::addColumn<int>("op");
+    QTest::addColumn<int>("nth");
+    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("dataReplaced");
+    const int write = static_cast<int>(FakeFiles::Op::Write);
+    QTest::newRow("disk full at the first record")
+        << write << 1 << ENOSPC << "Zu wenig Speicherplatz." << false;
+    QTest::newRow("disk full at the last record")
+        << write << 2 << ENOSPC << "Zu wenig Speicherplatz." << false;
+    QTest::newRow("data file not synced")
+        << static_cast<int>(FakeFiles::Op::Sync) << 1 << EIO << "E/A-Fehler 5." << false;
+    QTest::newRow("data file not replaced")
+        << static_cast<int>(FakeFiles::Op::Rename) << 1 << EXDEV << "E/A-Fehler 18." << false;
+    QTest::newRow("disk full in the holiday file")
+        << write << 3 << ENOSPC << "Zu wenig Speicherplatz." << true;
+  }
+  void faultDuringCloseLosesNothing() {
+    QFETCH(int, op);
+    QFETCH(int, nth);
+    QFETCH(int, errorNumber);
+    QFETCH(QString, text);
+    QFETCH(bool, dataReplaced);
+    const EventSpec birthday{QDate(1970, 12, 15), "Geburtstag"};
+    const EventSpec added{QDate(1980, 1, 1), "Neu"};
+    WindowWorld w;
+    w.setSetting("heutebox", 0);
+    w.writeEvents({birthday});
+    const std::string oldData = readFile(w.path(kDataFileName));
+    const std::string newData = oldData + image(makeEvent(added));
+    w.create();
+    w.showMain();
+    w.main().table().storeRecord(2, makeEvent(added));
+    control<QCheckBox>(w.main(), "CheckBox2")->setChecked(true);
+
+    w.files.failAt(static_cast<FakeFiles::Op>(op), nth, errorNumber);
+    w.messages.answers = {false};
+    QVERIFY(!w.main().close());
+    QVERIFY(w.main().isVisible());
+    QCOMPARE(w.messages.texts(), (QStringList{text, QString::fromUtf8(kCloseAnywayQuestion)}));
+    QCOMPARE(readFile(w.path(kDataFileName)), dataReplaced ? newData : oldData);
+    QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
+    for (const auto& entry : std::filesystem::directory_iterator(w.startDir.path())) {
+      QVERIFY2(entry.path().extension() != ".tmp", entry.path().c_str());
+    }
+
+    QVERIFY(w.main().close());
+    QCOMPARE(readFile(w.path(kDataFileName)), newData);
+    QCOMPARE(readFile(w.path(kHolidayFileName)), "\1" + zeros(50));
+  }
+
+  // A directory in place of the data file: start-up and close say so, and it stays.
+  void dataFileIsADirectory() {
+    WindowWorld w;
+    QVERIFY(std::filesystem::create_directory(w.path(kDataFileName)));
+    w.create();
+    QCOMPARE(w.messages.texts(), QStringList{"Dateizugriff verweigert."});
+    QCOMPARE(w.main().windowTitle(), QStringLiteral("TITELLEISTE"));
+    QVERIFY(w.main().close());
+    QCOMPARE(w.messages.texts(),
+             (QStringList{"Dateizugriff verweigert.", "Dateizugriff verweigert.",
+                          QString::fromUtf8(kCloseAnywayQuestion)}));
+    QVERIFY(std::filesystem::is_directory(w.path(kDataFileName)));
   }
 
   void secondRunInTheSameDirectoryIsRefused() {

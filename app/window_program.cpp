@@ -1,0 +1,38 @@
+// The window program's run.
+#include "app/window_program.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "platform/instance_lock.h"
+#include "platform/qsettings_user_store.h"
+#include "platform/qt_seams.h"
+
+namespace tavik {
+
+int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
+  setUpApplication(app);
+
+  const QString startDirectory = QDir::currentPath();
+  InstanceLock lock;
+  if (!claimStartDirectory(lock, startDirectory, seams.messages)) return 1;
+
+  // The per-user store reads its file when created, so it comes after the lock.
+  QSettingsUserStore userStore;
+  QtFileDialogs fileDialogs;
+  QtShell shell;
+  SystemClock clock;
+  Platform platform{seams.files, userStore, seams.messages, fileDialogs, shell, clock};
+
+  Program program(platform, startDirectory);
+  program.create();
+  QObject::connect(&program.mainWindow(), &MainWindow::closed, &app,
+                   [] { QCoreApplication::exit(0); });
+  if (seams.created) seams.created(program);
+  program.mainWindow().show();
+  return QApplication::exec();
+}
+
+}  // namespace tavik

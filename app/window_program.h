@@ -1,0 +1,27 @@
+// One run of the window program in the current directory, with its file and message seams
+// given by the caller.
+#pragma once
+
+#include <functional>
+
+class QApplication;
+
+namespace tavik {
+
+class Files;
+class Messages;
+class Program;
+
+struct WindowProgramSeams {
+  Files& files;
+  Messages& messages;
+  // Runs once the windows exist, before the main window is shown.
+  std::function<void(Program&)> created;
+};
+
+// Sets up `app` (name, German translations, icon), takes the lock of the current directory,
+// creates the windows, shows the main window and runs the event loop until the main window has
+// closed. Returns the exit code: 0, or 1 when another run holds the directory.
+int runWindowProgram(QApplication& app, const WindowProgramSeams& seams);
+
+}  // namespace tavik

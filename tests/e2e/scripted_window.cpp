@@ -1,0 +1,173 @@
+// The window program for end-to-end tests: the same run as `tavik-window`, but its message
+// boxes are written to standard output and answered with OK, and the file calls of its close
+// are traced and can be held at a chosen call, so that a test can kill it exactly there.
+//
+// Options: --exit-when-shown   presses "Exit" once the first countdown view is built
+//          --pause-at N        after the N-th file call of the close (0: as the close begins)
+//                              prints "paused N" and waits to be killed; a write is held
+//                              halfway, with half of its bytes written
+#include <QApplication>
+#include <QEvent>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <thread>
+
+#include "app/main_window.h"
+#include "app/pages/countdown_page.h"
+#include "app/program.h"
+#include "app/window_program.h"
+#include "platform/posix_files.h"
+#include "platform/seams.h"
+
+namespace tavik {
+namespace {
+
+void say(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+std::string baseName(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+
+class PrintedMessages : public Messages {
+ public:
+  void info(QWidget*, const QString& text) override { say("info: " + text.toStdString()); }
+  void error(QWidget*, const QString& text) override { say("error: " + text.toStdString()); }
+  bool confirm(QWidget*, const QString& text, bool) override {
+    say("confirm: " + text.toStdString());
+    return true;
+  }
+};
+
+// Real files; from the start of the close on, each call is printed as "call N OP NAME".
+class TracedFiles : public PosixFiles {
+ public:
+  explicit TracedFiles(int pauseAt) : m_pauseAt(pauseAt) {}
+
+  void beginClose() {
+    if (m_closing) return;
+    m_closing = true;
+    say("close");
+    if (m_pauseAt == 0) pause(0);
+  }
+
+  int status(const std::string& path, FileStatus& out) override {
+    return step("status", path, [&] { return PosixFiles::status(path, out); });
+  }
+  int open(const std::string& path, OpenMode mode, FileHandle& out) override {
+    const int result = step("open", path, [&] { return PosixFiles::open(path, mode, out); });
+    if (result == 0) m_names[out] = path;
+    return result;
+  }
+  int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
+    return step("read", m_names[file], [&] { return PosixFiles::read(file, buffer, got); });
+  }
+  int write(FileHandle file, std::span<const std::uint8_t> data) override {
+    if (m_closing && m_calls + 1 == m_pauseAt) {
+      trace("write", m_names[file]);
+      (void)PosixFiles::write(file, data.first(data.size() / 2));
+      pause(m_calls);
+    }
+    return step("write", m_names[file], [&] { return PosixFiles::write(file, data); });
+  }
+  int sync(FileHandle file) override {
+    return step("sync", m_names[file], [&] { return PosixFiles::sync(file); });
+  }
+  int close(FileHandle file) override {
+    const std::string name = m_names[file];
+    m_names.erase(file);
+    return step("close", name, [&] { return PosixFiles::close(file); });
+  }
+  int rename(const std::string& from, const std::string& to) override {
+    return step("rename", from + " " + to, [&] { return PosixFiles::rename(from, to); });
+  }
+  int remove(const std::string& path) override {
+    return step("remove", path, [&] { return PosixFiles::remove(path); });
+  }
+  int setPermissions(const std::string& path, std::uint32_t permissions) override {
+    return step("chmod", path, [&] { return PosixFiles::setPermissions(path, permissions); });
+  }
+
+ private:
+  template <typename Call>
+  int step(const char* op, const std::string& what, Call call) {
+    if (!m_closing) return call();
+    trace(op, what);
+    const int result = call();
+    if (m_calls == m_pauseAt) pause(m_calls);
+    return result;
+  }
+  void trace(const char* op, const std::string& what) {
+    std::string names;
+    for (std::size_t at = 0; at <= what.size();) {
+      const std::size_t blank = std::min(what.find(' ', at), what.size());
+      names += (names.empty() ? "" : " ") + baseName(what.substr(at, blank - at));
+      at = blank + 1;
+    }
+    say("call " + std::to_string(++m_calls) + " " + op + " " + names);
+  }
+  [[noreturn]] static void pause(int call) {
+    say("paused " + std::to_string(call));
+    std::this_thread::sleep_for(std::chrono::minutes(2));
+    say("not killed");
+    std::_Exit(3);
+  }
+
+  int m_pauseAt;
+  bool m_closing = false;
+  int m_calls = 0;
+  std::map<FileHandle, std::string> m_names;
+};
+
+// Tells the files when the main window starts to close.
+class CloseWatch : public QObject {
+ public:
+  explicit CloseWatch(TracedFiles& files) : m_files(files) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close) m_files.beginClose();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  TracedFiles& m_files;
+};
+
+}  // namespace
+}  // namespace tavik
+
+int main(int argc, char** argv) {
+  using namespace tavik;
+  QApplication app(argc, argv);
+  const QStringList args = QApplication::arguments();
+  const bool exitWhenShown = args.contains(QStringLiteral("--exit-when-shown"));
+  const qsizetype pauseOption = args.indexOf(QStringLiteral("--pause-at"));
+  const int pauseAt =
+      pauseOption > 0 && pauseOption + 1 < args.size() ? args[pauseOption + 1].toInt() : -1;
+
+  TracedFiles files(pauseAt);
+  PrintedMessages messages;
+  CloseWatch watch(files);
+  const auto created = [&](Program& program) {
+    MainWindow& window = program.mainWindow();
+    window.installEventFilter(&watch);
+    if (!exitWhenShown) return;
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [poll, &window] {
+      // The first rebuild always leaves a line in the hidden list.
+      if (window.countdownPage->ListBox1->count() == 0) return;
+      poll->stop();
+      window.Button1->click();
+    });
+    poll->start(10);
+  };
+  const int result = runWindowProgram(app, {files, messages, created});
+  say("exit " + std::to_string(result));
+  return result;
+}
