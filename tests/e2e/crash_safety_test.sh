@@ -10,13 +10,8 @@ window=$(realpath "$3")
 work=$(mktemp -d)
 pid=
 trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
+. "$(dirname "$0")/common.sh"
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
 
 # printf escapes of the 8 little-endian bytes of the day number of DATE as an IEEE 754 double.
 date_escapes() {

@@ -6,22 +6,7 @@ set -u
 tavik=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-# faketime preloads its library ahead of a sanitizer's runtime, which the runtime refuses.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# The 8 little-endian bytes of a positive whole number as an IEEE 754 double.
-double_bytes() {
-  local n=$1 e=0 bits i
-  while (((1 << (e + 1)) <= n)); do e=$((e + 1)); done
-  bits=$((((1023 + e) << 52) | ((n - (1 << e)) << (52 - e))))
-  for ((i = 0; i < 8; i++)); do printf '%b' "\\x$(printf %02x $(((bits >> (8 * i)) & 255)))"; done
-}
+. "$(dirname "$0")/common.sh"
 
 # One 420-byte event record: DATE (YYYY-MM-DD), TEXT (printf escapes for Windows-1252
 # bytes), then the switches withoutYear, computeJubilee.

@@ -10,13 +10,8 @@ tavik=$(realpath "$2")
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 chmod 755 "$work"
-failures=0
+. "$(dirname "$0")/common.sh"
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
 
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,0 +1,18 @@
+# Helpers the end-to-end scripts share; sourced, not run.
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# faketime preloads its library ahead of a sanitizer's runtime, which the runtime refuses.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+
+# The 8 little-endian bytes of a positive whole number as an IEEE 754 double.
+double_bytes() {
+  local n=$1 e=0 bits i
+  while (((1 << (e + 1)) <= n)); do e=$((e + 1)); done
+  bits=$((((1023 + e) << 52) | ((n - (1 << e)) << (52 - e))))
+  for ((i = 0; i < 8; i++)); do printf '%b' "\\x$(printf %02x $(((bits >> (8 * i)) & 255)))"; done
+}
