@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "platform/seams.h"
+#include "store/settings_store.h"
 
 namespace tavik::test {
 
@@ -72,6 +73,14 @@ class FakeShell : public Shell {
  public:
   std::vector<QUrl> opened;
   void openUrl(const QUrl& url) override { opened.push_back(url); }
+};
+
+// A per-user store that holds nothing and takes every write.
+class NoUserStore : public UserStore {
+ public:
+  Read read(const std::string&, std::uint8_t&) override { return Read::Missing; }
+  bool write(const std::string&, std::uint8_t) override { return true; }
+  bool sync() override { return true; }
 };
 
 class FakeClock : public Clock {

@@ -27,12 +27,7 @@
 namespace tavik {
 namespace {
 
-class NoUserStore : public UserStore {
- public:
-  Read read(const std::string&, std::uint8_t&) override { return Read::Missing; }
-  bool write(const std::string&, std::uint8_t) override { return true; }
-  bool sync() override { return true; }
-};
+using test::NoUserStore;
 
 EventRecord eventOn(int year, int month, int day, std::string_view text) {
   EventRecord r;

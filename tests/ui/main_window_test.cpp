@@ -22,13 +22,6 @@ namespace tavik::test {
 
 namespace {
 
-template <typename T>
-T* control(QWidget& window, const char* name) {
-  T* found = window.findChild<T*>(QString::fromUtf8(name));
-  if (found == nullptr) qFatal("no control %s", name);
-  return found;
-}
-
 QString todayLine(const char* rest) {
   return QStringLiteral("Heute") + QString(15, u' ') + QString::fromUtf8(rest);
 }
@@ -386,8 +379,8 @@ class MainWindowTest : public QObject {
     QFETCH(int, errorNumber);
     QFETCH(QString, text);
     QFETCH(bool, dataReplaced);
-    const EventSpec birthday{QDate(1970, 12, 15), "Geburtstag"};
-    const EventSpec added{QDate(1980, 1, 1), "Neu"};
+    const EventFixture birthday{QDate(1970, 12, 15), "Geburtstag"};
+    const EventFixture added{QDate(1980, 1, 1), "Neu"};
     WindowWorld w;
     w.setSetting("heutebox", 0);
     w.writeEvents({birthday});

@@ -15,13 +15,6 @@ namespace tavik::test {
 
 namespace {
 
-template <typename T>
-T* control(QWidget& window, const char* name) {
-  T* found = window.findChild<T*>(QString::fromUtf8(name));
-  if (found == nullptr) qFatal("no control %s", name);
-  return found;
-}
-
 // Leaving a field for another control, as the tab key does.
 void leave(QLineEdit* field) {
   QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);

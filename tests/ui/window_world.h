@@ -22,19 +22,27 @@
 
 namespace tavik::test {
 
-struct EventSpec {
+struct EventFixture {
   QDate date;
   const char* text = "Ereignis";
   bool highPriority = false;
   bool autoDelete = false;
 };
 
-inline EventRecord makeEvent(const EventSpec& spec) {
+// The control named `name` in `window`; a missing one ends the test run.
+template <typename T>
+T* control(QWidget& window, const char* name) {
+  T* found = window.findChild<T*>(QString::fromUtf8(name));
+  if (found == nullptr) qFatal("no control %s", name);
+  return found;
+}
+
+inline EventRecord makeEvent(const EventFixture& event) {
   EventRecord r;
-  r.date = toDouble(*makeDayNumber(spec.date.year(), spec.date.month(), spec.date.day()));
-  r.setText(spec.text);
-  r.highPriority = spec.highPriority ? 1 : 0;
-  r.autoDelete = spec.autoDelete ? 1 : 0;
+  r.date = toDouble(*makeDayNumber(event.date.year(), event.date.month(), event.date.day()));
+  r.setText(event.text);
+  r.highPriority = event.highPriority ? 1 : 0;
+  r.autoDelete = event.autoDelete ? 1 : 0;
   return r;
 }
 
@@ -67,9 +75,9 @@ class WindowWorld {
     return s.value(QString::fromUtf8(name));
   }
 
-  void writeEvents(const std::vector<EventSpec>& events) {
+  void writeEvents(const std::vector<EventFixture>& events) {
     std::string bytes;
-    for (const EventSpec& e : events) {
+    for (const EventFixture& e : events) {
       const RecordImage image = encodeRecord(makeEvent(e));
       bytes.append(reinterpret_cast<const char*>(image.data()), image.size());
     }
