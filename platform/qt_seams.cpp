@@ -109,7 +109,10 @@ void QtShell::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
 QDate SystemClock::today() const { return QDate::currentDate(); }
 
 QString SystemClock::shortDate(const QDate& date) const {
-  return QLocale::system().toString(date, QLocale::ShortFormat);
+  QLocale locale = QLocale::system();
+  // Without a configured locale ("C") the German sentence would get "10 Dec 2026".
+  if (locale.language() == QLocale::C) locale = QLocale(QLocale::German, QLocale::Germany);
+  return locale.toString(date, QLocale::ShortFormat);
 }
 
 }  // namespace tavik

@@ -108,7 +108,8 @@ class TracedFiles : public PosixFiles {
     std::string names;
     for (std::size_t at = 0; at <= what.size();) {
       const std::size_t blank = std::min(what.find(' ', at), what.size());
-      names += (names.empty() ? "" : " ") + baseName(what.substr(at, blank - at));
+      if (!names.empty()) names += ' ';
+      names += baseName(what.substr(at, blank - at));
       at = blank + 1;
     }
     say("call " + std::to_string(++m_calls) + " " + op + " " + names);

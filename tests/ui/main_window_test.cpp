@@ -263,7 +263,7 @@ class MainWindowTest : public QObject {
 
     control<QPushButton>(w.main(), "BitBtn2")->click();
     QVERIFY(QTest::qWaitForWindowActive(&w.quickHelp()));
-    writeFile(w.path(kHolidayFileName), "\1" + zeros(50));
+    writeFile(w.path(kHolidayFileName), std::string("\1").append(zeros(50)));
     w.main().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w.main()));
     WindowWorld::settle();
@@ -283,7 +283,7 @@ class MainWindowTest : public QObject {
 
   void holidayButtonRunsTheDialog() {
     WindowWorld w;
-    writeFile(w.path(kHolidayFileName), "\1" + zeros(50));
+    writeFile(w.path(kHolidayFileName), std::string("\1").append(zeros(50)));
     int runs = 0;
     w.create();
     w.main().setHolidayDialog([&] { ++runs; }, [](const HolidaySelection&) {});
@@ -404,7 +404,7 @@ class MainWindowTest : public QObject {
 
     QVERIFY(w.main().close());
     QCOMPARE(readFile(w.path(kDataFileName)), newData);
-    QCOMPARE(readFile(w.path(kHolidayFileName)), "\1" + zeros(50));
+    QCOMPARE(readFile(w.path(kHolidayFileName)), std::string("\1").append(zeros(50)));
   }
 
   // A directory in place of the data file: start-up and close say so, and it stays.
