@@ -7,6 +7,9 @@
 
 namespace tavik {
 
+// Appends the UTF-8 form of a code point below U+10000.
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // Every byte maps to one character; the five bytes Windows-1252 leaves undefined (0x81, 0x8D,
 // 0x8F, 0x90, 0x9D) map to the C1 controls of the same number, so nothing is ever lost.
 std::string cp1252ToUtf8(std::string_view bytes);

@@ -23,11 +23,15 @@
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/ui_fakes.h"
+#include "tests/ui/check_list_helpers.h"
 
 namespace tavik {
 namespace {
 
 using test::NoUserStore;
+using test::lines;
+using test::tickedCount;
+using test::whenDialogOpens;
 
 EventRecord eventOn(int year, int month, int day, std::string_view text) {
   EventRecord r;
@@ -37,34 +41,9 @@ EventRecord eventOn(int year, int month, int day, std::string_view text) {
   return r;
 }
 
-QStringList lines(const QListWidget* list) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-  return out;
-}
-
-int tickedCount(const QListWidget* list) {
-  int n = 0;
-  for (int i = 0; i < list->count(); ++i) n += list->item(i)->checkState() == Qt::Checked;
-  return n;
-}
-
 const QString kSaveFilter = QStringLiteral(
     "Alle Dateien (*.*)|*.*|Tavik4 Daten (*.dat)|*.dat|Webseiten (*.htm)|*.htm; "
     "*.html|Textdateien (*.txt)|*.txt|Tabellen (*.csv)|*.csv");
-
-// Runs `act` on the file dialog as soon as it is open.
-void whenDialogOpens(const std::function<void(QFileDialog*)>& act) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    timer->deleteLater();
-    timer->stop();
-    act(dialog);
-  });
-  timer->start(20);
-}
 
 }  // namespace
 

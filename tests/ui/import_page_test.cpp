@@ -22,11 +22,15 @@
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/ui_fakes.h"
+#include "tests/ui/check_list_helpers.h"
 
 namespace tavik {
 namespace {
 
 using test::NoUserStore;
+using test::lines;
+using test::tickedCount;
+using test::whenDialogOpens;
 
 EventRecord eventOn(int year, int month, int day, std::string_view text) {
   EventRecord r;
@@ -51,31 +55,6 @@ std::string tavik3Record(int day, int month, int year, std::string_view text) {
   r[8] = static_cast<char>(text.size());
   r.replace(9, text.size(), text);
   return r;
-}
-
-QStringList lines(const QListWidget* list) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-  return out;
-}
-
-int tickedCount(const QListWidget* list) {
-  int n = 0;
-  for (int i = 0; i < list->count(); ++i) n += list->item(i)->checkState() == Qt::Checked;
-  return n;
-}
-
-// Runs `act` on the file dialog as soon as it is open.
-void whenDialogOpens(const std::function<void(QFileDialog*)>& act) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    timer->deleteLater();
-    timer->stop();
-    act(dialog);
-  });
-  timer->start(20);
 }
 
 }  // namespace
