@@ -15,8 +15,11 @@
 #include <cstdio>
 
 #include "app/main_window.h"
+#include "app/pages/editor_page.h"
 #include "app/program.h"
 #include "app/translations.h"
+#include "dialogs/edit.h"
+#include "dialogs/firedays.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
 #include "platform/posix_files.h"
@@ -124,6 +127,23 @@ int main(int argc, char** argv) {
     program.todayBox().accept();
   });
   main.showTodayBoxTest();
+
+  // The two dialogs, opened the way the user opens them.
+  main.TabbedNotebook1->setCurrentIndex(kEditorPage);
+  QTimer::singleShot(300, &main, [&] {
+    shoot(QStringLiteral("edit-dialog"));
+    // Cancelling the add shows its message; close that too.
+    QTimer::singleShot(300, &main, [] {
+      if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    program.editDialog().reject();
+  });
+  main.editor->Button2Click();
+  QTimer::singleShot(300, &main, [&] {
+    shoot(QStringLiteral("holiday-dialog"));
+    program.holidayDialog().accept();
+  });
+  program.holidayDialog().exec();
 
   main.TabbedNotebook1->setCurrentIndex(kCountdownPage);
   main.BitBtn2->click();
