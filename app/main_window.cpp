@@ -12,7 +12,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -218,9 +218,9 @@ void MainWindow::computeView() {
   Settings view = m_settings;
   // The handling is the one the options page shows; with no item chosen nothing is done.
   view.prior = static_cast<std::uint8_t>(std::max(0, optionsPage->priorityHandling()));
-  const ViewResult result = tavik::computeView(
-      m_table, view, m_holidays, dayNumberOf(m_platform.clock.today()), !m_firstViewDone);
-  countdownPage->showView(result);
+  ViewResult result = tavik::computeView(m_table, view, m_holidays,
+                                         dayNumberOf(m_platform.clock.today()), !m_firstViewDone);
+  countdownPage->showView(std::move(result.lines), std::move(result.grid));
   if (m_todayBox != nullptr) m_todayBox->setLines(toQStrings(result.todayBox));
   optionsPage->showHolidaySwitch();
   m_firstViewDone = true;

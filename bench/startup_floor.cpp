@@ -10,7 +10,7 @@
 
 namespace {
 
-int start(int argc, char** argv) {
+int start(int argc, char** argv, tavik::bench::PaintTimes& times) {
   QApplication app(argc, argv);
   QMainWindow window;
   auto* tabs = new QTabWidget;
@@ -21,7 +21,7 @@ int start(int argc, char** argv) {
   }
   window.setCentralWidget(tabs);
   window.statusBar();
-  const tavik::bench::QuitAfterPaint quit(table->viewport(), [] { return true; });
+  const tavik::bench::QuitAfterPaint quit(table->viewport(), [] { return true; }, times);
   window.show();
   return QApplication::exec();
 }
@@ -29,7 +29,8 @@ int start(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int result = start(argc, argv);
-  tavik::bench::printCpuTime();
+  tavik::bench::PaintTimes times;
+  const int result = start(argc, argv, times);
+  tavik::bench::printTimes(times);
   return result;
 }

@@ -4,7 +4,7 @@
 // do not run.
 #include <QApplication>
 #include <QDir>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "app/main_window.h"
 #include "app/pages/countdown_page.h"
@@ -19,7 +19,7 @@ namespace {
 
 using namespace tavik;
 
-int start(int argc, char** argv) {
+int start(int argc, char** argv, bench::PaintTimes& times) {
   QApplication app(argc, argv);
   setUpApplication(app);
 
@@ -39,7 +39,7 @@ int start(int argc, char** argv) {
   program.create();
   MainWindow& main = program.mainWindow();
   const bench::QuitAfterPaint quit(main.countdownPage->StringGrid1->viewport(),
-                                   [&main] { return main.firstViewDone(); });
+                                   [&main] { return main.firstViewDone(); }, times);
   main.show();
   return QApplication::exec();
 }
@@ -47,7 +47,8 @@ int start(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int result = start(argc, argv);
-  bench::printCpuTime();
+  bench::PaintTimes times;
+  const int result = start(argc, argv, times);
+  bench::printTimes(times);
   return result;
 }

@@ -203,8 +203,15 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   m_focusWatch = connect(qApp, &QApplication::focusChanged, this, &TForm2::onFocusChanged);
 
   FormCreate();
+}
 
-  setFixedSize(sizeHint().expandedTo(QSize(538, 198)));
+void TForm2::setVisible(bool visible) {
+  // Measured when first shown: most runs never open the dialog.
+  if (visible && !m_sized) {
+    setFixedSize(sizeHint().expandedTo(QSize(538, 198)));
+    m_sized = true;
+  }
+  QDialog::setVisible(visible);
 }
 
 // Hiding in ~QDialog moves the focus when this part is gone already.

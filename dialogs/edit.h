@@ -55,6 +55,8 @@ class TForm2 : public QDialog {
   void Button2Click();
   void BitBtn2Click();
   void FormActivate();
+  // Sets the fixed size at the first showing.
+  void setVisible(bool visible) override;
 
   // Controls under their form names; callers fill them before a run.
   QGroupBox* GroupBox1;
@@ -93,6 +95,7 @@ class TForm2 : public QDialog {
   QuickHelp& m_quickHelp;
   EventRecord m_record;
   QMetaObject::Connection m_focusWatch;
+  bool m_sized = false;  // the fixed size is set at the first showing
 };
 
 }  // namespace tavik

@@ -171,16 +171,6 @@ TForm3::TForm3(HolidaySelection& selection, QuickHelp& quickHelp, QWidget* paren
   BitBtn2->setAccessibleDescription(QStringLiteral("Die Hilfe zu diesem Fenster anzeigen"));
   Button1->setDefault(true);
 
-  // 225 by 201 pixels at the design font; at the system font every entry shows whole.
-  QSize listSize(225, 201);
-  for (QListWidget* list : {CheckListBox1, CheckListBox2}) {
-    const int frame = 2 * list->frameWidth();
-    listSize = listSize.expandedTo(QSize(list->sizeHintForColumn(0) + frame + 4,
-                                         list->sizeHintForRow(0) * list->count() + frame));
-  }
-  CheckListBox1->setFixedSize(listSize);
-  CheckListBox2->setFixedSize(listSize);
-
   auto* grid = new QGridLayout(this);
   grid->addWidget(StaticText1, 0, 0);
   grid->addWidget(StaticText2, 0, 1);
@@ -222,8 +212,24 @@ TForm3::TForm3(HolidaySelection& selection, QuickHelp& quickHelp, QWidget* paren
   });
   connect(Button1, &QPushButton::clicked, this, [this] { done(kResultOk); });
   connect(BitBtn2, &QPushButton::clicked, this, &TForm3::BitBtn2Click);
+}
 
-  setFixedSize(sizeHint().expandedTo(QSize(482, 309)));
+void TForm3::setVisible(bool visible) {
+  // Measured when first shown: most runs never open the dialog.
+  if (visible && !m_sized) {
+    // 225 by 201 pixels at the design font; at the system font every entry shows whole.
+    QSize listSize(225, 201);
+    for (QListWidget* list : {CheckListBox1, CheckListBox2}) {
+      const int frame = 2 * list->frameWidth();
+      listSize = listSize.expandedTo(QSize(list->sizeHintForColumn(0) + frame + 4,
+                                           list->sizeHintForRow(0) * list->count() + frame));
+    }
+    CheckListBox1->setFixedSize(listSize);
+    CheckListBox2->setFixedSize(listSize);
+    setFixedSize(sizeHint().expandedTo(QSize(482, 309)));
+    m_sized = true;
+  }
+  QDialog::setVisible(visible);
 }
 
 void TForm3::showSelection() {

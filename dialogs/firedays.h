@@ -38,6 +38,8 @@ class TForm3 : public QDialog {
   void ComboBox2Change();
   void BitBtn2Click();
   void FormActivate();
+  // Sets the fixed size at the first showing.
+  void setVisible(bool visible) override;
 
   QLabel* StaticText1;
   QComboBox* ComboBox1;
@@ -68,6 +70,7 @@ class TForm3 : public QDialog {
   bool m_settingMarks = false;  // marks set by code, written (or not) by the caller
   // The right box's preset holds as shown: its rule ran and no mark was changed since.
   bool m_combo2Applied = false;
+  bool m_sized = false;  // the fixed size is set at the first showing
 };
 
 }  // namespace tavik

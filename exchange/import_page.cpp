@@ -61,8 +61,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
   Label7 = makeLabel(
       info, "Label7",
       QStringLiteral("Im Moment unterstützt Tavik die Formate: Tavik!4.dat, Tavik!3.dat und CSV"));
-  Label6->setWordWrap(true);
-  Label7->setWordWrap(true);
+  // Each fits on one line of the window that the other pages need anyway; wrapped labels
+  // would make every layout pass measure them at many widths.
   auto* infoLayout = new QVBoxLayout(info);
   infoLayout->setContentsMargins(0, 0, 0, 0);
   infoLayout->addWidget(Label6);

@@ -78,7 +78,6 @@ class BannerPicture : public QWidget {
     m_picture = std::move(picture);
     update();
   }
-  bool hasPicture() const { return !m_picture.isNull(); }
 
   // Places `label` at (x, y) of the design picture; with a width its text is right-aligned in it.
   void addLabel(QLabel* label, int x, int y, int width = 0) {
@@ -224,7 +223,6 @@ AboutPage::AboutPage(Shell& shell, const QByteArray& bannerJpeg, QWidget* parent
   m_banner = new BannerPicture(Bevel1);
   Image1 = named(m_banner, "Image1");
   Image1->setAccessibleName(QStringLiteral("Banner mit rotem Ausrufezeichen"));
-  if (std::optional<QImage> picture = decodeJpeg(bannerJpeg)) m_banner->setPicture(*picture);
 
   Label13 = label(Image1, "Label13", QString::fromLatin1(kMakerName));
   Label13->setFont(verdanaBold(8));
@@ -238,9 +236,8 @@ AboutPage::AboutPage(Shell& shell, const QByteArray& bannerJpeg, QWidget* parent
   m_banner->addLabel(Label11, 127, 23);
   m_banner->addLabel(Label5, 119, 57);
   m_banner->addLabel(Label12, 119, 77, 257);
-  if (m_banner->hasPicture()) {
-    for (QLabel* l : {Label13, Label11, Label5, Label12}) setTextColour(l, kInkOverPicture);
-  }
+  // Most runs never show this page: the picture is decoded when it is first shown.
+  m_bannerJpeg = bannerJpeg;
 
   Label14 = label(this, "Label14", QString());
   Label15 = label(this, "Label15",
@@ -313,6 +310,17 @@ void AboutPage::setStartupTexts() {
   Label11->setText(QStringLiteral("Tavik! v4.5"));
   Label12->setText(QStringLiteral("© 2001-2006 ") + QString::fromLatin1(kMakerName));
   m_banner->relayout();
+}
+
+void AboutPage::showEvent(QShowEvent* event) {
+  if (!m_bannerJpeg.isNull()) {
+    if (std::optional<QImage> picture = decodeJpeg(m_bannerJpeg)) {
+      m_banner->setPicture(*picture);
+      for (QLabel* l : {Label13, Label11, Label5, Label12}) setTextColour(l, kInkOverPicture);
+    }
+    m_bannerJpeg = QByteArray();
+  }
+  QWidget::showEvent(event);
 }
 
 bool AboutPage::eventFilter(QObject* watched, QEvent* event) {

@@ -50,6 +50,7 @@ class AboutPage : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Label8Click();
@@ -62,6 +63,8 @@ class AboutPage : public QWidget {
 
   Shell& m_shell;
   BannerPicture* m_banner;  // Image1
+  // The banner's JPEG bytes until the page is first shown and decodes them.
+  QByteArray m_bannerJpeg;
 };
 
 }  // namespace tavik

@@ -1,12 +1,12 @@
 // The countdown page.
 #include "app/pages/countdown_page.h"
 
+#include <QAbstractTableModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
-#include <QSignalBlocker>
-#include <QTableWidget>
+#include <QListView>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -14,6 +14,75 @@
 #include "platform/qt_text.h"
 
 namespace tavik {
+
+// One rebuild's countdown lines, made into text only when asked for.
+class CountdownLinesModel : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  void setLines(std::vector<std::string> lines) {
+    beginResetModel();
+    m_lines = std::move(lines);
+    endResetModel();
+  }
+
+  int rowCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(m_lines.size());
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+    return fromCp1252(m_lines[static_cast<std::size_t>(index.row())]);
+  }
+
+ private:
+  std::vector<std::string> m_lines;
+};
+
+// The grid's cells over one rebuild's rows, made into text only when the view asks for them: of
+// a thousand rows a dozen are on the screen.
+class CountdownGridModel : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void setRows(std::vector<GridRow> rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+  }
+
+  // The filled rows and the empty one after them.
+  int rowCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size()) + 1;
+  }
+  int columnCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : 3;
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= static_cast<int>(m_rows.size())) {
+      return {};
+    }
+    const GridRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    switch (index.column()) {
+      case 0:
+        return fromCp1252(row.day);
+      case 1:
+        return fromCp1252(row.date);
+      case 2:
+        return fromCp1252(row.text);
+      default:
+        return {};
+    }
+  }
+
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+  }
+
+ private:
+  std::vector<GridRow> m_rows;
+};
 
 namespace {
 
@@ -44,14 +113,18 @@ CountdownPage::CountdownPage(QWidget* parent) : QWidget(parent) {
   Label3->setStatusTip(QStringLiteral("Die Anzahl der Tage läßt sich in den Optionen ändern."));
   StaticText4 = headerLabel("StaticText4", QStringLiteral("Tagen"), false, this);
 
-  ListBox1 = new QListWidget(this);
+  ListBox1 = new QListView(this);
+  m_lines = new CountdownLinesModel(ListBox1);
+  ListBox1->setModel(m_lines);
   ListBox1->setObjectName(QStringLiteral("ListBox1"));
   ListBox1->setStatusTip(
       QStringLiteral("Hier sind alle Einträge sichtbar die innerhalb ihres Intervalls liegen"));
   ListBox1->setAccessibleName(QStringLiteral("Countdown-Zeilen"));
   ListBox1->hide();
 
-  StringGrid1 = new QTableWidget(1, 3, this);
+  StringGrid1 = new QTableView(this);
+  m_cells = new CountdownGridModel(StringGrid1);
+  StringGrid1->setModel(m_cells);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->setAccessibleName(QStringLiteral("Anstehende Ereignisse"));
   StringGrid1->horizontalHeader()->hide();
@@ -95,36 +168,10 @@ void CountdownPage::setColumnWidths(int first, int second, int third) {
   StringGrid1->setColumnWidth(2, third);
 }
 
-void CountdownPage::showView(const ViewResult& view) {
-  QStringList lines;
-  lines.reserve(static_cast<qsizetype>(view.lines.size()));
-  for (const std::string& line : view.lines) lines << fromCp1252(line);
-  ListBox1->clear();
-  // In one insertion rather than one per line.
-  ListBox1->addItems(lines);
-
-  // One pass with painting off: a thousand rows must not flicker.
-  StringGrid1->setUpdatesEnabled(false);
-  StringGrid1->clearContents();
-  StringGrid1->setRowCount(static_cast<int>(view.grid.size()) + 1);
-  {
-    // The view hears of the new cells once below, not once per cell.
-    const QSignalBlocker quiet(StringGrid1->model());
-    int row = 0;
-    for (const GridRow& r : view.grid) {
-      StringGrid1->setItem(row, 0, new QTableWidgetItem(fromCp1252(r.day)));
-      StringGrid1->setItem(row, 1, new QTableWidgetItem(fromCp1252(r.date)));
-      StringGrid1->setItem(row, 2, new QTableWidgetItem(fromCp1252(r.text)));
-      ++row;
-    }
-  }
-  if (!view.grid.empty()) {
-    QAbstractItemModel* cells = StringGrid1->model();
-    emit cells->dataChanged(cells->index(0, 0),
-                            cells->index(static_cast<int>(view.grid.size()) - 1, 2));
-  }
+void CountdownPage::showView(std::vector<std::string> lines, std::vector<GridRow> grid) {
+  m_lines->setLines(std::move(lines));
+  m_cells->setRows(std::move(grid));
   StringGrid1->scrollToTop();
-  StringGrid1->setUpdatesEnabled(true);
 }
 
 }  // namespace tavik

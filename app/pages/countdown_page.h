@@ -7,10 +7,13 @@
 
 class QHBoxLayout;
 class QLabel;
-class QListWidget;
-class QTableWidget;
+class QListView;
+class QTableView;
 
 namespace tavik {
+
+class CountdownGridModel;
+class CountdownLinesModel;
 
 class CountdownPage : public QWidget {
   Q_OBJECT
@@ -18,9 +21,9 @@ class CountdownPage : public QWidget {
  public:
   explicit CountdownPage(QWidget* parent = nullptr);
 
-  // Replaces the grid and the line list with one rebuild's result. The grid ends in one empty
+  // Replaces the line list and the grid with one rebuild's result. The grid ends in one empty
   // row, so an empty result leaves a single empty row.
-  void showView(const ViewResult& view);
+  void showView(std::vector<std::string> lines, std::vector<GridRow> grid);
   void setColumnWidths(int first, int second, int third);
 
   // The header: "Heute ist" weekday "der" date "Ereignisse in den nächsten" days "Tagen".
@@ -32,10 +35,15 @@ class CountdownPage : public QWidget {
   QLabel* Label3;
   QLabel* StaticText4;
   // The countdown lines; never shown, the today box takes its lines from the same rebuild.
-  QListWidget* ListBox1;
-  QTableWidget* StringGrid1;
+  QListView* ListBox1;
+  // Three columns (day text, date, event text) over the grid rows of the last rebuild.
+  QTableView* StringGrid1;
   // The row under the grid, where the main window keeps its Exit button.
   QHBoxLayout* bottomRow;
+
+ private:
+  CountdownLinesModel* m_lines;
+  CountdownGridModel* m_cells;
 };
 
 }  // namespace tavik

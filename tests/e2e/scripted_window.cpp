@@ -8,7 +8,8 @@
 //                              halfway, with half of its bytes written
 #include <QApplication>
 #include <QEvent>
-#include <QListWidget>
+#include <QAbstractItemModel>
+#include <QListView>
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
@@ -162,7 +163,7 @@ int main(int argc, char** argv) {
     auto* poll = new QTimer(&window);
     QObject::connect(poll, &QTimer::timeout, &window, [poll, &window] {
       // The first rebuild always leaves a line in the hidden list.
-      if (window.countdownPage->ListBox1->count() == 0) return;
+      if (window.countdownPage->ListBox1->model()->rowCount() == 0) return;
       poll->stop();
       window.Button1->click();
     });

@@ -2,11 +2,11 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
@@ -70,13 +70,13 @@ class MainWindowTest : public QObject {
 
     w.showMain();
     QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
-    auto* grid = control<QTableWidget>(m, "StringGrid1");
-    QCOMPARE(grid->rowCount(), 1);
-    QCOMPARE(grid->columnCount(), 3);
-    QVERIFY(grid->item(0, 0) == nullptr || grid->item(0, 0)->text().isEmpty());
-    auto* lines = control<QListWidget>(m, "ListBox1");
-    QCOMPARE(lines->count(), 1);
-    QCOMPARE(lines->item(0)->text(), QString::fromUtf8(tavik::kEmptyWindowLine));
+    auto* grid = control<QTableView>(m, "StringGrid1");
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QCOMPARE(grid->model()->columnCount(), 3);
+    for (int column = 0; column < 3; ++column) QVERIFY(cellText(grid, 0, column).isEmpty());
+    auto* lines = control<QListView>(m, "ListBox1");
+    QCOMPARE(lines->model()->rowCount(), 1);
+    QCOMPARE(cellText(lines, 0, 0), QString::fromUtf8(tavik::kEmptyWindowLine));
     QVERIFY(!control<QCheckBox>(m, "CheckBox2")->isChecked());
     QVERIFY(!control<QPushButton>(m, "Button9")->isEnabled());
     QVERIFY(w.messages.boxes.empty());
@@ -174,9 +174,23 @@ class MainWindowTest : public QObject {
     WindowWorld::settle();
     QTEST(w.messages.texts(), "popups");
     QCOMPARE(w.todayBoxShown, 1);
-    auto* grid = control<QTableWidget>(w.main(), "StringGrid1");
-    QCOMPARE(grid->rowCount(), 3);
-    QCOMPARE(grid->item(0, 2)->text(), QStringLiteral("Geburtstag"));
+    // The grid: a row per event with day text, date and event text, then one empty row.
+    auto* grid = control<QTableView>(w.main(), "StringGrid1");
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QStringList cells;
+    for (int row = 0; row < 3; ++row) {
+      for (int column = 0; column < 3; ++column) cells << cellText(grid, row, column);
+    }
+    const QStringList expected = {QStringLiteral("Heute") + QString(15, u' '),
+                                  "15.12.1970",
+                                  "Geburtstag",
+                                  "Noch   5 Tage  ",
+                                  "20.12.2006",
+                                  "Treffen",
+                                  "",
+                                  "",
+                                  ""};
+    QCOMPARE(cells, expected);
   }
 
   void noTodayBoxWhenSwitchedOffOrEmpty_data() {
@@ -194,7 +208,7 @@ class MainWindowTest : public QObject {
     w.create();
     w.showMain();
     QCOMPARE(w.todayBoxShown, 0);
-    QCOMPARE(control<QListWidget>(w.main(), "ListBox1")->count(), 1);
+    QCOMPARE(control<QListView>(w.main(), "ListBox1")->model()->rowCount(), 1);
   }
 
   // A holiday file that cannot be read skips the rest of the activation.
@@ -205,7 +219,7 @@ class MainWindowTest : public QObject {
     w.create();
     w.showMain();
     QCOMPARE(w.messages.texts(), QStringList{"Versuch hinter dem Dateiende zu lesen."});
-    QCOMPARE(control<QListWidget>(w.main(), "ListBox1")->count(), 0);
+    QCOMPARE(control<QListView>(w.main(), "ListBox1")->model()->rowCount(), 0);
     QCOMPARE(w.todayBoxShown, 0);
   }
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QAbstractItemView>
 #include <QSettings>
 #include <QTimer>
 #include <functional>
@@ -35,6 +36,11 @@ T* control(QWidget& window, const char* name) {
   T* found = window.findChild<T*>(QString::fromUtf8(name));
   if (found == nullptr) qFatal("no control %s", name);
   return found;
+}
+
+// The text a list or grid shows in a cell.
+inline QString cellText(const QAbstractItemView* grid, int row, int column) {
+  return grid->model()->index(row, column).data().toString();
 }
 
 inline EventRecord makeEvent(const EventFixture& event) {
