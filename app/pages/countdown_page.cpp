@@ -2,6 +2,9 @@
 #include "app/pages/countdown_page.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -86,6 +89,33 @@ class CountdownGridModel : public QAbstractTableModel {
 
 namespace {
 
+// Draws a cell's text as the standard delegate does for a plain, unselectable, unwrapped text,
+// without its general text layout: that costs more than everything else at the first paint.
+class PlainTextDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.isEmpty()) return;
+    const QWidget* view = option.widget;
+    const QStyle* style = view != nullptr ? view->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, view) + 1;
+    QPalette::ColorGroup group =
+        option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+    if (group == QPalette::Normal && !(option.state & QStyle::State_Active)) {
+      group = QPalette::Inactive;
+    }
+    painter->save();
+    painter->setPen(option.palette.color(group, QPalette::Text));
+    painter->setFont(option.font);
+    painter->drawText(option.rect.adjusted(margin, 0, -margin, 0),
+                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    painter->restore();
+  }
+};
+
 QLabel* headerLabel(const char* name, const QString& text, bool bold, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QString::fromUtf8(name));
@@ -125,6 +155,7 @@ CountdownPage::CountdownPage(QWidget* parent) : QWidget(parent) {
   StringGrid1 = new QTableView(this);
   m_cells = new CountdownGridModel(StringGrid1);
   StringGrid1->setModel(m_cells);
+  StringGrid1->setItemDelegate(new PlainTextDelegate(StringGrid1));
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->setAccessibleName(QStringLiteral("Anstehende Ereignisse"));
   StringGrid1->horizontalHeader()->hide();
