@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,11 +35,15 @@ constexpr int kPanelRight = 18;
 constexpr int kPanelBottom = 20;
 constexpr int kLinkGap = 3;
 
-// "Verdana" where installed; otherwise a similar open sans-serif at the same size.
+// "Verdana" where installed; otherwise the desktop's own font at the same size. Asking for a
+// family that is not installed would make the font system search all fonts for a stand-in.
 QFont verdanaBold(int pointSize) {
   QFont font;
-  font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
-  font.setStyleHint(QFont::SansSerif);
+  // Looked up in the list of installed families, which is at hand; hasFamily() would ask the
+  // font system to resolve the name as an alias first.
+  if (QFontDatabase::families().contains(QStringLiteral("Verdana"), Qt::CaseInsensitive)) {
+    font.setFamily(QStringLiteral("Verdana"));
+  }
   font.setPointSize(pointSize);
   font.setBold(true);
   return font;
