@@ -1,6 +1,8 @@
 // Record images and the data file.
 #include "store/data_file.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -91,20 +93,29 @@ void DataFile::load(Files& files, EventTable& table) {
   m_incomplete = true;
   int failure = 0;
   int slot = 0;
-  RecordImage image;
+  // Whole records in chunks: a call per record would cost a thousand system calls.
+  constexpr int kChunkRecords = 64;
+  std::array<std::uint8_t, kChunkRecords * kRecordSize> chunk;
   while (slot < kSlotCount) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min(kChunkRecords, kSlotCount - slot)) * kRecordSize;
     std::size_t got = 0;
-    failure = files.read(in, image, got);
+    failure = files.read(in, std::span(chunk.data(), want), got);
+    // The whole records read before a failure or the end are kept.
+    for (std::size_t at = 0; at + kRecordSize <= got; at += kRecordSize) {
+      table.storeRecord(++slot, decodeRecord(std::span<const std::uint8_t, kRecordSize>(
+                                    chunk.data() + at, kRecordSize)));
+    }
     if (failure != 0) break;
-    if (got == 0) {
-      m_incomplete = false;
+    if (got < want) {
+      // The end of the file: cleanly after a record, or inside one.
+      if (got % kRecordSize == 0) {
+        m_incomplete = false;
+      } else {
+        failure = kReadPastEnd;
+      }
       break;
     }
-    if (got < kRecordSize) {
-      failure = kReadPastEnd;
-      break;
-    }
-    table.storeRecord(++slot, decodeRecord(image));
   }
   if (slot == kSlotCount && failure == 0) {
     // A full table: complete only when nothing follows the 1000th record.
