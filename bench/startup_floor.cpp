@@ -21,7 +21,8 @@ int start(int argc, char** argv, tavik::bench::PaintTimes& times) {
   }
   window.setCentralWidget(tabs);
   window.statusBar();
-  const tavik::bench::QuitAfterPaint quit(table->viewport(), [] { return true; }, times);
+  const tavik::bench::QuitAfterPaint quit(
+      table->viewport(), [] { return true; }, times);
   window.show();
   return QApplication::exec();
 }

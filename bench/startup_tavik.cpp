@@ -38,8 +38,8 @@ int start(int argc, char** argv, bench::PaintTimes& times) {
   Program program(platform, startDirectory);
   program.create();
   MainWindow& main = program.mainWindow();
-  const bench::QuitAfterPaint quit(main.countdownPage->StringGrid1->viewport(),
-                                   [&main] { return main.firstViewDone(); }, times);
+  const bench::QuitAfterPaint quit(
+      main.countdownPage->StringGrid1->viewport(), [&main] { return main.firstViewDone(); }, times);
   main.show();
   return QApplication::exec();
 }

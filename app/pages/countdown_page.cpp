@@ -3,12 +3,12 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
-#include <QPainter>
-#include <QStyledItemDelegate>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -63,7 +63,8 @@ class CountdownGridModel : public QAbstractTableModel {
   }
 
   QVariant data(const QModelIndex& index, int role) const override {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= static_cast<int>(m_rows.size())) {
+    if (role != Qt::DisplayRole || !index.isValid() ||
+        index.row() >= static_cast<int>(m_rows.size())) {
       return {};
     }
     const GridRow& row = m_rows[static_cast<std::size_t>(index.row())];

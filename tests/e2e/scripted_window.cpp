@@ -6,9 +6,9 @@
 //          --pause-at N        after the N-th file call of the close (0: as the close begins)
 //                              prints "paused N" and waits to be killed; a write is held
 //                              halfway, with half of its bytes written
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QEvent>
-#include <QAbstractItemModel>
 #include <QListView>
 #include <QPushButton>
 #include <QTimer>

@@ -14,13 +14,17 @@ namespace tavik::test {
 
 namespace {
 
+// "Übergabe – Müller " in Windows-1252.
+const std::string kHandOver =
+    "\xDC"
+    "bergabe \x96 M\xFC"
+    "ller ";
+
 std::vector<GridRow> someRows(int count) {
   std::vector<GridRow> rows;
   for (int i = 0; i < count; ++i) {
     rows.push_back({i == 0 ? "Heute               " : "Noch " + std::to_string(i) + " Tage",
-                    "2" + std::to_string(i % 10) + ".12.2026",
-                    // Windows-1252: "Übergabe – Müller"
-                    "\xDC" "bergabe \x96 M\xFC" "ller " + std::to_string(i)});
+                    "2" + std::to_string(i % 10) + ".12.2026", kHandOver + std::to_string(i)});
   }
   return rows;
 }

@@ -2,9 +2,9 @@
 // boxes and clock, real files with failures on demand.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDate>
-#include <QAbstractItemView>
 #include <QSettings>
 #include <QTimer>
 #include <functional>
