@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <ctime>
@@ -43,39 +42,19 @@ std::vector<std::uint8_t> readUpTo(Files& files, const std::string& path, std::s
   return bytes;
 }
 
-// Like start-up reads them, but read-only: a missing file is an empty one. The records come in
-// chunks through one small buffer: a buffer for the whole file would cost a fresh page for
-// every 4 KiB of it, which took longer than the rest of the listing.
+// Like start-up reads them, but read-only: a missing file is an empty one.
 void readEvents(Files& files, const std::string& path, EventTable& table) {
   FileStatus st;
   const int result = files.status(path, st);
   if (result == ENOENT) return;
   check(result);
   if (st.isDirectory) throw FileError(EISDIR);
-  // Whole records, so that none is split between two reads.
-  constexpr std::size_t kChunkRecords = 64;
-  std::array<std::uint8_t, kChunkRecords * kRecordSize> chunk;
-  const std::size_t total = std::min<std::uint64_t>(st.size, std::size_t{kSlotCount} * kRecordSize);
   FileHandle in = -1;
   check(files.open(path, OpenMode::Read, in));
-  std::size_t done = 0;
-  int slot = 0;
-  int failure = 0;
-  while (done < total) {
-    const std::size_t want = std::min(chunk.size(), total - done);
-    std::size_t got = 0;
-    failure = files.read(in, std::span(chunk.data(), want), got);
-    if (failure != 0) break;
-    for (std::size_t at = 0; at + kRecordSize <= got; at += kRecordSize) {
-      table.storeRecord(++slot, decodeRecord(std::span<const std::uint8_t, kRecordSize>(
-                                    chunk.data() + at, kRecordSize)));
-    }
-    done += got;
-    if (got < want) break;
-  }
+  bool atEnd = false;
+  const int failure = readRecords(files, in, table, atEnd);
   const int closed = files.close(in);
   check(failure != 0 ? failure : closed);
-  if (done % kRecordSize != 0) throw FileError(kReadPastEnd);
 }
 
 void readHolidays(Files& files, const std::string& path, HolidaySelection& selection) {

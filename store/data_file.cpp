@@ -13,7 +13,8 @@ namespace tavik {
 
 namespace {
 
-static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big);
+static_assert(std::endian::native == std::endian::little ||
+              std::endian::native == std::endian::big);
 
 void putDouble(std::uint8_t* out, double value) {
   const auto bits = std::bit_cast<std::uint64_t>(value);
@@ -75,6 +76,32 @@ std::vector<std::uint8_t> encodeTable(const EventTable& table) {
   return bytes;
 }
 
+int readRecords(Files& files, FileHandle in, EventTable& table, bool& atEnd) {
+  atEnd = false;
+  // Whole records in chunks: a call per record would cost a thousand system calls.
+  constexpr int kChunkRecords = 64;
+  std::array<std::uint8_t, kChunkRecords * kRecordSize> chunk;
+  int slot = 0;
+  while (slot < kSlotCount) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min(kChunkRecords, kSlotCount - slot)) * kRecordSize;
+    std::size_t got = 0;
+    const int failure = files.read(in, std::span(chunk.data(), want), got);
+    for (std::size_t at = 0; at + kRecordSize <= got; at += kRecordSize) {
+      table.storeRecord(++slot, decodeRecord(std::span<const std::uint8_t, kRecordSize>(
+                                    chunk.data() + at, kRecordSize)));
+    }
+    if (failure != 0) return failure;
+    if (got < want) {
+      // The end of the file: cleanly after a record, or inside one.
+      if (got % kRecordSize != 0) return kReadPastEnd;
+      atEnd = true;
+      return 0;
+    }
+  }
+  return 0;
+}
+
 void DataFile::load(Files& files, EventTable& table) {
   FileStatus st;
   const int statResult = files.status(m_path, st);
@@ -89,41 +116,17 @@ void DataFile::load(Files& files, EventTable& table) {
 
   FileHandle in = -1;
   check(files.open(m_path, OpenMode::ReadWrite, in));
-  // Until the end of the file is reached cleanly, the file holds more than the table.
-  m_incomplete = true;
-  int failure = 0;
-  int slot = 0;
-  // Whole records in chunks: a call per record would cost a thousand system calls.
-  constexpr int kChunkRecords = 64;
-  std::array<std::uint8_t, kChunkRecords * kRecordSize> chunk;
-  while (slot < kSlotCount) {
-    const std::size_t want =
-        static_cast<std::size_t>(std::min(kChunkRecords, kSlotCount - slot)) * kRecordSize;
-    std::size_t got = 0;
-    failure = files.read(in, std::span(chunk.data(), want), got);
-    // The whole records read before a failure or the end are kept.
-    for (std::size_t at = 0; at + kRecordSize <= got; at += kRecordSize) {
-      table.storeRecord(++slot, decodeRecord(std::span<const std::uint8_t, kRecordSize>(
-                                    chunk.data() + at, kRecordSize)));
-    }
-    if (failure != 0) break;
-    if (got < want) {
-      // The end of the file: cleanly after a record, or inside one.
-      if (got % kRecordSize == 0) {
-        m_incomplete = false;
-      } else {
-        failure = kReadPastEnd;
-      }
-      break;
-    }
-  }
-  if (slot == kSlotCount && failure == 0) {
+  bool atEnd = false;
+  int failure = readRecords(files, in, table, atEnd);
+  if (failure == 0 && !atEnd) {
     // A full table: complete only when nothing follows the 1000th record.
     std::uint8_t probe[1];
     std::size_t got = 0;
     failure = files.read(in, probe, got);
-    if (failure == 0 && got == 0) m_incomplete = false;
+    atEnd = failure == 0 && got == 0;
   }
+  // Until the end of the file is reached cleanly, the file holds more than the table.
+  m_incomplete = !atEnd;
   const int closed = files.close(in);
   check(failure != 0 ? failure : closed);
 }
@@ -137,10 +140,10 @@ void DataFile::save(Files& files, const EventTable& table) {
     if (statResult != ENOENT) check(statResult);
     if (statResult == 0 && !st.isDirectory) {
       const std::string original = readFileBytes(files, m_path, st.size);
-      writeFileAtomically(files, backupPath(),
-                          std::span(reinterpret_cast<const std::uint8_t*>(original.data()),
-                                    original.size()),
-                          1 << 16);
+      writeFileAtomically(
+          files, backupPath(),
+          std::span(reinterpret_cast<const std::uint8_t*>(original.data()), original.size()),
+          1 << 16);
     }
   }
   const std::vector<std::uint8_t> bytes = encodeTable(table);

@@ -25,6 +25,12 @@ EventRecord decodeRecord(std::span<const std::uint8_t, kRecordSize> image);
 // The images of all used slots in slot order.
 std::vector<std::uint8_t> encodeTable(const EventTable& table);
 
+// Reads whole records from the open file `in` into `table`, slot 1 on, until the end of the file
+// or a full table. Returns 0, a read's failure, or kReadPastEnd when the file ends inside a
+// record; the records read before a failure stay. `atEnd` tells whether the file ended cleanly
+// after the last record read.
+int readRecords(Files& files, FileHandle in, EventTable& table, bool& atEnd);
+
 // Loads and saves one data file. A load that did not read the whole file (a read error, a
 // short last record, more than 1000 records) marks the file so that the next save first keeps
 // the original as "<name>.bak": the records that were not read are never lost.
