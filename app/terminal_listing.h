@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 #include "store/files.h"
 #include "store/settings_store.h"
 

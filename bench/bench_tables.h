@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 #include "store/event_table.h"
 #include "store/typs.h"
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 #include "store/event_table.h"
 #include "store/typs.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 
 namespace tavik {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dates/countdown.h"
-#include "dates/day_number.h"
+#include "store/day_number.h"
 #include "store/typs.h"
 
 namespace tavik {

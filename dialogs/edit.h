@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 #include "store/typs.h"
 
 class QCheckBox;

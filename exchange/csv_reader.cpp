@@ -1,7 +1,7 @@
 // The reader of tab-separated text.
 #include "exchange/csv_reader.h"
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 
 namespace tavik {
 namespace {

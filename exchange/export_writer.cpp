@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "dates/date_text.h"
-#include "dates/day_number.h"
 #include "exchange/tavik3_reader.h"
 #include "store/data_file.h"
+#include "store/day_number.h"
 
 namespace tavik {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 
 namespace tavik {
 namespace {

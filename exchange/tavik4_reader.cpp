@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "dates/day_number.h"
 #include "store/data_file.h"
+#include "store/day_number.h"
 
 namespace tavik {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 #include "store/typs.h"
 
 namespace tavik {

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "dates/date_text.h"
-#include "dates/day_number.h"
 #include "dialogs/edit.h"
 #include "platform/qt_text.h"
 #include "platform/seams.h"
+#include "store/day_number.h"
 #include "store/event_table.h"
 #include "store/text_order.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 
 namespace tavik {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 #include "store/failure.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "dates/day_number.h"
+#include "store/day_number.h"
 
 #include <gtest/gtest.h>
 

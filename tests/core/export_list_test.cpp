@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dates/day_number.h"
+#include "store/day_number.h"
 
 namespace tavik {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "dates/day_number.h"
 #include "exchange/import_reader.h"
 #include "store/data_file.h"
+#include "store/day_number.h"
 #include "store/failure.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"

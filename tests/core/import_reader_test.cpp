@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "dates/day_number.h"
 #include "exchange/csv_reader.h"
 #include "exchange/tavik3_reader.h"
 #include "store/data_file.h"
+#include "store/day_number.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 

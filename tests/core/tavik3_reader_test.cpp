@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "dates/day_number.h"
 #include "exchange/csv_reader.h"
+#include "store/day_number.h"
 
 namespace tavik {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "dates/day_number.h"
 #include "store/data_file.h"
+#include "store/day_number.h"
 
 namespace tavik {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "dates/day_number.h"
 #include "exchange/import_reader.h"
+#include "store/day_number.h"
 #include "tests/fuzz/memory_files.h"
 
 using namespace tavik;

@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "dates/day_number.h"
 #include "dialogs/quick_help.h"
 #include "platform/qt_text.h"
+#include "store/day_number.h"
 #include "tests/support/ui_fakes.h"
 
 using tavik::TForm2;

@@ -12,10 +12,10 @@
 #include <QtTest>
 #include <functional>
 
-#include "dates/day_number.h"
 #include "dialogs/edit.h"
 #include "dialogs/quick_help.h"
 #include "platform/qt_text.h"
+#include "store/day_number.h"
 #include "store/event_table.h"
 #include "tests/support/ui_fakes.h"
 

@@ -15,9 +15,9 @@
 #include <cerrno>
 #include <string>
 
-#include "dates/day_number.h"
 #include "exchange/import_reader.h"
 #include "platform/qt_seams.h"
+#include "store/day_number.h"
 #include "store/event_table.h"
 #include "store/settings_store.h"
 #include "tests/support/fake_files.h"

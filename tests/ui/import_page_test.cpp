@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <string>
 
-#include "dates/day_number.h"
 #include "platform/qt_seams.h"
 #include "store/data_file.h"
+#include "store/day_number.h"
 #include "store/event_table.h"
 #include "store/settings_store.h"
 #include "tests/support/fake_files.h"

@@ -12,11 +12,11 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
-#include "dates/day_number.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
 #include "platform/qsettings_user_store.h"
 #include "store/data_file.h"
+#include "store/day_number.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/ui_fakes.h"

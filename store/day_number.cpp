@@ -1,5 +1,5 @@
 // Day-number arithmetic over std::chrono's civil calendar.
-#include "dates/day_number.h"
+#include "store/day_number.h"
 
 #include <chrono>
 #include <cmath>
@@ -17,7 +17,9 @@ constexpr DayNumber kLastDay{2958465};   // 9999-12-31
 
 }  // namespace
 
-bool isLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeapYear(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m) {
   static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

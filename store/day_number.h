@@ -1,4 +1,5 @@
-// Day numbers (whole days since 1899-12-30) <-> year, month, day in the proleptic Gregorian calendar.
+// Day numbers (whole days since 1899-12-30) <-> year, month, day in the proleptic Gregorian
+// calendar.
 #pragma once
 
 #include <compare>
@@ -41,7 +42,9 @@ std::optional<Ymd> splitDayNumber(DayNumber n);
 // The day number a record's `date` double holds: nullopt for a value that is not a whole
 // number of a day in the years 1..9999 (NaN, infinities, fractions, far-off values).
 std::optional<DayNumber> dayNumberFromDouble(double date);
-inline double toDouble(DayNumber n) { return static_cast<double>(n.value); }
+inline double toDouble(DayNumber n) {
+  return static_cast<double>(n.value);
+}
 
 // Splits a record's date; falls back to 0.0.0 for a value that is no valid day, so that lists
 // can still show (and let the user delete) such a record.
