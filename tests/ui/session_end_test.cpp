@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "app/pages/options_page.h"
+#include "platform/ini_user_store.h"
 #include "platform/instance_lock.h"
 #include "tests/ui/window_world.h"
 
@@ -98,6 +99,18 @@ class SessionEndTest : public QObject {
     QVERIFY(run.w.messages.boxes.empty());
     QVERIFY(run.w.main().isVisible());
     QCOMPARE(readFile(run.w.path(kDataFileName)), run.oldData);
+  }
+
+  // The exit handler's save fails the same way: its text; the settings file, written first
+  // through the same file calls, is new, the data file old.
+  void failedSaveBeforeExitKeepsTheOldFile() {
+    ChangedRun run;
+    IniUserStore settings(run.w.files, run.w.store->filePath(), IniUserStore::Writes::Allowed);
+    run.w.files.failAt(FakeFiles::Op::Sync, 2, EIO);
+    QCOMPARE(run.w.main().saveBeforeExit(settings), std::string("E/A-Fehler 5."));
+    QVERIFY(run.settingsText().find("anzdays=45\n") != std::string::npos);
+    QCOMPARE(readFile(run.w.path(kDataFileName)), run.oldData);
+    QVERIFY(run.w.messages.boxes.empty());
   }
 
   // An ending signal closes the run at once without a question; more signals change nothing.
