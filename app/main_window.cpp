@@ -358,28 +358,87 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   stopAutoExit();
   const bool done = runCloseSteps();
   m_closing = false;
+  if (m_closed) {  // the session ended while a box of this close was open
+    event->accept();
+    return;
+  }
   if (!done) {
     event->ignore();
     return;
   }
-  m_closed = true;
   event->accept();
-  closeOtherWindows();
-  emit closed();
+  finishClose();
 }
 
 bool MainWindow::runCloseSteps() {
   try {
-    saveSettings(m_platform.userStore, m_settings);
-    // A data file that start-up never read holds events this table does not know.
-    if (m_dataFileRead) m_dataFile->save(m_platform.files, m_table);
-    saveHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
+    writeStores(m_platform.userStore);
     return true;
   } catch (const Failure& failure) {
+    if (m_sessionEnding) {
+      // Nobody is there to answer; the files not written stay as they were.
+      m_endFailure = failure.userMessage();
+      return true;
+    }
     m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
+    if (m_closed) return true;
     // Not to trap the user in a program that cannot save; the data file stays as it was.
     return m_platform.messages.confirm(this, QString::fromUtf8(kCloseAnywayQuestion), true);
   }
+}
+
+void MainWindow::writeStores(UserStore& userStore) {
+  saveSettings(userStore, m_settings);
+  // A data file that start-up never read holds events this table does not know.
+  if (m_dataFileRead) m_dataFile->save(m_platform.files, m_table);
+  saveHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
+}
+
+void MainWindow::finishClose() {
+  m_closed = true;
+  closeOtherWindows();
+  emit closed();
+}
+
+std::string MainWindow::saveForSessionManager() {
+  if (m_closed || m_closing) return {};
+  m_closing = true;
+  std::string failure;
+  try {
+    writeStores(m_platform.userStore);
+  } catch (const Failure& f) {
+    failure = f.userMessage();
+  }
+  m_closing = false;
+  return failure;
+}
+
+void MainWindow::endSession() {
+  if (m_closed) return;
+  m_sessionEnding = true;
+  if (!m_closing) {
+    close();
+    // A window never shown has no close to run.
+    if (!m_closed) {
+      runCloseSteps();
+      finishClose();
+    }
+    return;
+  }
+  // A failed close is showing its message: write once more without asking, and end.
+  runCloseSteps();
+  finishClose();
+}
+
+std::string MainWindow::saveBeforeExit(UserStore& userStore) {
+  if (m_closed) return {};
+  m_closed = true;
+  try {
+    writeStores(userStore);
+  } catch (const Failure& failure) {
+    return failure.userMessage();
+  }
+  return {};
 }
 
 void MainWindow::closeOtherWindows() {

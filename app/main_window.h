@@ -31,6 +31,7 @@ class OptionsPage;
 class TForm2;
 class TForm4;
 class TForm5;
+class UserStore;
 
 // The notebook's pages in their order.
 enum Page { kCountdownPage, kEditorPage, kOptionsPage, kImportPage, kExportPage, kAboutPage };
@@ -82,6 +83,24 @@ class MainWindow : public QMainWindow {
   // "Heutebox testen": rebuild, title by the priority handling, show the today box.
   void showTodayBoxTest();
 
+  // The close steps' writes: the settings through `userStore`, the data file and the holiday
+  // file, in this order. Throws Failure at the first that fails; the later ones are skipped.
+  void writeStores(UserStore& userStore);
+  // The desktop's session manager wants the data kept now: the three stores are written
+  // without a question, and the window stays open; the close writes them again. Returns the
+  // failure text, empty when all was written. After the close nothing is written.
+  std::string saveForSessionManager();
+  // The session ends (the program got a signal to end): the close runs without questions or
+  // boxes, whatever window is open, and `closed` follows; a failed write leaves its text in
+  // endFailure(). Nothing more happens once the close has written the stores.
+  void endSession();
+  // The process ends without a close (Qt ends it when the display is gone): unless the close
+  // has written them, the stores are written through `userStore`, once. Calls no Qt function.
+  // Returns the failure text, empty when nothing failed.
+  std::string saveBeforeExit(UserStore& userStore);
+  // The text of the write that failed when the session ended, empty when none did.
+  const std::string& endFailure() const { return m_endFailure; }
+
   QTabWidget* TabbedNotebook1;
   QPushButton* Button1;
   QPushButton* BitBtn2;
@@ -110,6 +129,7 @@ class MainWindow : public QMainWindow {
   void buildPages();
   void runCreationSteps();
   bool runCloseSteps();
+  void finishClose();
   void closeOtherWindows();
   void armAutoExit();
   void stopAutoExit();
@@ -134,6 +154,8 @@ class MainWindow : public QMainWindow {
   bool m_shownOnce = false;
   bool m_closing = false;
   bool m_closed = false;
+  bool m_sessionEnding = false;
+  std::string m_endFailure;
 
   TForm4* m_todayBox = nullptr;
   TForm5* m_quickHelp = nullptr;

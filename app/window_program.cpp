@@ -3,9 +3,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <cstdio>
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/session_end.h"
 #include "platform/instance_lock.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
@@ -28,8 +30,13 @@ int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
 
   Program program(platform, startDirectory);
   program.create();
-  QObject::connect(&program.mainWindow(), &MainWindow::closed, &app,
-                   [] { QCoreApplication::exit(0); });
+  MainWindow& window = program.mainWindow();
+  QObject::connect(&window, &MainWindow::closed, &app, [&window] {
+    const std::string& failure = window.endFailure();
+    if (!failure.empty()) std::fputs((failure + "\n").c_str(), stderr);
+    QCoreApplication::exit(failure.empty() ? 0 : 1);
+  });
+  SessionEnd sessionEnd(window, seams.files, lock, userStore.filePath());
   if (seams.created) seams.created(program);
   program.mainWindow().show();
   return QApplication::exec();

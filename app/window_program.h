@@ -21,7 +21,8 @@ struct WindowProgramSeams {
 
 // Sets up `app` (name, German translations, icon), takes the lock of the current directory,
 // creates the windows, shows the main window and runs the event loop until the main window has
-// closed. Returns the exit code: 0, or 1 when another run holds the directory.
+// closed, or the session ends (see SessionEnd). Returns the exit code: 0, or 1 when another run
+// holds the directory or a write failed as the session ended.
 int runWindowProgram(QApplication& app, const WindowProgramSeams& seams);
 
 }  // namespace tavik

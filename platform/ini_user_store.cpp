@@ -264,11 +264,14 @@ std::optional<long> wholeNumber(std::string_view s) {
   return negative ? -value : value;
 }
 
-Values parseGeneralSection(std::string_view data) {
-  if (data.starts_with("\xEF\xBB\xBF")) data.remove_prefix(3);
-  Values values;
-  bool inGeneral = true;  // keys before the first section belong to [General]
-  std::size_t pos = 0;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Calls `onKey(key, lineStart, lineLength)` for each key line of [General] in file order (keys
+// before the first section belong to it).
+template <typename OnKey>
+void walkGeneralSection(std::string_view data, OnKey onKey) {
+  bool inGeneral = true;
+  std::size_t pos = data.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   std::size_t lineStart = 0;
   std::size_t lineLength = 0;
   std::size_t equalsAt = npos;
@@ -281,23 +284,98 @@ Values parseGeneralSection(std::string_view data) {
       inGeneral = equalsIgnoringAsciiCase(section, "general");
       continue;
     }
-    if (equalsAt == npos || !inGeneral) continue;
-    const std::size_t equals = equalsAt - lineStart;
-    values.insert_or_assign(unescapeKey(trimAscii(line.substr(0, equals))),
-                            std::string(line.substr(equals + 1)));
+    if (!inGeneral || equalsAt == npos) continue;
+    onKey(unescapeKey(trimAscii(line.substr(0, equalsAt - lineStart))), lineStart, lineLength);
   }
+}
+
+Values parseGeneralSection(std::string_view data) {
+  Values values;
+  walkGeneralSection(data, [&](std::string key, std::size_t start, std::size_t length) {
+    const std::string_view line = data.substr(start, length);
+    values.insert_or_assign(std::move(key), std::string(line.substr(line.find('=') + 1)));
+  });
   return values;
+}
+
+// A key as QSettings spells it in a file: letters, digits and "-_." as they are, the rest as
+// %XX.
+std::string escapeKey(std::string_view key) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : key) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+        ch == '-' || ch == '_' || ch == '.') {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+  }
+  return out;
 }
 
 }  // namespace
 
-IniUserStore::IniUserStore(Files& files, const std::string& path) {
+std::string withGeneralValues(std::string_view data,
+                              const std::vector<std::pair<std::string, std::string>>& values) {
+  struct Edit {
+    std::size_t start;
+    std::size_t length;
+    std::string text;
+  };
+  std::vector<Edit> edits;
+  std::vector<bool> found(values.size(), false);
+  walkGeneralSection(data, [&](const std::string& key, std::size_t start, std::size_t length) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (key != values[i].first) continue;
+      // Every line of the name: the last one is what a reader takes.
+      edits.push_back({start, length, escapeKey(key) + "=" + values[i].second});
+      found[i] = true;
+    }
+  });
+  std::string added;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!found[i]) added += escapeKey(values[i].first) + "=" + values[i].second + "\n";
+  }
+  // New names go where nothing before them can hold them in a quote or an escape: the start of
+  // the file, which belongs to [General], or right behind a [General] heading there.
+  std::size_t at = data.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+  std::string out(data.substr(0, at));
+  if (!added.empty()) {
+    const std::string_view rest = data.substr(at);
+    for (const std::string_view heading : {"[General]\n", "[General]\r\n"}) {
+      if (rest.starts_with(heading)) {
+        out.append(heading);
+        at += heading.size();
+        break;
+      }
+    }
+    if (rest.empty()) out += "[General]\n";
+    out += added;
+  }
+  for (const Edit& edit : edits) {
+    out.append(data.substr(at, edit.start - at)).append(edit.text);
+    at = edit.start + edit.length;
+  }
+  out.append(data.substr(at));
+  return out;
+}
+
+IniUserStore::IniUserStore(Files& files, const std::string& path, Writes writes)
+    : m_files(files), m_path(path), m_writable(writes == Writes::Allowed) {
+  m_values = parseGeneralSection(readSettingsFile());
+}
+
+std::string IniUserStore::readSettingsFile() {
   FileStatus st;
-  const int result = files.status(path, st);
-  if (result == ENOENT || result == ENOTDIR) return;
+  const int result = m_files.status(m_path, st);
+  if (result == ENOENT || result == ENOTDIR) return {};
   check(result);
   if (st.isDirectory) throw FileError(EISDIR);
-  m_values = parseGeneralSection(readFileBytes(files, path, st.size + 1));
+  return readFileBytes(m_files, m_path, st.size + 1);
 }
 
 std::string IniUserStore::defaultPath() {
@@ -323,8 +401,39 @@ UserStore::Read IniUserStore::read(const std::string& name, std::uint8_t& out) {
   return Read::Value;
 }
 
-bool IniUserStore::write(const std::string&, std::uint8_t) {
-  return false;
+std::vector<std::string> IniUserStore::names() const {
+  std::vector<std::string> out;
+  for (const auto& entry : m_values) out.push_back(entry.first);
+  return out;
+}
+
+bool IniUserStore::write(const std::string& name, std::uint8_t value) {
+  if (!m_writable) return false;
+  const std::string text = std::to_string(value);
+  m_values.insert_or_assign(name, text);
+  for (auto& pending : m_pending) {
+    if (pending.first == name) {
+      pending.second = text;
+      return true;
+    }
+  }
+  m_pending.emplace_back(name, text);
+  return true;
+}
+
+bool IniUserStore::sync() {
+  if (m_pending.empty()) return true;
+  try {
+    // The file as it is now, as QSettings merges: values others wrote meanwhile stay.
+    const std::string text = withGeneralValues(readSettingsFile(), m_pending);
+    writeFileAtomically(m_files, m_path,
+                        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                        text.size() + 1);
+  } catch (const Failure&) {
+    return false;
+  }
+  m_pending.clear();
+  return true;
 }
 
 }  // namespace tavik

@@ -10,7 +10,13 @@
 namespace tavik {
 
 InstanceLock::~InstanceLock() {
-  if (m_fd >= 0) ::close(m_fd);
+  release();
+}
+
+void InstanceLock::release() {
+  if (m_fd < 0) return;
+  ::close(m_fd);
+  m_fd = -1;
 }
 
 InstanceLock::Result InstanceLock::acquire(const std::string& path) {

@@ -21,6 +21,8 @@ class InstanceLock {
   // in which case nobody can hold it either. A lock left by a crashed run is free again, since
   // the system drops a lock with its process.
   Result acquire(const std::string& path);
+  // Lets the next run in: as when the lock is destroyed. Makes only system calls.
+  void release();
 
  private:
   int m_fd = -1;

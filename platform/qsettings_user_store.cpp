@@ -26,6 +26,10 @@ bool QSettingsUserStore::write(const std::string& name, std::uint8_t value) {
   return true;
 }
 
+std::string QSettingsUserStore::filePath() const {
+  return m_settings.fileName().toLocal8Bit().toStdString();
+}
+
 bool QSettingsUserStore::sync() {
   m_settings.sync();
   return m_settings.status() == QSettings::NoError;

@@ -13,6 +13,8 @@ class QSettingsUserStore : public UserStore {
   Read read(const std::string& name, std::uint8_t& out) override;
   bool write(const std::string& name, std::uint8_t value) override;
   bool sync() override;
+  // The file the values live in, as a local path.
+  std::string filePath() const;
 
  private:
   QSettings m_settings;

@@ -76,66 +76,68 @@ TEST_F(IniUserStoreTest, ReadsWhatQSettingsWrote) {
   }
 }
 
+// Settings files as QSettings or a user could have left them.
+const char* const kFileTexts[] = {
+    "[General]\nanzdays=42\n",
+    "anzdays=42\n",
+    "[general]\nanzdays=42\n",
+    "[Other]\nanzdays=42\n",
+    "[%General]\nanzdays=42\n",
+    "[General]\r\nanzdays=42\r\n",
+    "\xEF\xBB\xBF[General]\nanzdays=42\n",
+    "[General]\n  anzdays  =  42  \n",
+    "[General]\nanzdays=\"42\"\n",
+    "[General]\nanzdays=\" 42 \"\n",
+    "[General]\nanzdays=\"4\" 2\n",
+    "[General]\nanzdays=\"4\n2\"\n",
+    "[General]\nanzdays=+42\n",
+    "[General]\nanzdays=-0\n",
+    "[General]\nanzdays=-1\n",
+    "[General]\nanzdays=042\n",
+    "[General]\nanzdays=255\n",
+    "[General]\nanzdays=256\n",
+    "[General]\nanzdays=99999999999\n",
+    "[General]\nanzdays=0x2a\n",
+    "[General]\nanzdays=4 2\n",
+    "[General]\nanzdays=\n",
+    "[General]\nanzdays=\"\"\n",
+    "[General]\nanzdays=abc\n",
+    "[General]\nanzdays=1.5\n",
+    "[General]\nanzdays=42;comment\n",
+    "[General]\nanzdays=42 ; comment\n",
+    "[General]\nanzdays=\"42;x\"\n",
+    "[General]\nanzdays=7, 8\n",
+    "[General]\nanzdays=\"7, 8\"\n",
+    "[General]\nanzdays=7,\n",
+    "[General]\nanzdays=@ByteArray(42)\n",
+    "[General]\nanzdays=@String(42)\n",
+    "[General]\nanzdays=@Invalid()\n",
+    "[General]\nanzdays=@Rect(1 2 3 4)\n",
+    "[General]\nanzdays=@@42\n",
+    "[General]\nanzdays=@42\n",
+    "[General]\nanzdays=\\x34\\x32\n",
+    "[General]\nanzdays=\\064\\062\n",
+    "[General]\nanzdays=\\t42\\n\n",
+    "[General]\nanzdays=4\\\n2\n",
+    "[General]\nanzdays=4\\q2\n",
+    "[General]\nanzdays=\xC2\xA0"
+    "42\n",
+    "[General]\nanzdays=\xEF\xBC\x94\xEF\xBC\x92\n",
+    "[General]\nANZDAYS=42\n",
+    "[General]\n/anzdays=42\n",
+    "[General]\n%61nzdays=42\n",
+    "[General]\n%U0061nzdays=42\n",
+    "[General]\nanzdays=1\nanzdays=2\n",
+    "[General]\nanzdays=1\n[Other]\nx=1\n[General]\nanzdays=2\n",
+    "[General]\n;anzdays=42\n",
+    "[General]\n  ; anzdays=42\n",
+    "[General]\n#anzdays=42\n",
+    "[General]\nanzdays\n",
+    "",
+};
+
 TEST_F(IniUserStoreTest, ReadsFileTextsAsQSettingsDoes) {
-  const char* const texts[] = {
-      "[General]\nanzdays=42\n",
-      "anzdays=42\n",
-      "[general]\nanzdays=42\n",
-      "[Other]\nanzdays=42\n",
-      "[%General]\nanzdays=42\n",
-      "[General]\r\nanzdays=42\r\n",
-      "\xEF\xBB\xBF[General]\nanzdays=42\n",
-      "[General]\n  anzdays  =  42  \n",
-      "[General]\nanzdays=\"42\"\n",
-      "[General]\nanzdays=\" 42 \"\n",
-      "[General]\nanzdays=\"4\" 2\n",
-      "[General]\nanzdays=\"4\n2\"\n",
-      "[General]\nanzdays=+42\n",
-      "[General]\nanzdays=-0\n",
-      "[General]\nanzdays=-1\n",
-      "[General]\nanzdays=042\n",
-      "[General]\nanzdays=255\n",
-      "[General]\nanzdays=256\n",
-      "[General]\nanzdays=99999999999\n",
-      "[General]\nanzdays=0x2a\n",
-      "[General]\nanzdays=4 2\n",
-      "[General]\nanzdays=\n",
-      "[General]\nanzdays=\"\"\n",
-      "[General]\nanzdays=abc\n",
-      "[General]\nanzdays=1.5\n",
-      "[General]\nanzdays=42;comment\n",
-      "[General]\nanzdays=42 ; comment\n",
-      "[General]\nanzdays=\"42;x\"\n",
-      "[General]\nanzdays=7, 8\n",
-      "[General]\nanzdays=\"7, 8\"\n",
-      "[General]\nanzdays=7,\n",
-      "[General]\nanzdays=@ByteArray(42)\n",
-      "[General]\nanzdays=@String(42)\n",
-      "[General]\nanzdays=@Invalid()\n",
-      "[General]\nanzdays=@Rect(1 2 3 4)\n",
-      "[General]\nanzdays=@@42\n",
-      "[General]\nanzdays=@42\n",
-      "[General]\nanzdays=\\x34\\x32\n",
-      "[General]\nanzdays=\\064\\062\n",
-      "[General]\nanzdays=\\t42\\n\n",
-      "[General]\nanzdays=4\\\n2\n",
-      "[General]\nanzdays=4\\q2\n",
-      "[General]\nanzdays=\xC2\xA0"
-      "42\n",
-      "[General]\nanzdays=\xEF\xBC\x94\xEF\xBC\x92\n",
-      "[General]\nANZDAYS=42\n",
-      "[General]\n/anzdays=42\n",
-      "[General]\n%61nzdays=42\n",
-      "[General]\n%U0061nzdays=42\n",
-      "[General]\nanzdays=1\nanzdays=2\n",
-      "[General]\nanzdays=1\n[Other]\nx=1\n[General]\nanzdays=2\n",
-      "[General]\n;anzdays=42\n",
-      "[General]\n  ; anzdays=42\n",
-      "[General]\n#anzdays=42\n",
-      "[General]\nanzdays\n",
-      "",
-  };
-  for (const char* text : texts) {
+  for (const char* text : kFileTexts) {
     SCOPED_TRACE(text);
     const std::string dir = freshConfigHome();
     ::mkdir((dir + "/HOLVENTARIS").c_str(), 0755);
@@ -144,6 +146,79 @@ TEST_F(IniUserStoreTest, ReadsFileTextsAsQSettingsDoes) {
     IniUserStore ini(m_files, IniUserStore::defaultPath());
     EXPECT_EQ(readFrom(ini, "anzdays"), readFrom(qt, "anzdays"));
   }
+}
+
+// What the store writes, QSettings reads: the values written, and every other key as before.
+TEST_F(IniUserStoreTest, WritesWhatQSettingsReads) {
+  std::vector<std::string> texts(std::begin(kFileTexts), std::end(kFileTexts));
+  texts.insert(texts.end(),
+               {"[Other]\nx=1\n[General]\nprior=1\n[Third]\ny=2",
+                "[General]\nanzdays=1\nheutebox=0\n\n[Other]\nprior=9\n", "x=1\n[Other]\ny=2\n"});
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    QMap<QString, QVariant> before;
+    {
+      const std::string dir = freshConfigHome();
+      ::mkdir((dir + "/HOLVENTARIS").c_str(), 0755);
+      test::writeFile(dir + "/HOLVENTARIS/Tavik! v4.x.conf", text);
+      QSettings qt(QSettings::NativeFormat, QSettings::UserScope, "HOLVENTARIS", "Tavik! v4.x");
+      for (const QString& key : qt.allKeys()) before[key] = qt.value(key);
+    }
+    const std::string dir = freshConfigHome();
+    ::mkdir((dir + "/HOLVENTARIS").c_str(), 0755);
+    test::writeFile(dir + "/HOLVENTARIS/Tavik! v4.x.conf", text);
+    IniUserStore ini(m_files, IniUserStore::defaultPath(), IniUserStore::Writes::Allowed);
+    ASSERT_TRUE(ini.write("anzdays", 77));
+    ASSERT_TRUE(ini.write("prior", 1));
+    ASSERT_TRUE(ini.write("prior", 2));
+    EXPECT_EQ(readFrom(ini, "prior"), (Reading{UserStore::Read::Value, 2}));
+    ASSERT_TRUE(ini.sync());
+    EXPECT_FALSE(test::fileExists(dir + "/HOLVENTARIS/Tavik! v4.x.conf.tmp"));
+
+    QSettingsUserStore qt;
+    EXPECT_EQ(readFrom(qt, "anzdays"), (Reading{UserStore::Read::Value, 77}));
+    EXPECT_EQ(readFrom(qt, "prior"), (Reading{UserStore::Read::Value, 2}));
+    QSettings after(QSettings::NativeFormat, QSettings::UserScope, "HOLVENTARIS", "Tavik! v4.x");
+    // QSettings takes "/anzdays" for "anzdays" when asked; those keys are the names written.
+    const auto written = [](QString key) {
+      key.remove('/');
+      return key == "anzdays" || key == "prior";
+    };
+    for (const QString& key : before.keys()) {
+      if (!written(key)) {
+        EXPECT_EQ(after.value(key), before[key]) << key.toStdString();
+      }
+    }
+    QStringList keys = after.allKeys();
+    keys.removeIf(written);
+    QStringList expected = before.keys();
+    expected.removeIf(written);
+    keys.sort();
+    EXPECT_EQ(keys, expected);
+    // And the reader of the listing sees the same.
+    IniUserStore again(m_files, IniUserStore::defaultPath());
+    EXPECT_EQ(readFrom(again, "anzdays"), (Reading{UserStore::Read::Value, 77}));
+  }
+}
+
+// A missing file is made; one that cannot be replaced fails and stays.
+TEST_F(IniUserStoreTest, WritingMakesTheFileOrFails) {
+  std::string dir = freshConfigHome();
+  ::mkdir((dir + "/HOLVENTARIS").c_str(), 0755);
+  {
+    IniUserStore ini(m_files, IniUserStore::defaultPath(), IniUserStore::Writes::Allowed);
+    Settings s;
+    s.anzdays = 45;
+    saveSettings(ini, s);
+  }
+  EXPECT_EQ(test::readFile(dir + "/HOLVENTARIS/Tavik! v4.x.conf"),
+            "[General]\nanzdays=45\nautoclose=30\nheutebox=1\nprior=0\n");
+
+  dir = freshConfigHome();
+  IniUserStore ini(m_files, IniUserStore::defaultPath(), IniUserStore::Writes::Allowed);
+  EXPECT_TRUE(ini.write("anzdays", 5));
+  EXPECT_FALSE(ini.sync());  // no directory to put it in
+  EXPECT_FALSE(test::fileExists(dir + "/HOLVENTARIS"));
 }
 
 TEST_F(IniUserStoreTest, MissingFileHoldsNoValuesAndWritesAreRefused) {

@@ -10,17 +10,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/common.sh"
 
-# One 420-byte event record: DATE (YYYY-MM-DD), TEXT (plain ASCII), AUTODELETE (0 or 1).
-record() {
-  local days=$(($(date -u -d "$1" +%s) / 86400 + 25569))
-  double_bytes "$days"
-  printf '%b' "\\x$(printf %02x "${#2}")"
-  printf '%s' "$2"
-  head -c $((200 - ${#2})) /dev/zero
-  printf "\\x00\\x00\\x00\\x0$3\\x00"
-  head -c 206 /dev/zero
-}
-
 start="$work/Termine von Jürgen & Änne!"
 config="$work/config"
 mkdir -p "$start" "$config/HOLVENTARIS"

@@ -2,13 +2,20 @@
 // boxes are written to standard output and answered with OK, and the file calls of its close
 // are traced and can be held at a chosen call, so that a test can kill it exactly there.
 //
+// Once the first countdown view is built it prints "shown". Every replacement of a file, in
+// the close or not, is printed as "renamed NAME".
+//
 // Options: --exit-when-shown   presses "Exit" once the first countdown view is built
+//          --change-settings   sets the look-ahead days to 45 on the options page before
+//                              "shown"
 //          --pause-at N        after the N-th file call of the close (0: as the close begins)
 //                              prints "paused N" and waits to be killed; a write is held
 //                              halfway, with half of its bytes written
+//          --slow-writes MS    each write of the close takes MS milliseconds longer
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QEvent>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTimer>
@@ -20,6 +27,7 @@
 
 #include "app/main_window.h"
 #include "app/pages/countdown_page.h"
+#include "app/pages/options_page.h"
 #include "app/program.h"
 #include "app/window_program.h"
 #include "platform/posix_files.h"
@@ -50,7 +58,7 @@ class PrintedMessages : public Messages {
 // Real files; from the start of the close on, each call is printed as "call N OP NAME".
 class TracedFiles : public PosixFiles {
  public:
-  explicit TracedFiles(int pauseAt) : m_pauseAt(pauseAt) {}
+  TracedFiles(int pauseAt, int slowWrites) : m_pauseAt(pauseAt), m_slowWrites(slowWrites) {}
 
   void beginClose() {
     if (m_closing) return;
@@ -76,6 +84,9 @@ class TracedFiles : public PosixFiles {
       (void)PosixFiles::write(file, data.first(data.size() / 2));
       pause(m_calls);
     }
+    if (m_closing && m_slowWrites > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(m_slowWrites));
+    }
     return step("write", m_names[file], [&] { return PosixFiles::write(file, data); });
   }
   int sync(FileHandle file) override {
@@ -87,7 +98,10 @@ class TracedFiles : public PosixFiles {
     return step("close", name, [&] { return PosixFiles::close(file); });
   }
   int rename(const std::string& from, const std::string& to) override {
-    return step("rename", from + " " + to, [&] { return PosixFiles::rename(from, to); });
+    const int result =
+        step("rename", from + " " + to, [&] { return PosixFiles::rename(from, to); });
+    if (result == 0) say("renamed " + baseName(to));
+    return result;
   }
   int remove(const std::string& path) override {
     return step("remove", path, [&] { return PosixFiles::remove(path); });
@@ -123,6 +137,7 @@ class TracedFiles : public PosixFiles {
   }
 
   int m_pauseAt;
+  int m_slowWrites;
   bool m_closing = false;
   int m_calls = 0;
   std::map<FileHandle, std::string> m_names;
@@ -149,23 +164,29 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QStringList args = QApplication::arguments();
   const bool exitWhenShown = args.contains(QStringLiteral("--exit-when-shown"));
-  const qsizetype pauseOption = args.indexOf(QStringLiteral("--pause-at"));
-  const int pauseAt =
-      pauseOption > 0 && pauseOption + 1 < args.size() ? args[pauseOption + 1].toInt() : -1;
+  const bool changeSettings = args.contains(QStringLiteral("--change-settings"));
+  const auto number = [&](const char* option, int fallback) {
+    const qsizetype at = args.indexOf(QString::fromUtf8(option));
+    return at > 0 && at + 1 < args.size() ? args[at + 1].toInt() : fallback;
+  };
 
-  TracedFiles files(pauseAt);
+  TracedFiles files(number("--pause-at", -1), number("--slow-writes", 0));
   PrintedMessages messages;
   CloseWatch watch(files);
   const auto created = [&](Program& program) {
     MainWindow& window = program.mainWindow();
     window.installEventFilter(&watch);
-    if (!exitWhenShown) return;
     auto* poll = new QTimer(&window);
-    QObject::connect(poll, &QTimer::timeout, &window, [poll, &window] {
+    QObject::connect(poll, &QTimer::timeout, &window, [=, &window] {
       // The first rebuild always leaves a line in the hidden list.
       if (window.countdownPage->ListBox1->model()->rowCount() == 0) return;
       poll->stop();
-      window.Button1->click();
+      if (changeSettings) {
+        window.optionsPage->Edit1->setText(QStringLiteral("45"));
+        window.optionsPage->Edit1Exit();
+      }
+      say("shown");
+      if (exitWhenShown) window.Button1->click();
     });
     poll->start(10);
   };

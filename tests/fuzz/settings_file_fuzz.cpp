@@ -1,5 +1,7 @@
 // Any settings file gives, for each of the four names, a value, "missing" or "wrong type", the
-// same each time it is asked; a name the file cannot spell is missing.
+// same each time it is asked; a name the file cannot spell is missing. Values written into any
+// file read back as written, and every other name reads as before.
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/ini_user_store.h"
@@ -37,5 +39,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   if (store.write("anzdays", 1)) std::abort();  // read-only
+
+  const char* const written[] = {"anzdays", "prior", "notify"};
+  IniUserStore writer(files, "s", IniUserStore::Writes::Allowed);
+  for (std::size_t i = 0; i < std::size(written); ++i) {
+    if (!writer.write(written[i], static_cast<std::uint8_t>(size > i ? data[i] : i))) std::abort();
+  }
+  if (!writer.sync() || !files.allClosed() || files.files.count("s.tmp") != 0) std::abort();
+  IniUserStore after(files, "s");
+  for (std::size_t i = 0; i < std::size(written); ++i) {
+    std::uint8_t value = 0;
+    if (after.read(written[i], value) != UserStore::Read::Value ||
+        value != (size > i ? data[i] : i)) {
+      std::abort();
+    }
+  }
+  for (const std::string& name : store.names()) {
+    if (std::find(std::begin(written), std::end(written), name) != std::end(written)) continue;
+    std::uint8_t was = 0;
+    std::uint8_t is = 0;
+    if (store.read(name, was) != after.read(name, is) || was != is) std::abort();
+  }
   return 0;
 }

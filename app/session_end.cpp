@@ -1,0 +1,129 @@
+// Signals through a pipe read by the event loop, the session manager's save request, and a
+// process exit handler for the end Qt brings about itself.
+//
+// When the connection to the X server breaks, Qt's xcb plugin notices it in the event
+// dispatcher of the GUI thread (its reader thread only wakes that dispatcher) and calls exit(1)
+// right there, with the windows, the table and this object still alive on the stack. exit()
+// then runs the handlers registered with atexit and the destructors of static objects, in the
+// reverse order of their registration: our handler comes before everything Qt set up before
+// this object existed, but whatever Qt set up later may be gone already. So the handler touches
+// no Qt at all: the table and settings are plain data, and the files are written with the
+// core's own file calls, the settings file included.
+#include "app/session_end.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "app/main_window.h"
+#include "platform/ini_user_store.h"
+#include "platform/instance_lock.h"
+#include "store/failure.h"
+
+namespace tavik {
+
+namespace {
+
+constexpr int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+// Open for the whole process: a handler may still run on another thread while the pipe's
+// reader goes away, and must never write into a descriptor that was closed and reused.
+int g_signalPipe[2] = {-1, -1};
+struct sigaction g_previous[std::size(kEndSignals)];
+bool g_taken[std::size(kEndSignals)] = {};
+
+SessionEnd* g_active = nullptr;
+std::thread::id g_guiThread;
+bool g_exitHandlerRegistered = false;
+
+// Async-signal-safe: one write to a non-blocking pipe. A full pipe already holds a wake-up.
+void onEndSignal(int number) {
+  const int savedErrno = errno;
+  const auto byte = static_cast<unsigned char>(number);
+  if (::write(g_signalPipe[1], &byte, 1) < 0) {
+    // Nothing to do: the reader wakes up for the bytes already there.
+  }
+  errno = savedErrno;
+}
+
+void saveAtExit() {
+  // Another thread calling exit() would race the GUI thread that owns the table.
+  if (std::this_thread::get_id() != g_guiThread || g_active == nullptr) return;
+  g_active->saveBeforeExit();
+}
+
+void drainSignalPipe() {
+  unsigned char bytes[64];
+  while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+  }
+}
+
+}  // namespace
+
+SessionEnd::SessionEnd(MainWindow& window, Files& files, InstanceLock& lock,
+                       std::string settingsPath)
+    : m_window(window), m_files(files), m_lock(lock), m_settingsPath(std::move(settingsPath)) {
+  if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+    g_signalPipe[0] = g_signalPipe[1] = -1;
+  }
+  if (g_signalPipe[0] >= 0) {
+    drainSignalPipe();
+    m_notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SessionEnd::readSignals);
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int number : kEndSignals) sigaddset(&action.sa_mask, number);
+    // File calls of a save in progress go on where a signal interrupted them.
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+      struct sigaction current {};
+      if (::sigaction(kEndSignals[i], nullptr, &current) != 0) continue;
+      if (kEndSignals[i] != SIGTERM && current.sa_handler == SIG_IGN) continue;
+      g_taken[i] = ::sigaction(kEndSignals[i], &action, &g_previous[i]) == 0;
+    }
+  }
+  connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+    const std::string failure = m_window.saveForSessionManager();
+    if (!failure.empty()) std::fputs((failure + "\n").c_str(), stderr);
+  });
+  g_guiThread = std::this_thread::get_id();
+  g_active = this;
+  if (!g_exitHandlerRegistered) g_exitHandlerRegistered = std::atexit(saveAtExit) == 0;
+}
+
+SessionEnd::~SessionEnd() {
+  g_active = nullptr;
+  for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+    if (g_taken[i]) ::sigaction(kEndSignals[i], &g_previous[i], nullptr);
+    g_taken[i] = false;
+  }
+}
+
+void SessionEnd::readSignals() {
+  drainSignalPipe();
+  m_window.endSession();
+}
+
+void SessionEnd::saveBeforeExit() {
+  std::string failure;
+  try {
+    IniUserStore settings(m_files, m_settingsPath, IniUserStore::Writes::Allowed);
+    failure = m_window.saveBeforeExit(settings);
+  } catch (const Failure& f) {
+    failure = f.userMessage();
+  }
+  if (!failure.empty()) std::fputs((failure + "\n").c_str(), stderr);
+  std::fflush(stderr);
+  m_lock.release();
+}
+
+}  // namespace tavik
