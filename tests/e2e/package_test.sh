@@ -93,9 +93,12 @@ fi
 grep -qx "Exec=/usr/bin/tavik-start" "$entry" || fail "menu entry: $(grep ^Exec= "$entry")"
 
 if have man "manual page"; then
-  MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$root/usr/share/man/man1/tavik.1.gz" \
-    >"$work/man" 2>"$work/man.err" || fail "man -l failed: $(cat "$work/man.err")"
-  [ ! -s "$work/man.err" ] || fail "man --warnings:"$'\n'"$(cat "$work/man.err")"
+  # Without a UTF-8 locale man renders in ASCII, where some characters have no stand-in.
+  for locale in C C.UTF-8; do
+    MANWIDTH=80 LC_ALL=$locale man --warnings -l "$root/usr/share/man/man1/tavik.1.gz" \
+      >"$work/man" 2>"$work/man.err" || fail "man -l failed in $locale: $(cat "$work/man.err")"
+    [ ! -s "$work/man.err" ] || fail "man --warnings in $locale:"$'\n'"$(cat "$work/man.err")"
+  done
   for text in BEZEICHNUNG OPTIONEN DATEIEN EINSTELLUNGSDATEI "AUTOMATISCHER START" RÜCKGABEWERT \
     --list --help --version "tavik!4.dat" "tavik!4.ini" "Tavik! v4.x.conf" \
     "~/.config/autostart/tavik.desktop" "Automatisch beim Anmelden starten"; do
