@@ -105,6 +105,14 @@ else
   echo "SKIP: listing on a terminal: script (bsdutils) is not installed"
 fi
 
+# Weltkindertag: byte 31, once a reserved byte; on 20 September it is today.
+mkdir -p "$work/kinder"
+holidays 0 31 >"$work/kinder/tavik!4.ini"
+(cd "$work/kinder" && TZ=UTC XDG_CONFIG_HOME=$work/none faketime '2019-09-20 08:00:00' "$tavik" --list \
+  >"$work/out" 2>"$work/err")
+echo $? >"$work/rc"
+expect_run "Weltkindertag" 0 "Heute               20.09.           Weltkindertag" ""
+
 # Nothing there: defaults, no holidays, and nothing is created.
 empty=$work/empty
 mkdir -p "$empty/start" "$empty/config"
