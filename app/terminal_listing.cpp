@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "dates/countdown.h"
 #include "platform/ini_user_store.h"
@@ -97,6 +98,45 @@ bool isControl(unsigned char b) {
   return b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
 }
 
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A countdown line cut into its three columns.
+struct Columns {
+  std::string_view day;
+  std::string_view date;
+  std::string_view text;
+};
+
+// The date and the text from `at` on when a date starts there: "DD.MM." and 11 blanks, or
+// "DD.MM." with a year and 3 blanks.
+std::optional<Columns> dateAt(std::string_view line, std::size_t at) {
+  const std::string_view rest = line.substr(at);
+  if (rest.size() < 6 || !isDigit(rest[0]) || !isDigit(rest[1]) || rest[2] != '.' ||
+      !isDigit(rest[3]) || !isDigit(rest[4]) || rest[5] != '.') {
+    return std::nullopt;
+  }
+  std::size_t end = 6;
+  while (end < rest.size() && isDigit(rest[end])) ++end;
+  const std::string_view gap = end == 6 ? "           " : "   ";
+  if (rest.substr(end, gap.size()) != gap) return std::nullopt;
+  return Columns{{}, rest.substr(0, end), rest.substr(end + gap.size())};
+}
+
+std::optional<Columns> splitLine(std::string_view line) {
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    if (at > 0 && line[at - 1] != ' ') continue;
+    std::optional<Columns> columns = dateAt(line, at);
+    if (!columns) continue;
+    std::string_view day = line.substr(0, at);
+    while (!day.empty() && day.back() == ' ') day.remove_suffix(1);
+    columns->day = day;
+    return columns;
+  }
+  return std::nullopt;
+}
+
 void put(std::FILE* stream, std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -146,6 +186,36 @@ std::vector<std::string> listCountdown(Files& files, UserStore& store,
   return computeView(*table, settings, holidays, today, true).lines;
 }
 
+std::vector<std::string> alignedLines(const std::vector<std::string>& lines) {
+  std::vector<std::optional<Columns>> split;
+  split.reserve(lines.size());
+  std::size_t dayWidth = 0;
+  std::size_t dateWidth = 0;
+  for (const std::string& line : lines) {
+    split.push_back(splitLine(line));
+    if (split.back()) {
+      dayWidth = std::max(dayWidth, split.back()->day.size());
+      dateWidth = std::max(dateWidth, split.back()->date.size());
+    }
+  }
+  std::vector<std::string> out;
+  out.reserve(lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!split[i]) {
+      out.push_back(lines[i]);
+      continue;
+    }
+    const Columns& c = *split[i];
+    std::string line;
+    line.reserve(dayWidth + dateWidth + 4 + c.text.size());
+    line.append(c.day).append(dayWidth - c.day.size() + 2, ' ');
+    line.append(c.date).append(dateWidth - c.date.size() + 2, ' ');
+    line.append(c.text);
+    out.push_back(std::move(line));
+  }
+  return out;
+}
+
 std::string terminalText(const std::vector<std::string>& lines) {
   std::size_t total = 0;
   for (const std::string& line : lines) total += line.size() + 1;
@@ -187,7 +257,10 @@ int runListing(std::FILE* out, std::FILE* err) {
   try {
     PosixFiles files;
     IniUserStore store(files, IniUserStore::defaultPath());
-    text = terminalText(listCountdown(files, store, ".", *today));
+    std::vector<std::string> lines = listCountdown(files, store, ".", *today);
+    // Scripts read the lines as the window shows them; a person reads them in columns.
+    if (::isatty(::fileno(out)) == 1) lines = alignedLines(lines);
+    text = terminalText(lines);
   } catch (const Failure& e) {
     put(err, e.userMessage() + "\n");
     return 1;

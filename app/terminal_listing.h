@@ -35,6 +35,14 @@ std::string versionText();
 std::vector<std::string> listCountdown(Files& files, UserStore& settings,
                                        const std::string& startDirectory, DayNumber today);
 
+// The lines in columns for a monospace font: the day text, the date and the text, each column
+// as wide as its widest entry and two blanks apart. The date is the first "DD.MM." followed by
+// 11 blanks, or "DD.MM.YYYY" followed by 3 blanks, that starts the line or follows a blank;
+// the day text is what stands before it without its trailing blanks, the text all after the
+// blanks, kept byte for byte. A line without such a date (the empty-window line) stays as it
+// is; the lines keep their order. Works on Windows-1252 bytes, one character each.
+std::vector<std::string> alignedLines(const std::vector<std::string>& lines);
+
 // The lines as UTF-8 text, one per line; control characters, which would break the lines or
 // steer the terminal, show as U+FFFD.
 std::string terminalText(const std::vector<std::string>& lines);
@@ -42,8 +50,9 @@ std::string terminalText(const std::vector<std::string>& lines);
 // Today's local date; nullopt outside the years 1..9999.
 std::optional<DayNumber> localToday();
 
-// Runs --list in the current directory: the lines on `out`, a failure with its full stop on
-// `err`. Returns the exit code (0, or 1 after a failure).
+// Runs --list in the current directory: the lines on `out` (aligned when `out` is a terminal,
+// otherwise as the window shows them), a failure with its full stop on `err`. Returns the exit code
+// (0, or 1 after a failure).
 int runListing(std::FILE* out, std::FILE* err);
 
 // Replaces this process with the window program, found beside this executable or in

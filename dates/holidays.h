@@ -1,4 +1,4 @@
-// The 15 German public holidays and 10 other notable days, their date rules and the pass that
+// The 15 German public holidays and 11 other notable days, their date rules and the pass that
 // lists the switched-on ones.
 #pragma once
 
@@ -81,6 +81,7 @@ inline constexpr std::array<CalendarDay, kOtherDayCount> kOtherDays{{
     detail::movable("1. Advent", Anchor::FourthAdventSunday, -21, "1. Advent (variabel)"),
     detail::fixed("Heilig Abend", 24, 12, "Heilig Abend (24.12)"),
     detail::fixed("Silvester", 31, 12, "Silvester (31.12)"),
+    detail::fixed("Weltkindertag", 20, 9, "Weltkindertag (20.9)"),
 }};
 
 // Hands every day whose switch byte is exactly 1 to addCalendarDay: the public holidays in

@@ -37,6 +37,21 @@ enum : unsigned {
   Weihnachtsfeiertag2,
 };
 
+// Right list rows.
+enum : unsigned {
+  Valentinstag,
+  Frauentag,
+  Muttertag,
+  Ostersonntag,
+  Pfingstsonntag,
+  Kindertag,
+  Weltaidstag,
+  Advent1,
+  HeiligAbend,
+  Silvester,
+  Weltkindertag,
+};
+
 constexpr unsigned bits(std::initializer_list<unsigned> rows) {
   unsigned mask = 0;
   for (const unsigned r : rows) mask |= 1u << r;
@@ -50,7 +65,8 @@ constexpr unsigned kCommon =
 
 struct StatePreset {
   const char* name;
-  unsigned rows;
+  unsigned rows;           // the left list as a whole
+  unsigned otherRows = 0;  // right list rows checked on top; the others stay as they are
 };
 
 // The statewide public holidays of each state.
@@ -58,14 +74,15 @@ constexpr std::array<StatePreset, 16> kStatePresets = {{
     {"Baden-Würtemberg", kCommon | bits({HeiligeDreiKoenige, Fronleichnam, Allerheiligen})},
     {"Bayern",
      kCommon | bits({HeiligeDreiKoenige, Fronleichnam, MariaeHimmelfahrt, Allerheiligen})},
-    {"Berlin", kCommon},
+    // Frauentag: a public holiday in Berlin since 2019, in Mecklenburg-Vorpommern since 2023.
+    {"Berlin", kCommon, bits({Frauentag})},
     {"Brandenburg", kCommon | bits({Reformationstag})},
     // Reformationstag: a public holiday in Bremen, Hamburg, Niedersachsen and
     // Schleswig-Holstein by the holiday laws of 2018.
     {"Bremen", kCommon | bits({Reformationstag})},
     {"Hamburg", kCommon | bits({Reformationstag})},
     {"Hessen", kCommon | bits({Fronleichnam})},
-    {"Mecklenburg-Vorpommern", kCommon | bits({Reformationstag})},
+    {"Mecklenburg-Vorpommern", kCommon | bits({Reformationstag}), bits({Frauentag})},
     {"Niedersachsen", kCommon | bits({Reformationstag})},
     {"Nordrhein-Westfalen", kCommon | bits({Fronleichnam, Allerheiligen})},
     {"Rheinland-Pfalz", kCommon | bits({Fronleichnam, Allerheiligen})},
@@ -75,7 +92,8 @@ constexpr std::array<StatePreset, 16> kStatePresets = {{
     {"Sachsen-Anhalt", kCommon | bits({HeiligeDreiKoenige, Reformationstag})},
     {"Schleswig-Holstein", kCommon | bits({Reformationstag})},
     // No Allerheiligen: not a public holiday under the Thuringian holiday law of 1994.
-    {"Thüringen", kCommon | bits({Fronleichnam, Reformationstag})},
+    // Weltkindertag: a public holiday there since 2019.
+    {"Thüringen", kCommon | bits({Fronleichnam, Reformationstag}), bits({Weltkindertag})},
 }};
 
 struct OtherPreset {
@@ -83,12 +101,12 @@ struct OtherPreset {
   unsigned rows;
 };
 
-// Right list rows: Valentinstag 0, Frauentag 1, Muttertag 2, Kindertag 5, Heilig Abend 8.
 constexpr std::array<OtherPreset, 3> kOtherPresets = {{
-    {"Alle", bits({0, 1, 2, 3, 4, 5, 6, 7, 8, 9})},
+    {"Alle", (1u << kOtherDayCount) - 1},
     {"Nichts", 0},
-    {"(für Männer)", bits({0, 1, 2, 5, 8})},
+    {"(für Männer)", bits({Valentinstag, Frauentag, Muttertag, Kindertag, HeiligAbend})},
 }};
+static_assert(Weltkindertag + 1 == kOtherDayCount);
 
 const QString kCurrentSetting = QStringLiteral("Aktuelle Einstellung");
 
@@ -241,9 +259,11 @@ void TForm3::showSelection() {
             : Qt::Unchecked);
   }
   for (int j = 0; j < CheckListBox2->count(); ++j) {
-    CheckListBox2->item(j)->setCheckState(
-        isSet(m_selection.bytes[static_cast<std::size_t>(kFirstOtherDayByte + j)]) ? Qt::Checked
-                                                                                   : Qt::Unchecked);
+    const std::uint8_t b = m_selection.bytes[static_cast<std::size_t>(kFirstOtherDayByte + j)];
+    // Weltkindertag's byte was reserved before, so a foreign file may hold anything there: it
+    // counts as on only when it is 1, as in the holiday pass.
+    const bool on = j == static_cast<int>(Weltkindertag) ? b == 1 : isSet(b);
+    CheckListBox2->item(j)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
   }
   m_settingMarks = false;
 }
@@ -293,11 +313,25 @@ void TForm3::applyPreset(QListWidget* list, int firstByte, unsigned preset) {
   m_settingMarks = false;
 }
 
+void TForm3::checkRows(QListWidget* list, int firstByte, unsigned rows) {
+  m_settingMarks = true;
+  for (int j = 0; j < list->count(); ++j) {
+    if (!((rows >> j) & 1u)) continue;
+    if (list->item(j)->checkState() != Qt::Checked) {
+      list->item(j)->setCheckState(Qt::Checked);
+      if (list == CheckListBox2) m_combo2Applied = false;
+    }
+    writeByte(list, firstByte, j);
+  }
+  m_settingMarks = false;
+}
+
 void TForm3::ComboBox1Change() {
   const int entry = shownEntry(ComboBox1);
   if (entry < 1) return;  // "Aktuelle Einstellung" or a typed text: the empty preset
-  applyPreset(CheckListBox1, kFirstPublicHolidayByte,
-              kStatePresets[static_cast<std::size_t>(entry - 1)].rows);
+  const StatePreset& preset = kStatePresets[static_cast<std::size_t>(entry - 1)];
+  applyPreset(CheckListBox1, kFirstPublicHolidayByte, preset.rows);
+  checkRows(CheckListBox2, kFirstOtherDayByte, preset.otherRows);
 }
 
 void TForm3::ComboBox2Change() {

@@ -17,8 +17,10 @@ class QuickHelp;
 
 // Works directly on the selection it is given: every change of a check mark is written at
 // once to its byte (left list item j -> byte j + 1, right list item j -> byte j + 21). Byte 0
-// and the reserved bytes are never written. There is no cancel; exec() gives kResultOk for OK
-// and kResultClosed for the close box, and both keep every change.
+// and the reserved bytes 16..20 and 32..50 are never written. A state preset sets the left
+// list and, where the state's law has one of the right list's days, checks that day too. There is
+// no cancel; exec() gives kResultOk for OK and kResultClosed for the close box, and both keep every
+// change.
 class TForm3 : public QDialog {
   Q_OBJECT
 
@@ -28,7 +30,8 @@ class TForm3 : public QDialog {
 
   TForm3(HolidaySelection& selection, QuickHelp& quickHelp, QWidget* parent = nullptr);
 
-  // Sets the check marks from the selection (a byte other than 0 is checked) and writes no byte.
+  // Sets the check marks from the selection (a byte other than 0 is checked, Weltkindertag's only
+  // when it is 1) and writes no byte.
   // Called after every read of the holiday file.
   void showSelection();
 
@@ -63,6 +66,8 @@ class TForm3 : public QDialog {
   void checkItemChanged(QListWidgetItem* item);
   // Sets the marks of a list to the preset (a bit per item) and writes their bytes.
   void applyPreset(QListWidget* list, int firstByte, unsigned preset);
+  // Checks the items of `rows` (a bit per item) and writes their bytes; leaves the others.
+  void checkRows(QListWidget* list, int firstByte, unsigned rows);
   void writeByte(QListWidget* list, int firstByte, int row);
 
   HolidaySelection& m_selection;

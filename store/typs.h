@@ -49,9 +49,13 @@ static_assert(offsetof(EventRecord, reserved) == 214);
 static_assert(sizeof(EventRecord) == 424, "420 bytes of fields plus tail padding");
 
 // A switch byte counts as set when it is not 0 (imports may carry other values than 1).
-constexpr bool isSet(std::uint8_t switchByte) { return switchByte != 0; }
+constexpr bool isSet(std::uint8_t switchByte) {
+  return switchByte != 0;
+}
 
-// The 51 holiday switches: byte 0 computeHolidays, 1..15 public holidays, 21..30 other days.
+// The 51 holiday switches: byte 0 computeHolidays, 1..15 public holidays, 21..31 other days;
+// 16..20 and 32..50 are reserved. Byte 31 (Weltkindertag) was reserved too, so every older file
+// holds 0 there.
 struct HolidaySelection {
   std::array<std::uint8_t, kHolidaySelectionSize> bytes{};
 
@@ -62,7 +66,7 @@ struct HolidaySelection {
 inline constexpr int kFirstPublicHolidayByte = 1;
 inline constexpr int kPublicHolidayCount = 15;
 inline constexpr int kFirstOtherDayByte = 21;
-inline constexpr int kOtherDayCount = 10;
+inline constexpr int kOtherDayCount = 11;
 
 // The four per-user settings, whole numbers 0..255, with their defaults.
 struct Settings {

@@ -112,6 +112,7 @@ TEST(Holidays, NamesEntriesAndListYears) {
       {"1. Advent", "1. Advent (variabel)", occurrence},
       {"Heilig Abend", "Heilig Abend (24.12)", marker},
       {"Silvester", "Silvester (31.12)", marker},
+      {"Weltkindertag", "Weltkindertag (20.9)", marker},
   };
   auto check = [](const auto& table, const std::vector<Row>& want) {
     ASSERT_EQ(table.size(), want.size());
@@ -197,6 +198,30 @@ TEST(Holidays, CountdownEntries) {
        .anzdays = 99,
        .line = "Heute               31.12.           Silvester",
        .row = {"Heute               ", "31.12.9999", "Silvester"}},
+      {.name = "Weltkindertag today",
+       .byte = 31,
+       .today = on(2019, 9, 20),
+       .anzdays = 30,
+       .line = "Heute               20.09.           Weltkindertag",
+       .row = {"Heute               ", "20.09.2019", "Weltkindertag"}},
+      {.name = "Weltkindertag ahead",
+       .byte = 31,
+       .today = on(2026, 9, 8),
+       .anzdays = 30,
+       .line = "Noch 12 Tage  20.09.           Weltkindertag",
+       .row = {"Noch 12 Tage  ", "20.09.2026", "Weltkindertag"}},
+      {.name = "Weltkindertag yesterday",
+       .byte = 31,
+       .today = on(2024, 9, 21),
+       .anzdays = 30,
+       .line = "Gestern             20.09.           Weltkindertag",
+       .row = {"Gestern             ", "20.09.2024", "Weltkindertag"}},
+      {.name = "Weltkindertag of the next year",
+       .byte = 31,
+       .today = on(2006, 10, 25),
+       .anzdays = 99,
+       .line = "",
+       .row = {}},
       {.name = "Neujahr after 9999",
        .byte = 1,
        .today = on(9999, 12, 31),
@@ -222,9 +247,11 @@ TEST(Holidays, OnlyByteValueOneSwitchesADayOn) {
   selection.bytes[1] = 2;    // Neujahr
   selection.bytes[2] = 255;  // Heilige drei Könige
   selection.bytes[16] = 1;   // reserved
-  selection.bytes[31] = 1;   // reserved
+  selection.bytes[31] = 2;   // Weltkindertag, a reserved byte in older files
+  selection.bytes[32] = 1;   // reserved
+  selection.bytes[50] = 1;   // reserved
   ViewResult view;
-  addHolidays(view, selection, on(2006, 1, 1), 99);
+  addHolidays(view, selection, on(2006, 9, 1), 255);
   EXPECT_TRUE(view.lines.empty());
 }
 
@@ -244,6 +271,47 @@ TEST(Holidays, PassAddsInTableOrder) {
                        "Tag der Arbeit / Maifeiertag", "Christi Himmelfahrt", "Pfingstmontag",
                        "Fronleichnam", "Mariä Himmelfahrt", "Valentinstag", "Frauentag",
                        "Muttertag", "Ostersonntag", "Pfingstsonntag", "Kindertag / Männertag"}));
+
+  // From 1 September 2006 to 13 May 2007: the autumn days, then next year's up to Muttertag.
+  view = {};
+  selection.bytes[31] = 1;
+  addHolidays(view, selection, on(2006, 9, 1), 254);
+  names.clear();
+  for (const GridRow& row : view.grid) names.push_back(cp1252ToUtf8(row.text));
+  EXPECT_EQ(names, (std::vector<std::string>{"Neujahr",
+                                             "Heilige drei Könige",
+                                             "Karfreitag",
+                                             "Ostermontag",
+                                             "Tag der Arbeit / Maifeiertag",
+                                             "Tag der deutschen Einheit",
+                                             "Reformationstag",
+                                             "Allerheiligen",
+                                             "Buß- und Bettag",
+                                             "1. Weihnachtsfeiertag",
+                                             "2. Weihnachtsfeiertag",
+                                             "Valentinstag",
+                                             "Frauentag",
+                                             "Muttertag",
+                                             "Ostersonntag",
+                                             "Weltaidstag",
+                                             "1. Advent",
+                                             "Heilig Abend",
+                                             "Silvester",
+                                             "Weltkindertag"}));
+}
+
+// A file written before Weltkindertag existed holds 0 in its byte: the day stays off.
+TEST(Holidays, OlderFilesLeaveWeltkindertagOff) {
+  HolidaySelection selection;
+  for (int b = 0; b <= 30; ++b) {
+    if (b < 16 || b > 20) selection.bytes[static_cast<std::size_t>(b)] = 1;
+  }
+  ViewResult view;
+  addHolidays(view, selection, on(2019, 9, 15), 10);
+  EXPECT_TRUE(view.lines.empty());
+  selection.bytes[31] = 1;
+  addHolidays(view, selection, on(2019, 9, 15), 10);
+  EXPECT_EQ(view.lines, std::vector<std::string>{"Noch   5 Tage  20.09.           Weltkindertag"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <string>
 
 #include "dates/countdown.h"
@@ -112,6 +113,95 @@ TEST(TerminalListing, ShortLastRecordAndReadErrorsFail) {
       EXPECT_EQ(e.userMessage(), c.message);
     }
   }
+}
+
+TEST(TerminalListing, AlignedLinesPutDayDateAndTextInColumns) {
+  using Lines = std::vector<std::string>;
+  struct Case {
+    const char* name;
+    Lines lines;
+    Lines want;
+  };
+  const Case cases[] = {
+      {.name = "every day text, with and without year",
+       .lines = {"Gestern             14.12.2005   Zahnarzt",
+                 "Heute               15.12.2006   Weihnachtsfeier",
+                 "Morgen             16.12.1970   \xC4nne (36)",
+                 "Noch   5 Tage  20.12.           Hochzeitstag",
+                 "Noch 10 Tage  03.10.1989   Tag der deutschen Einheit"},
+       .want = {"Gestern        14.12.2005  Zahnarzt", "Heute          15.12.2006  Weihnachtsfeier",
+                "Morgen         16.12.1970  \xC4nne (36)",
+                "Noch   5 Tage  20.12.      Hochzeitstag",
+                "Noch 10 Tage   03.10.1989  Tag der deutschen Einheit"}},
+      {.name = "another day text, year-less dates only",
+       .lines = {"Vor   3 Tagen  01.12.           Weltaidstag",
+                 "Heute               04.12.           Geburtstag"},
+       .want = {"Vor   3 Tagen  01.12.  Weltaidstag", "Heute          04.12.  Geburtstag"}},
+      {.name = "texts kept byte for byte, short and long years",
+       .lines = {"Heute               15.12.05     zwei Blanks vorn",
+                 "Morgen             16.12.2006   Termin 01.02.2003   oder 02.02.           ",
+                 "Noch 12 Tage  27.12.123   "},
+       .want = {"Heute         15.12.05      zwei Blanks vorn",
+                "Morgen        16.12.2006  Termin 01.02.2003   oder 02.02.           ",
+                "Noch 12 Tage  27.12.123   "}},
+      {.name = "a line without a date stays as it is",
+       .lines = {"---- Keine Ereignisse im angegebenen Zeitraum vorhanden. ----"},
+       .want = {"---- Keine Ereignisse im angegebenen Zeitraum vorhanden. ----"}},
+      {.name = "no lines", .lines = {}, .want = {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(alignedLines(c.lines), c.want);
+  }
+}
+
+// Over a real rebuild: every line keeps its day text, date and text, and the dates and texts
+// each start in one column.
+TEST(TerminalListing, AlignedLinesOfARebuildLineUp) {
+  auto table = std::make_unique<EventTable>();
+  for (int i = 1; i <= 40; ++i) {
+    EventRecord r = event(i);
+    r.withoutYear = i % 3 == 0;
+    table->storeRecord(i, r);
+  }
+  HolidaySelection holidays;
+  holidays.bytes.fill(1);
+  Settings settings;
+  settings.anzdays = 99;
+  const std::vector<std::string> lines =
+      computeView(*table, settings, holidays, kToday, true).lines;
+  const std::vector<std::string> aligned = alignedLines(lines);
+  ASSERT_EQ(aligned.size(), lines.size());
+  const std::regex date(R"([0-9]{2}\.[0-9]{2}\.)");
+  const auto dateColumn = [&](const std::string& line) {
+    std::smatch m;
+    return std::regex_search(line, m, date) ? static_cast<std::size_t>(m.position(0))
+                                            : std::string::npos;
+  };
+  const std::size_t dateAt = dateColumn(aligned.front());
+  const std::size_t textAt = dateAt + 12;  // "DD.MM.YYYY" and two blanks
+  bool widestDay = false;
+  bool widestDate = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(lines[i]);
+    const std::string& line = aligned[i];
+    ASSERT_GE(line.size(), textAt);
+    EXPECT_EQ(dateColumn(line), dateAt);
+    EXPECT_EQ(line.substr(dateAt - 2, 2), "  ");
+    EXPECT_EQ(line.substr(textAt - 2, 2), "  ");
+    widestDay = widestDay || line[dateAt - 3] != ' ';
+    widestDate = widestDate || line[textAt - 3] != ' ';
+    // Blanks taken out of the original line, nothing else.
+    std::string squeezed = line;
+    std::string original = lines[i];
+    std::erase(squeezed, ' ');
+    std::erase(original, ' ');
+    EXPECT_EQ(squeezed, original);
+    EXPECT_EQ(lines[i].substr(lines[i].size() - (line.size() - textAt)), line.substr(textAt));
+  }
+  // No column wider than its widest entry.
+  EXPECT_TRUE(widestDay);
+  EXPECT_TRUE(widestDate);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs the built `tavik --list` on a fixed day in a temporary start directory and compares its
-# whole output; checks that it creates and writes nothing, and its error paths.
+# whole output, on a pipe and on a terminal; checks that it creates and writes nothing, and its
+# error paths.
 # Usage: list_test.sh PATH_TO_TAVIK
 set -u
 tavik=$(realpath "$1")
@@ -82,6 +83,35 @@ Noch 10 Tage  25.12.           1. Weihnachtsfeiertag
 Noch 16 Tage  31.12.           Silvester
 Noch 17 Tage  01.01.           Neujahr" ""
 [ "$(snapshot "$start" "$config")" = "$before" ] || fail "listing changed the start directory"
+
+# On a terminal the same lines come in columns; control bytes stay harmless there too.
+if command -v script >/dev/null; then
+  (cd "$start" && TZ=UTC XDG_CONFIG_HOME=$config faketime '2006-12-15 12:00:00' \
+    script -qec "$(printf '%q' "$tavik") --list; echo \"rc=\$?\"" /dev/null </dev/null >"$work/tty")
+  tr -d '\r' <"$work/tty" >"$work/out"
+  want="Gestern        14.12.2005  Zahnarzt
+Heute          15.12.2006  Weihnachtsfeier
+Morgen         16.12.1970  Änne (36)
+Noch   2 Tage  17.12.1999  Tee�[1m
+Noch   5 Tage  20.12.      Hochzeitstag
+Noch   9 Tage  24.12.      Heilig Abend
+Noch 10 Tage   25.12.      1. Weihnachtsfeiertag
+Noch 16 Tage   31.12.      Silvester
+Noch 17 Tage   01.01.      Neujahr
+rc=0"
+  [ "$(cat "$work/out")" = "$want" ] ||
+    fail "terminal listing:"$'\n'"$(cat "$work/out")"$'\n'"want:"$'\n'"$want"
+else
+  echo "SKIP: listing on a terminal: script (bsdutils) is not installed"
+fi
+
+# Weltkindertag: byte 31, once a reserved byte; on 20 September it is today.
+mkdir -p "$work/kinder"
+holidays 0 31 >"$work/kinder/tavik!4.ini"
+(cd "$work/kinder" && TZ=UTC XDG_CONFIG_HOME=$work/none faketime '2019-09-20 08:00:00' "$tavik" --list \
+  >"$work/out" 2>"$work/err")
+echo $? >"$work/rc"
+expect_run "Weltkindertag" 0 "Heute               20.09.           Weltkindertag" ""
 
 # Nothing there: defaults, no holidays, and nothing is created.
 empty=$work/empty

@@ -10,6 +10,9 @@
 #include <set>
 
 #include "dialogs/quick_help.h"
+#include "platform/posix_files.h"
+#include "store/settings_store.h"
+#include "tests/support/temp_dir.h"
 
 using tavik::HolidaySelection;
 using tavik::TForm3;
@@ -30,14 +33,14 @@ HolidaySelection foreignBytes() {
   HolidaySelection s;
   s.bytes[0] = 1;
   for (int b = 16; b <= 20; ++b) s.bytes[static_cast<std::size_t>(b)] = 7;
-  for (int b = 31; b <= 50; ++b) s.bytes[static_cast<std::size_t>(b)] = 9;
+  for (int b = 32; b <= 50; ++b) s.bytes[static_cast<std::size_t>(b)] = 9;
   return s;
 }
 
 void verifyForeignBytesKept(const HolidaySelection& s) {
   QCOMPARE(s.bytes[0], 1);
   for (int b = 16; b <= 20; ++b) QCOMPARE(s.bytes[static_cast<std::size_t>(b)], 7);
-  for (int b = 31; b <= 50; ++b) QCOMPARE(s.bytes[static_cast<std::size_t>(b)], 9);
+  for (int b = 32; b <= 50; ++b) QCOMPARE(s.bytes[static_cast<std::size_t>(b)], 9);
 }
 
 std::set<int> checkedRows(const QListWidget* list) {
@@ -89,10 +92,12 @@ class FiredaysTest : public QObject {
     TForm3 form(s, help);
     QCOMPARE(form.windowTitle(), QStringLiteral("Feiertage auswählen"));
     QCOMPARE(form.CheckListBox1->count(), 15);
-    QCOMPARE(form.CheckListBox2->count(), 10);
+    QCOMPARE(form.CheckListBox2->count(), 11);
     QCOMPARE(form.CheckListBox1->item(8)->text(), QStringLiteral("Mariä Himmelfahrt (15.8)"));
     QCOMPARE(form.CheckListBox1->item(12)->text(), QStringLiteral("Buß- und Bettag (variabel)"));
     QCOMPARE(form.CheckListBox2->item(5)->text(), QStringLiteral("Kindertag (1.6)"));
+    QCOMPARE(form.CheckListBox2->item(9)->text(), QStringLiteral("Silvester (31.12)"));
+    QCOMPARE(form.CheckListBox2->item(10)->text(), QStringLiteral("Weltkindertag (20.9)"));
     QCOMPARE(form.ComboBox1->currentText(), QStringLiteral("Aktuelle Einstellung"));
     QCOMPARE(form.ComboBox1->count(), 17);
     QCOMPARE(form.ComboBox2->currentText(), QStringLiteral("Aktuelle Einstellung"));
@@ -102,53 +107,75 @@ class FiredaysTest : public QObject {
   void statePresets_data() {
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("rows");
+    // The right list starts with Ostersonntag (3) alone; Frauentag is 1, Weltkindertag 10.
+    QTest::addColumn<QString>("otherRows");
     // Statewide public holidays as of the current holiday laws.
     QTest::newRow("BW") << "Baden-Würtemberg"
-                        << "0 1 2 3 4 5 6 7 9 11 13 14";
+                        << "0 1 2 3 4 5 6 7 9 11 13 14"
+                        << "3";
     QTest::newRow("BY") << "Bayern"
-                        << "0 1 2 3 4 5 6 7 8 9 11 13 14";
+                        << "0 1 2 3 4 5 6 7 8 9 11 13 14"
+                        << "3";
     QTest::newRow("BE") << "Berlin"
-                        << "0 2 3 4 5 6 9 13 14";
+                        << "0 2 3 4 5 6 9 13 14"
+                        << "1 3";
     QTest::newRow("BB") << "Brandenburg"
-                        << "0 2 3 4 5 6 9 10 13 14";
+                        << "0 2 3 4 5 6 9 10 13 14"
+                        << "3";
     QTest::newRow("HB") << "Bremen"
-                        << "0 2 3 4 5 6 9 10 13 14";
+                        << "0 2 3 4 5 6 9 10 13 14"
+                        << "3";
     QTest::newRow("HH") << "Hamburg"
-                        << "0 2 3 4 5 6 9 10 13 14";
+                        << "0 2 3 4 5 6 9 10 13 14"
+                        << "3";
     QTest::newRow("HE") << "Hessen"
-                        << "0 2 3 4 5 6 7 9 13 14";
+                        << "0 2 3 4 5 6 7 9 13 14"
+                        << "3";
     QTest::newRow("MV") << "Mecklenburg-Vorpommern"
-                        << "0 2 3 4 5 6 9 10 13 14";
+                        << "0 2 3 4 5 6 9 10 13 14"
+                        << "1 3";
     QTest::newRow("NI") << "Niedersachsen"
-                        << "0 2 3 4 5 6 9 10 13 14";
+                        << "0 2 3 4 5 6 9 10 13 14"
+                        << "3";
     QTest::newRow("NW") << "Nordrhein-Westfalen"
-                        << "0 2 3 4 5 6 7 9 11 13 14";
+                        << "0 2 3 4 5 6 7 9 11 13 14"
+                        << "3";
     QTest::newRow("RP") << "Rheinland-Pfalz"
-                        << "0 2 3 4 5 6 7 9 11 13 14";
+                        << "0 2 3 4 5 6 7 9 11 13 14"
+                        << "3";
     QTest::newRow("SL") << "Saarland"
-                        << "0 2 3 4 5 6 7 8 9 11 13 14";
+                        << "0 2 3 4 5 6 7 8 9 11 13 14"
+                        << "3";
     QTest::newRow("SN") << "Sachsen"
-                        << "0 2 3 4 5 6 7 9 10 12 13 14";
+                        << "0 2 3 4 5 6 7 9 10 12 13 14"
+                        << "3";
     QTest::newRow("ST") << "Sachsen-Anhalt"
-                        << "0 1 2 3 4 5 6 9 10 13 14";
+                        << "0 1 2 3 4 5 6 9 10 13 14"
+                        << "3";
     QTest::newRow("SH") << "Schleswig-Holstein"
-                        << "0 2 3 4 5 6 9 10 13 14";
+                        << "0 2 3 4 5 6 9 10 13 14"
+                        << "3";
     QTest::newRow("TH") << "Thüringen"
-                        << "0 2 3 4 5 6 7 9 10 13 14";
+                        << "0 2 3 4 5 6 7 9 10 13 14"
+                        << "3 10";
   }
 
   void statePresets() {
     QFETCH(QString, state);
     QFETCH(QString, rows);
+    QFETCH(QString, otherRows);
     HolidaySelection s = foreignBytes();
     // Start from the opposite of most presets so that every row has to be written.
     for (int b = 1; b <= 15; ++b) s.bytes[static_cast<std::size_t>(b)] = b % 2;
+    s.bytes[24] = 1;
     TForm3 form(s, help);
 
     form.ComboBox1->setCurrentIndex(form.ComboBox1->findText(state));
 
     QCOMPARE(rowsText(checkedRows(form.CheckListBox1)), rows);
     QCOMPARE(rowsText(rowsSetInBytes(s, 1, 15)), rows);
+    QCOMPARE(rowsText(checkedRows(form.CheckListBox2)), otherRows);
+    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 11)), otherRows);
     QCOMPARE(form.ComboBox1->currentText(), state);
     verifyForeignBytesKept(s);
   }
@@ -166,7 +193,7 @@ class FiredaysTest : public QObject {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("rows");
     QTest::newRow("all") << "Alle"
-                         << "0 1 2 3 4 5 6 7 8 9";
+                         << "0 1 2 3 4 5 6 7 8 9 10";
     QTest::newRow("none") << "Nichts"
                           << "";
     QTest::newRow("for men") << "(für Männer)"
@@ -177,14 +204,14 @@ class FiredaysTest : public QObject {
     QFETCH(QString, entry);
     QFETCH(QString, rows);
     HolidaySelection s = foreignBytes();
-    for (int b = 21; b <= 30; ++b) s.bytes[static_cast<std::size_t>(b)] = b % 2;
+    for (int b = 21; b <= 31; ++b) s.bytes[static_cast<std::size_t>(b)] = (b + 1) % 2;
     TForm3 form(s, help);
     form.showSelection();
 
     form.ComboBox2->setCurrentIndex(form.ComboBox2->findText(entry));
 
     QCOMPARE(rowsText(checkedRows(form.CheckListBox2)), rows);
-    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 10)), rows);
+    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 11)), rows);
     verifyForeignBytesKept(s);
   }
 
@@ -204,7 +231,7 @@ class FiredaysTest : public QObject {
   void typingIntoThePresetBoxes() {
     HolidaySelection s = foreignBytes();
     for (int b = 1; b <= 15; ++b) s.bytes[static_cast<std::size_t>(b)] = 1;
-    for (int b = 21; b <= 30; ++b) s.bytes[static_cast<std::size_t>(b)] = 1;
+    for (int b = 21; b <= 31; ++b) s.bytes[static_cast<std::size_t>(b)] = 1;
     TForm3 form(s, help);
 
     form.ComboBox1->lineEdit()->clear();
@@ -216,7 +243,7 @@ class FiredaysTest : public QObject {
     form.ComboBox2->lineEdit()->clear();
     QTest::keyClicks(form.ComboBox2->lineEdit(), "x");
     QVERIFY(checkedRows(form.CheckListBox2).empty());
-    QVERIFY(rowsSetInBytes(s, 21, 10).empty());
+    QVERIFY(rowsSetInBytes(s, 21, 11).empty());
     QCOMPARE(form.ComboBox2->currentText(), QStringLiteral("x"));
     QCOMPARE(form.ComboBox2->count(), 4);
     verifyForeignBytesKept(s);
@@ -276,7 +303,7 @@ class FiredaysTest : public QObject {
     QCOMPARE(s.bytes[25], 0);
     emit form.ComboBox2->activated(form.ComboBox2->currentIndex());
     QCOMPARE(s.bytes[25], 1);
-    QCOMPARE(checkedRows(form.CheckListBox2).size(), std::size_t{10});
+    QCOMPARE(checkedRows(form.CheckListBox2).size(), std::size_t{11});
   }
 
   void showSelectionSetsMarksWithoutWriting() {
@@ -288,6 +315,7 @@ class FiredaysTest : public QObject {
     form.ComboBox2->setCurrentIndex(form.ComboBox2->findText(QStringLiteral("Alle")));
     s.bytes[21] = 0;
     s.bytes[22] = 0;
+    s.bytes[31] = 2;  // Weltkindertag's byte was reserved before: only 1 counts
     const HolidaySelection before = s;
 
     form.showSelection();
@@ -295,6 +323,54 @@ class FiredaysTest : public QObject {
     QVERIFY(s == before);
     QCOMPARE(rowsText(checkedRows(form.CheckListBox1)), QStringLiteral("0 14"));
     QCOMPARE(rowsText(checkedRows(form.CheckListBox2)), QStringLiteral("2 3 4 5 6 7 8 9"));
+  }
+
+  void rightPresetsAfterAStatePreset() {
+    HolidaySelection s;
+    TForm3 form(s, help);
+    form.ComboBox2->setCurrentIndex(form.ComboBox2->findText(QStringLiteral("Nichts")));
+    form.ComboBox1->setCurrentIndex(form.ComboBox1->findText(QStringLiteral("Berlin")));
+    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 11)), QStringLiteral("1"));
+    QCOMPARE(form.ComboBox2->currentText(), QStringLiteral("Nichts"));
+    // Picking the shown "Nichts" again clears what the state preset added.
+    emit form.ComboBox2->activated(form.ComboBox2->currentIndex());
+    QVERIFY(rowsSetInBytes(s, 21, 11).empty());
+
+    form.ComboBox1->setCurrentIndex(form.ComboBox1->findText(QStringLiteral("Thüringen")));
+    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 11)), QStringLiteral("10"));
+    form.ComboBox2->setCurrentIndex(form.ComboBox2->findText(QStringLiteral("(für Männer)")));
+    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 11)), QStringLiteral("0 1 2 5 8"));
+    form.ComboBox2->setCurrentIndex(form.ComboBox2->findText(QStringLiteral("Alle")));
+    form.ComboBox1->setCurrentIndex(
+        form.ComboBox1->findText(QStringLiteral("Mecklenburg-Vorpommern")));
+    QCOMPARE(checkedRows(form.CheckListBox2).size(), std::size_t{11});
+    QCOMPARE(rowsSetInBytes(s, 21, 11).size(), std::size_t{11});
+  }
+
+  // A holiday file written before Weltkindertag existed: 51 bytes, 0 from byte 31 on.
+  void olderFileShowsWeltkindertagOffAndKeepsItsLength() {
+    tavik::test::TempDir dir;
+    const std::string path = dir.file("tavik!4.ini");
+    std::string image(51, '\0');
+    image[0] = 1;
+    image[2] = 1;
+    for (int b = 21; b <= 30; ++b) image[static_cast<std::size_t>(b)] = 1;
+    tavik::test::writeFile(path, image);
+    tavik::PosixFiles files;
+    HolidaySelection s;
+    TForm3 form(s, help);
+
+    tavik::loadHolidaySelection(files, path, s);
+    form.showSelection();
+    QCOMPARE(rowsText(checkedRows(form.CheckListBox1)), QStringLiteral("1"));
+    QCOMPARE(rowsText(checkedRows(form.CheckListBox2)), QStringLiteral("0 1 2 3 4 5 6 7 8 9"));
+
+    form.ComboBox1->setCurrentIndex(form.ComboBox1->findText(QStringLiteral("Thüringen")));
+    tavik::saveHolidaySelection(files, path, s);
+    std::string want = image;
+    want[2] = 0;
+    for (int b : {1, 3, 4, 5, 6, 7, 8, 10, 11, 14, 15, 31}) want[static_cast<std::size_t>(b)] = 1;
+    QCOMPARE(tavik::test::readFile(path), want);
   }
 
   void everyWayOutKeepsTheChanges() {
@@ -305,7 +381,7 @@ class FiredaysTest : public QObject {
       form.close();
     });
     QCOMPARE(form.exec(), TForm3::kResultClosed);
-    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 10)), QStringLiteral("0 1 2 5 8"));
+    QCOMPARE(rowsText(rowsSetInBytes(s, 21, 11)), QStringLiteral("0 1 2 5 8"));
 
     QTimer::singleShot(0, &form, [&] {
       form.ComboBox1->setCurrentIndex(form.ComboBox1->findText(QStringLiteral("Hessen")));
