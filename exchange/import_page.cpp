@@ -13,6 +13,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include "dates/day_number.h"
 #include "exchange/import_reader.h"
 #include "platform/qt_text.h"
 #include "store/event_table.h"
@@ -60,7 +61,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
           "Um Daten einer Datei zu importieren wählen sie die Datei über den Button '...'"));
   Label7 = makeLabel(
       info, "Label7",
-      QStringLiteral("Im Moment unterstützt Tavik die Formate: Tavik!4.dat, Tavik!3.dat und CSV"));
+      QStringLiteral("Im Moment unterstützt Tavik die Formate: Tavik!4.dat, Tavik!3.dat, CSV, "
+                     "vCard und iCalendar"));
   // Each fits on one line of the window that the other pages need anyway; wrapped labels
   // would make every layout pass measure them at many widths.
   auto* infoLayout = new QVBoxLayout(info);
@@ -119,7 +121,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
 
   OpenDialog1.name = QStringLiteral("OpenDialog1");
   OpenDialog1.filter = QStringLiteral(
-      "alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|Tabellen (*.csv)|*.csv");
+      "alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|Tabellen (*.csv)|*.csv|"
+      "Adressbuch (*.vcf)|*.vcf|Kalender (*.ics)|*.ics");
 
   connect(Button5, &QPushButton::clicked, this, &ImportPage::Button5Click);
   connect(Button7, &QPushButton::clicked, this, &ImportPage::Button7Click);
@@ -155,11 +158,19 @@ void ImportPage::readImportFile() {
   Label4->setText(QString::fromUtf8(kStatusReading));
   Button6->setEnabled(false);
   const std::string path = QFile::encodeName(Edit3->text()).toStdString();
-  ImportResult result =
-      tavik::readImportFile(m_platform.files, path, [this](const std::string& statusLine) {
+  ImportContext context;
+  context.existing = &m_table;
+  const QDate today = m_platform.clock.today();
+  if (const auto day = makeDayNumber(today.year(), today.month(), today.day())) {
+    context.today = *day;
+  }
+  ImportResult result = tavik::readImportFile(
+      m_platform.files, path,
+      [this](const std::string& statusLine) {
         Label4->setText(QString::fromStdString(statusLine));
         return m_platform.messages.confirm(this, QString::fromUtf8(kTavik3Question), false);
-      });
+      },
+      context);
   Label4->setText(QString::fromStdString(result.status()));
   if (result.readerRan) {
     clearImportList();
