@@ -107,7 +107,7 @@ bool beginsWithMarkerLine(std::string_view bytes, std::string_view marker) {
 std::optional<std::string> storableText(std::string_view utf8) {
   std::string line(utf8);
   for (char& c : line) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f') c = ' ';
+    if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f') c = ' ';
   }
   return utf8ToCp1252(trimmed(line));
 }

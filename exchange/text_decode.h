@@ -28,7 +28,8 @@ bool containsIgnoreCase(std::string_view s, std::string_view part);
 // `s` without leading and trailing blanks, TABs, CRs and LFs.
 std::string_view trimmed(std::string_view s);
 
-// A one-line event text from UTF-8: control characters become blanks, the ends are trimmed,
+// A one-line event text from UTF-8: control characters other than TAB become blanks (TABs
+// are kept, as the text import keeps them), the ends are trimmed,
 // and the result is Windows-1252. nullopt when a character cannot be held in Windows-1252.
 std::optional<std::string> storableText(std::string_view utf8);
 
