@@ -178,6 +178,44 @@ void readCalendar(icalcomponent* calendar, DayNumber today, const LocalDateOf& l
   }
 }
 
+// The calendar with only what the events' reading looks at: libical spends most of its time
+// on alarms, time zone rules and properties this reader never asks for. A folded line goes
+// with the line it continues. Lines end at LF, as for libical.
+std::string eventLinesOnly(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() / 2);
+  int skippedDepth = 0;  // inside a component other than VCALENDAR and VEVENT
+  bool keepLine = false;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line =
+        text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+    text.remove_prefix(line.size());
+    if (line.front() == ' ' || line.front() == '\t') {
+      if (keepLine) out.append(line);
+      continue;
+    }
+    const std::string_view t = trimmed(line);
+    if (startsWithIgnoreCase(t, "BEGIN:")) {
+      const std::string_view kind = trimmed(t.substr(6));
+      if (skippedDepth > 0 ||
+          (!equalsIgnoreCase(kind, "VCALENDAR") && !equalsIgnoreCase(kind, "VEVENT"))) {
+        ++skippedDepth;
+      }
+      keepLine = skippedDepth == 0;
+    } else if (startsWithIgnoreCase(t, "END:")) {
+      keepLine = skippedDepth == 0;
+      if (skippedDepth > 0) --skippedDepth;
+    } else {
+      keepLine = skippedDepth == 0 &&
+                 (startsWithIgnoreCase(t, "DTSTART") || startsWithIgnoreCase(t, "RRULE") ||
+                  startsWithIgnoreCase(t, "SUMMARY") || startsWithIgnoreCase(t, "X-"));
+    }
+    if (keepLine) out.append(line);
+  }
+  return out;
+}
+
 }  // namespace
 
 bool looksLikeIcalendar(std::string_view bytes) {
@@ -193,8 +231,7 @@ std::optional<Ymd> systemLocalDate(std::int64_t unixSeconds) {
 
 ReadResult readIcalendar(std::string_view bytes, DayNumber today, const LocalDateOf& localDate) {
   ReadResult result;
-  // libical reads a C string; a NUL byte ends the text for it.
-  const std::string text(withoutUtf8Bom(bytes));
+  const std::string text = eventLinesOnly(withoutUtf8Bom(bytes));
   // A malformed line must end in a skipped event, never in abort().
   icalerror_set_errors_are_fatal(0);
   const ComponentPtr root(icalparser_parse_string(text.c_str()));

@@ -119,7 +119,11 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
     // The same event twice in one export still needs two UIDs.
     std::string uid = icalendarUid(r);
     const int seen = uidsSeen[uid]++;
-    if (seen > 0) uid.insert(uid.find('@'), "-" + std::to_string(seen + 1));
+    if (seen > 0) {
+      std::string suffix(1, '-');
+      suffix += std::to_string(seen + 1);
+      uid.insert(uid.find('@'), suffix);
+    }
 
     appendFoldedLine(out, "BEGIN:VEVENT");
     appendFoldedLine(out, "UID:" + uid);
