@@ -3,14 +3,24 @@
 // are traced and can be held at a chosen call, so that a test can kill it exactly there.
 //
 // Options: --exit-when-shown   presses "Exit" once the first countdown view is built
+//          --import FILE       before that, on the Import page: reads FILE as the file dialog
+//                              would leave it, prints the status line, ticks all, imports
+//          --export-ics FILE   then, on the Export page: ticks all, chooses the calendar
+//                              format and saves FILE through the real save dialog
 //          --pause-at N        after the N-th file call of the close (0: as the close begins)
 //                              prints "paused N" and waits to be killed; a write is held
 //                              halfway, with half of its bytes written
 #include <QAbstractItemModel>
+#include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -22,6 +32,8 @@
 #include "app/pages/countdown_page.h"
 #include "app/program.h"
 #include "app/window_program.h"
+#include "exchange/export_page.h"
+#include "exchange/import_page.h"
 #include "platform/posix_files.h"
 #include "platform/seams.h"
 
@@ -128,6 +140,35 @@ class TracedFiles : public PosixFiles {
   std::map<FileHandle, std::string> m_names;
 };
 
+// What a user does on the Import and Export pages, through their own controls.
+void importFile(MainWindow& window, const QString& path) {
+  window.TabbedNotebook1->setCurrentWidget(window.importPage);
+  ImportPage& page = *window.importPage;
+  page.Edit3->setText(path);
+  page.Timer2Timer();
+  say("status: " + page.Label4->text().toStdString());
+  page.Button7->click();
+  page.Button6->click();
+}
+
+void exportCalendar(MainWindow& window, const QString& path) {
+  window.TabbedNotebook1->setCurrentWidget(window.exportPage);
+  ExportPage& page = *window.exportPage;
+  page.Button11->click();
+  page.RadioGroup3Items->button(4)->click();
+  auto* answer = new QTimer(&window);
+  QObject::connect(answer, &QTimer::timeout, &window, [answer, path] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    answer->stop();
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  answer->start(10);
+  page.Button13->click();
+  answer->deleteLater();
+}
+
 // Tells the files when the main window starts to close.
 class CloseWatch : public QObject {
  public:
@@ -152,6 +193,12 @@ int main(int argc, char** argv) {
   const qsizetype pauseOption = args.indexOf(QStringLiteral("--pause-at"));
   const int pauseAt =
       pauseOption > 0 && pauseOption + 1 < args.size() ? args[pauseOption + 1].toInt() : -1;
+  const auto optionValue = [&](const char* name) {
+    const qsizetype at = args.indexOf(QString::fromLatin1(name));
+    return at > 0 && at + 1 < args.size() ? args[at + 1] : QString();
+  };
+  const QString importPath = optionValue("--import");
+  const QString exportPath = optionValue("--export-ics");
 
   TracedFiles files(pauseAt);
   PrintedMessages messages;
@@ -161,10 +208,12 @@ int main(int argc, char** argv) {
     window.installEventFilter(&watch);
     if (!exitWhenShown) return;
     auto* poll = new QTimer(&window);
-    QObject::connect(poll, &QTimer::timeout, &window, [poll, &window] {
+    QObject::connect(poll, &QTimer::timeout, &window, [poll, &window, importPath, exportPath] {
       // The first rebuild always leaves a line in the hidden list.
       if (window.countdownPage->ListBox1->model()->rowCount() == 0) return;
       poll->stop();
+      if (!importPath.isEmpty()) importFile(window, importPath);
+      if (!exportPath.isEmpty()) exportCalendar(window, exportPath);
       window.Button1->click();
     });
     poll->start(10);
