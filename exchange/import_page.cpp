@@ -76,6 +76,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
   StaticText8 = makeLabel(Panel1, "StaticText8", QStringLiteral("Status:"));
   Label4 = makeLabel(Panel1, "Label4", QString());
   Label4->setTextFormat(Qt::PlainText);
+  // What an address book or calendar left out can take more than one line.
+  Label4->setWordWrap(true);
   CheckListBox1 = new QListWidget(Panel1);
   CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
   CheckListBox1->setStatusTip(
@@ -92,7 +94,7 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
 
   auto* panelLayout = new QGridLayout(Panel1);
   panelLayout->setContentsMargins(0, 0, 0, 0);
-  panelLayout->addWidget(StaticText8, 0, 0);
+  panelLayout->addWidget(StaticText8, 0, 0, Qt::AlignLeft | Qt::AlignTop);
   panelLayout->addWidget(Label4, 0, 1, 1, 2);
   panelLayout->addWidget(CheckListBox1, 1, 0, 1, 2);
   auto* buttons = new QVBoxLayout;

@@ -10,8 +10,8 @@
 //          --pause-at N        after the N-th file call of the close (0: as the close begins)
 //                              prints "paused N" and waits to be killed; a write is held
 //                              halfway, with half of its bytes written
-#include <QAbstractItemModel>
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
