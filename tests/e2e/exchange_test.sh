@@ -102,6 +102,26 @@ awk '{ if (length($0) > 76) bad = 1 } END { exit bad }' LC_ALL=C "$ics" || fail 
 [ "$(grep -c $'^X-TAVIK-YEARLESS:1\r$' "$ics")" -eq 3 ] || fail "three year-less events"
 grep -qF 'SUMMARY:Jahrestag: Jürgen\, Ilse' "$ics" || fail "summary escaped in UTF-8"
 
+# Another calendar library reads it too: python3-icalendar, with dateutil expanding the rules
+# (the engine whose 29 February handling differs most from libical's).
+/usr/bin/python3 - "$ics" >"$work/expanded" <<'PY' || fail "python3-icalendar: $(cat "$work/expanded")"
+import datetime, sys
+from icalendar import Calendar
+from dateutil.rrule import rrulestr
+cal = Calendar.from_ical(open(sys.argv[1], "rb").read())
+for ev in cal.walk("VEVENT"):
+    start = datetime.datetime.combine(ev.decoded("DTSTART"), datetime.time())
+    rule = rrulestr(ev["RRULE"].to_ical().decode(), dtstart=start)
+    days = rule.between(datetime.datetime(2026, 1, 1), datetime.datetime(2029, 1, 1), inc=True)
+    print(str(ev["SUMMARY"]), *[d.strftime("%Y-%m-%d") for d in days])
+PY
+grep -qxF "Geburtstag André 2026-02-28 2027-02-28 2028-02-29" "$work/expanded" ||
+  fail "29 February in common years: $(cat "$work/expanded")"
+grep -qxF "Geburtstag Greta Müller 2026-04-14 2027-04-14 2028-04-14" "$work/expanded" ||
+  fail "a year-less birthday: $(cat "$work/expanded")"
+grep -qxF "Jahrestag: Jürgen, Ilse 2026-02-28 2027-02-28 2028-02-29" "$work/expanded" ||
+  fail "an escaped summary: $(cat "$work/expanded")"
+
 # The calendar read back into an empty start directory gives the same data file.
 b="$work/b"
 mkdir -p "$b"
