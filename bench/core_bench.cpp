@@ -79,7 +79,7 @@ void BM_ExportFile(benchmark::State& state) {
 
 void formatsAndSizes(benchmark::internal::Benchmark* b) {
   b->ArgNames({"format", "events"});
-  for (int format = 0; format < 4; ++format) {
+  for (int format = 0; format < 5; ++format) {
     for (int events : {0, 100, 1000}) b->Args({format, events});
   }
   b->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,8 @@
 // The reader of tab-separated text.
 #include "exchange/csv_reader.h"
 
+#include "exchange/text_decode.h"
+#include "store/cp1252.h"
 #include "store/day_number.h"
 
 namespace tavik {
@@ -48,8 +50,14 @@ std::string_view textPart(std::string_view bytes) {
 }
 
 std::string_view firstTextLine(std::string_view bytes) {
+  const std::string_view text = textPart(withoutUtf8Bom(bytes));
+  return text.substr(0, text.find_first_of("\r\n"));
+}
+
+bool isUtf8Text(std::string_view bytes) {
+  if (startsWithUtf8Bom(bytes)) return true;
   const std::string_view text = textPart(bytes);
-  return text.substr(0, text.find(kCr));
+  return hasNonAscii(text) && isValidUtf8(text);
 }
 
 long csvNumber(std::string_view field) {
@@ -67,15 +75,26 @@ long csvNumber(std::string_view field) {
 
 ReadResult readCsv(std::string_view bytes) {
   ReadResult result;
-  std::string_view rest = textPart(bytes);
+  result.utf8 = isUtf8Text(bytes);
+  std::string_view rest = textPart(withoutUtf8Bom(bytes));
+  std::optional<std::string> converted;
   while (!rest.empty()) {
-    const std::size_t end = rest.find(kCr);
-    const std::string_view line = rest.substr(0, end);
+    const std::size_t end = rest.find_first_of("\r\n");
+    std::string_view line = rest.substr(0, end);
     if (end == std::string_view::npos) {
       rest = {};
     } else {
-      rest.remove_prefix(end + 1);
-      if (!rest.empty() && rest.front() == kLf) rest.remove_prefix(1);
+      const bool crLf = rest[end] == kCr && end + 1 < rest.size() && rest[end + 1] == kLf;
+      rest.remove_prefix(end + (crLf ? 2 : 1));
+    }
+    if (result.utf8) {
+      // Never store a character other than the one the file holds.
+      converted = utf8ToCp1252(line);
+      if (!converted) {
+        result.skip(SkipReason::Unstorable);
+        continue;
+      }
+      line = *converted;
     }
     OTdaten candidate;
     if (!readLine(line, candidate)) {

@@ -2,6 +2,7 @@
 #include "exchange/export_page.h"
 
 #include <QButtonGroup>
+#include <QDateTime>
 #include <QEvent>
 #include <QFile>
 #include <QFont>
@@ -34,11 +35,12 @@ struct FormatChoice {
 };
 
 // Indexed by ExportFormat.
-constexpr std::array<FormatChoice, 4> kFormats{{
+constexpr std::array<FormatChoice, 5> kFormats{{
     {"Tavik4 - dat", 2, "dat"},
     {"Tabelle - csv", 5, "csv"},
     {"Webseite - html", 3, "htm"},
     {"Textdatei - txt", 4, "txt"},
+    {"Kalender - ics", 6, "ics"},
 }};
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
@@ -109,7 +111,7 @@ ExportPage::ExportPage(const EventTable& table, Platform& platform, QWidget* par
   SaveDialog1.name = QStringLiteral("SaveDialog1");
   SaveDialog1.filter = QStringLiteral(
       "Alle Dateien (*.*)|*.*|Tavik4 Daten (*.dat)|*.dat|Webseiten (*.htm)|*.htm; "
-      "*.html|Textdateien (*.txt)|*.txt|Tabellen (*.csv)|*.csv");
+      "*.html|Textdateien (*.txt)|*.txt|Tabellen (*.csv)|*.csv|Kalender (*.ics)|*.ics");
 
   // Ticking a line by mouse or keyboard changes the count.
   connect(CheckListBox2, &QListWidget::itemChanged, this, &ExportPage::CheckListBox2Click);
@@ -201,7 +203,8 @@ void ExportPage::Button13Click() {
   }
   try {
     writeExportFile(m_platform.files, QFile::encodeName(*path).toStdString(), records,
-                    static_cast<ExportFormat>(choice));
+                    static_cast<ExportFormat>(choice),
+                    QDateTime::currentDateTimeUtc().toSecsSinceEpoch());
   } catch (const FileError& e) {
     m_platform.messages.error(this, QString::fromStdString(e.userMessage()));
     return;

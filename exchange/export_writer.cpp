@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "dates/date_text.h"
+#include "exchange/icalendar_writer.h"
 #include "exchange/tavik3_reader.h"
 #include "store/data_file.h"
 #include "store/day_number.h"
@@ -52,7 +53,9 @@ std::string htmlEscape(std::string_view text) {
   return out;
 }
 
-std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format) {
+std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format,
+                            std::int64_t nowUnixSeconds) {
+  if (format == ExportFormat::Ics) return icalendarFile(records, nowUnixSeconds);
   std::string out;
   if (format == ExportFormat::Htm) out += std::string(kHtmlFirstLine) + kLineEnd;
   for (const EventRecord& r : records) {
@@ -72,6 +75,8 @@ std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat f
       case ExportFormat::Txt:
         out += formatEventLine(r) + kLineEnd;
         break;
+      case ExportFormat::Ics:
+        break;
     }
   }
   if (format == ExportFormat::Htm) out += std::string(kHtmlLastLine) + kLineEnd;
@@ -79,8 +84,8 @@ std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat f
 }
 
 void writeExportFile(Files& files, const std::string& path, std::span<const EventRecord> records,
-                     ExportFormat format) {
-  const std::string bytes = exportFileBytes(records, format);
+                     ExportFormat format, std::int64_t nowUnixSeconds) {
+  const std::string bytes = exportFileBytes(records, format, nowUnixSeconds);
   writeFileAtomically(files, path,
                       std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
                       1 << 16);

@@ -2,6 +2,7 @@
 // plain text lines.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -14,7 +15,7 @@ inline constexpr const char* kExportNoFormat = "Bitte noch Exportformat wählen!
 inline constexpr const char* kExportDone = "Export erfolgreich!";
 
 // The formats in the order of the format choice (its item index).
-enum class ExportFormat { Dat = 0, Csv = 1, Htm = 2, Txt = 3 };
+enum class ExportFormat { Dat = 0, Csv = 1, Htm = 2, Txt = 3, Ics = 4 };
 
 inline constexpr const char* kHtmlFirstLine =
     "<HTML><HEAD><TITLE>Tavik! v4.5 Datenexport</TITLE></HEAD><BODY><TABLE WIDTH=\"90%\" "
@@ -30,12 +31,14 @@ std::string htmlEscape(std::string_view text);
 
 // The whole file for `records` in the given order; text lines end with CR LF, text bytes are
 // written as stored (Windows-1252). "dat" gives the 420-byte images back to back; "htm" the
-// first line, two lines per event (the text escaped) and the last line.
-std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format);
+// first line, two lines per event (the text escaped) and the last line; "ics" a calendar in
+// UTF-8 (icalendar_writer.h) stamped with `nowUnixSeconds`.
+std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format,
+                            std::int64_t nowUnixSeconds = 0);
 
 // Writes exportFileBytes to `path`, replacing an existing file only when the new one is
 // complete. Throws FileError.
 void writeExportFile(Files& files, const std::string& path, std::span<const EventRecord> records,
-                     ExportFormat format);
+                     ExportFormat format, std::int64_t nowUnixSeconds = 0);
 
 }  // namespace tavik

@@ -1,6 +1,8 @@
 // An import candidate and what one format reader returns.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,31 @@ struct OTdaten {
   friend bool operator==(const OTdaten&, const OTdaten&) = default;
 };
 
+// Why an address book, calendar or UTF-8 text reader left something out.
+enum class SkipReason {
+  NoDate,      // a card without any birthday, wedding or death day; an event without a start
+  BadDate,     // a date that is text, impossible or unreadable
+  NoName,      // a card with dates but without a name
+  NoText,      // an event without a title
+  NotYearly,   // an event that does not recur every year on its day
+  Unstorable,  // a text with characters Windows-1252 cannot hold
+  Incomplete,  // a card cut off before its end
+  Duplicate,   // the same date and text as an event already there or earlier in the file
+};
+inline constexpr std::size_t kSkipReasonCount = 8;
+
 // The candidates of one reader in file order. `ok` is false when the reader stopped at a
 // record or line it could not take; the candidates before it are kept.
 struct ReadResult {
   std::vector<OTdaten> candidates;
   bool ok = true;
+  // What was left out, by reason; the native formats leave nothing out.
+  std::array<int, kSkipReasonCount> skipped{};
+  // A text file read as UTF-8 rather than Windows-1252.
+  bool utf8 = false;
+
+  void skip(SkipReason reason) { ++skipped[static_cast<std::size_t>(reason)]; }
+  int skippedFor(SkipReason reason) const { return skipped[static_cast<std::size_t>(reason)]; }
 };
 
 // The candidate list's line: the date and text of the candidate's record.

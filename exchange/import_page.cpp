@@ -15,6 +15,7 @@
 
 #include "exchange/import_reader.h"
 #include "platform/qt_text.h"
+#include "store/day_number.h"
 #include "store/event_table.h"
 
 namespace tavik {
@@ -60,7 +61,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
           "Um Daten einer Datei zu importieren wählen sie die Datei über den Button '...'"));
   Label7 = makeLabel(
       info, "Label7",
-      QStringLiteral("Im Moment unterstützt Tavik die Formate: Tavik!4.dat, Tavik!3.dat und CSV"));
+      QStringLiteral("Im Moment unterstützt Tavik die Formate: Tavik!4.dat, Tavik!3.dat, CSV, "
+                     "vCard und iCalendar"));
   // Each fits on one line of the window that the other pages need anyway; wrapped labels
   // would make every layout pass measure them at many widths.
   auto* infoLayout = new QVBoxLayout(info);
@@ -74,6 +76,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
   StaticText8 = makeLabel(Panel1, "StaticText8", QStringLiteral("Status:"));
   Label4 = makeLabel(Panel1, "Label4", QString());
   Label4->setTextFormat(Qt::PlainText);
+  // What an address book or calendar left out can take more than one line.
+  Label4->setWordWrap(true);
   CheckListBox1 = new QListWidget(Panel1);
   CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
   CheckListBox1->setStatusTip(
@@ -90,7 +94,7 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
 
   auto* panelLayout = new QGridLayout(Panel1);
   panelLayout->setContentsMargins(0, 0, 0, 0);
-  panelLayout->addWidget(StaticText8, 0, 0);
+  panelLayout->addWidget(StaticText8, 0, 0, Qt::AlignLeft | Qt::AlignTop);
   panelLayout->addWidget(Label4, 0, 1, 1, 2);
   panelLayout->addWidget(CheckListBox1, 1, 0, 1, 2);
   auto* buttons = new QVBoxLayout;
@@ -119,7 +123,8 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
 
   OpenDialog1.name = QStringLiteral("OpenDialog1");
   OpenDialog1.filter = QStringLiteral(
-      "alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|Tabellen (*.csv)|*.csv");
+      "alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|Tabellen (*.csv)|*.csv|"
+      "Adressbuch (*.vcf)|*.vcf|Kalender (*.ics)|*.ics");
 
   connect(Button5, &QPushButton::clicked, this, &ImportPage::Button5Click);
   connect(Button7, &QPushButton::clicked, this, &ImportPage::Button7Click);
@@ -155,11 +160,19 @@ void ImportPage::readImportFile() {
   Label4->setText(QString::fromUtf8(kStatusReading));
   Button6->setEnabled(false);
   const std::string path = QFile::encodeName(Edit3->text()).toStdString();
-  ImportResult result =
-      tavik::readImportFile(m_platform.files, path, [this](const std::string& statusLine) {
+  ImportContext context;
+  context.existing = &m_table;
+  const QDate today = m_platform.clock.today();
+  if (const auto day = makeDayNumber(today.year(), today.month(), today.day())) {
+    context.today = *day;
+  }
+  ImportResult result = tavik::readImportFile(
+      m_platform.files, path,
+      [this](const std::string& statusLine) {
         Label4->setText(QString::fromStdString(statusLine));
         return m_platform.messages.confirm(this, QString::fromUtf8(kTavik3Question), false);
-      });
+      },
+      context);
   Label4->setText(QString::fromStdString(result.status()));
   if (result.readerRan) {
     clearImportList();

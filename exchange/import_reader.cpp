@@ -1,9 +1,13 @@
 // Format detection and the reading of one import file.
 #include "exchange/import_reader.h"
 
+#include <set>
+#include <tuple>
+
 #include "exchange/csv_reader.h"
 #include "exchange/tavik3_reader.h"
 #include "exchange/tavik4_reader.h"
+#include "exchange/vcard_reader.h"
 #include "store/failure.h"
 
 namespace tavik {
@@ -19,10 +23,75 @@ void runReader(ImportResult& result, const char* status, ReadResult (*reader)(st
   ReadResult read = reader(bytes);
   result.candidates = std::move(read.candidates);
   result.succeeded = read.ok;
-  if (!read.ok) result.statusTexts.push_back(kStatusBadFormat);
+  if (!read.ok) {
+    result.statusTexts.push_back(kStatusBadFormat);
+  } else if (const int left = read.skippedFor(SkipReason::Unstorable); left > 0) {
+    result.statusTexts.push_back(csvSkippedLine(left));
+  }
+}
+
+// An address book or calendar: what was found and what was left out, then the list.
+void runExchangeReader(ImportResult& result, const char* status, const char* format,
+                       ReadResult read, const ImportContext& context) {
+  result.statusTexts.push_back(status);
+  result.readerRan = true;
+  dropDuplicates(read, context.existing);
+  result.statusTexts.push_back(foundLine(format, read));
+  result.candidates = std::move(read.candidates);
+  // Nothing to tick, nothing to import.
+  result.succeeded = !result.candidates.empty();
+}
+
+constexpr const char* kReasonTexts[kSkipReasonCount] = {
+    "übersprungen (kein Datum)",     "übersprungen (ungültiges Datum)",
+    "übersprungen (ohne Namen)",     "übersprungen (ohne Titel)",
+    "übersprungen (nicht jährlich)", "übersprungen (nicht speicherbare Zeichen)",
+    "übersprungen (unvollständig)",  "bereits vorhanden",
+};
+
+using EventKey = std::tuple<int, int, int, std::string>;
+
+EventKey keyOf(const EventRecord& r) {
+  const Ymd d = splitRecordDate(r.date);
+  const bool yearless = isSet(r.withoutYear) || d.year == yearlessMarkerYear;
+  return {yearless ? 0 : d.year, d.month, d.day, r.text()};
 }
 
 }  // namespace
+
+std::string foundLine(std::string_view format, const ReadResult& read) {
+  const std::size_t n = read.candidates.size();
+  std::string line(format);
+  line += ": " + std::to_string(n) + (n == 1 ? " Eintrag gefunden" : " Einträge gefunden");
+  for (std::size_t i = 0; i < kSkipReasonCount; ++i) {
+    if (read.skipped[i] > 0) line += ", " + std::to_string(read.skipped[i]) + ' ' + kReasonTexts[i];
+  }
+  return line;
+}
+
+std::string csvSkippedLine(int lines) {
+  return std::string(kStatusReadingCsvUtf8) + ", " + std::to_string(lines) +
+         (lines == 1 ? " Zeile" : " Zeilen") + " übersprungen (nicht speicherbare Zeichen)";
+}
+
+void dropDuplicates(ReadResult& read, const EventTable* existing) {
+  std::set<EventKey> seen;
+  if (existing) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      if (!existing->slotIsFree(slot)) seen.insert(keyOf(existing->record(slot)));
+    }
+  }
+  std::vector<OTdaten> kept;
+  kept.reserve(read.candidates.size());
+  for (OTdaten& c : read.candidates) {
+    if (seen.insert(keyOf(c.record)).second) {
+      kept.push_back(std::move(c));
+    } else {
+      read.skip(SkipReason::Duplicate);
+    }
+  }
+  read.candidates = std::move(kept);
+}
 
 std::string sizeLine(std::uint64_t size) {
   return std::to_string(size) + " Bytes in der Datei";
@@ -30,6 +99,8 @@ std::string sizeLine(std::uint64_t size) {
 
 ImportFormat detectImportFormat(std::string_view bytes) {
   if (bytes.size() < kProbeRecordSize) return ImportFormat::TooShort;
+  if (looksLikeVcard(bytes)) return ImportFormat::Vcard;
+  if (looksLikeIcalendar(bytes)) return ImportFormat::Icalendar;
   const std::string_view line = firstTextLine(bytes);
   // Characters 9 to 11: a TAB there follows a date "DD.MM.", "DD.MM.YY" or "DD.MM.YYYY".
   const std::string_view t = line.size() < 9 ? std::string_view() : line.substr(8, 3);
@@ -39,7 +110,8 @@ ImportFormat detectImportFormat(std::string_view bytes) {
   return ImportFormat::Unknown;
 }
 
-ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTavik3) {
+ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTavik3,
+                             const ImportContext& context) {
   ImportResult result;
   result.statusTexts.push_back(kStatusReading);
   const ImportFormat format = detectImportFormat(bytes);
@@ -49,8 +121,16 @@ ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTa
   }
   result.statusTexts.push_back(sizeLine(bytes.size()));
   switch (format) {
+    case ImportFormat::Vcard:
+      runExchangeReader(result, kStatusReadingVcard, "vCard", readVcard(bytes), context);
+      break;
+    case ImportFormat::Icalendar:
+      runExchangeReader(result, kStatusReadingIcalendar, "iCalendar",
+                        readIcalendar(bytes, context.today, context.localDate), context);
+      break;
     case ImportFormat::Csv:
-      runReader(result, kStatusReadingCsv, readCsv, bytes);
+      runReader(result, isUtf8Text(bytes) ? kStatusReadingCsvUtf8 : kStatusReadingCsv, readCsv,
+                bytes);
       break;
     case ImportFormat::Tavik4:
       runReader(result, kStatusReadingTavik4, readTavik4, bytes);
@@ -68,30 +148,36 @@ ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTa
   return result;
 }
 
-ImportResult readImportFile(Files& files, const std::string& path,
-                            const Tavik3Question& askTavik3) {
+ImportResult readImportFile(Files& files, const std::string& path, const Tavik3Question& askTavik3,
+                            const ImportContext& context) {
   ImportResult refused;
   refused.statusTexts = {kStatusReading, kStatusCannotOpen};
   if (path.empty()) return refused;
   FileStatus st;
   if (files.status(path, st) != 0 || st.isDirectory) return refused;
-  if (st.size > kImportSizeLimit) {
-    ImportResult tooLarge;
-    tooLarge.statusTexts = {kStatusReading, sizeLine(st.size), kStatusUnknownFile};
-    return tooLarge;
-  }
+  const auto tooLarge = [](std::uint64_t size) {
+    ImportResult r;
+    r.statusTexts = {kStatusReading, sizeLine(size), kStatusUnknownFile};
+    return r;
+  };
+  if (st.size > kExchangeSizeLimit) return tooLarge(st.size);
   std::string bytes;
   try {
-    bytes = readFileBytes(files, path, kImportSizeLimit + 1);
+    // A large file is read whole only when it begins like an address book or calendar.
+    if (st.size > kImportSizeLimit) {
+      const std::string start = readFileBytes(files, path, 4096);
+      if (!looksLikeVcard(start) && !looksLikeIcalendar(start)) return tooLarge(st.size);
+    }
+    bytes = readFileBytes(files, path, kExchangeSizeLimit + 1);
   } catch (const FileError&) {
     return refused;
   }
-  if (bytes.size() > kImportSizeLimit) {  // grew since the size was taken
-    ImportResult tooLarge;
-    tooLarge.statusTexts = {kStatusReading, sizeLine(bytes.size()), kStatusUnknownFile};
-    return tooLarge;
+  const bool exchange = looksLikeVcard(bytes) || looksLikeIcalendar(bytes);
+  // The file may have grown since its size was taken.
+  if (bytes.size() > (exchange ? kExchangeSizeLimit : kImportSizeLimit)) {
+    return tooLarge(bytes.size());
   }
-  return readImportBytes(bytes, askTavik3);
+  return readImportBytes(bytes, askTavik3, context);
 }
 
 StoreOutcome storeCandidates(EventTable& table, std::span<const OTdaten> ticked) {

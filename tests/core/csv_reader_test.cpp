@@ -47,8 +47,12 @@ TEST(CsvReader, NumberFields) {
   EXPECT_LT(csvNumber("-" + std::string(40, '9')), 0);
 }
 
-TEST(CsvReader, FirstLineEndsAtCrOrCtrlZ) {
-  EXPECT_EQ(firstTextLine("ab\ncd\r\nef"), "ab\ncd");
+TEST(CsvReader, FirstLineEndsAtCrLfOrCtrlZ) {
+  EXPECT_EQ(firstTextLine("ab\ncd\r\nef"), "ab");
+  EXPECT_EQ(firstTextLine("ab\rcd"), "ab");
+  EXPECT_EQ(firstTextLine("\xEF\xBB\xBF"
+                          "24.12.1975\tA\n"),
+            "24.12.1975\tA");
   EXPECT_EQ(firstTextLine("ab" + kCtrlZ + "c\rd"), "ab");
   EXPECT_EQ(firstTextLine("abc"), "abc");
 }
@@ -101,9 +105,13 @@ TEST(CsvReader, Lines) {
        .bytes = "24.12.1975" + kTab + "A\r01.01.2000" + kTab + "B\r",
        .want = {{{1975, 12, 24}, 0, "A"}, {{2000, 1, 1}, 0, "B"}},
        .ok = true},
-      {.name = "LF-only breaks make one line",
+      {.name = "LF-only breaks as written on Linux",
        .bytes = "24.12.1975" + kTab + "A\n01.01.2000" + kTab + "B\n",
-       .want = {{{1975, 12, 24}, 0, "A\n01.01.2000\tB\n"}},
+       .want = {{{1975, 12, 24}, 0, "A"}, {{2000, 1, 1}, 0, "B"}},
+       .ok = true},
+      {.name = "CR, CR LF and LF mixed",
+       .bytes = "24.12.1975" + kTab + "A\r01.01.2000" + kTab + "B\r\n02.01.2000" + kTab + "C\n",
+       .want = {{{1975, 12, 24}, 0, "A"}, {{2000, 1, 1}, 0, "B"}, {{2000, 1, 2}, 0, "C"}},
        .ok = true},
       {.name = "an LF after CR LF belongs to the next line",
        .bytes = "24.12.1975" + kTab + "A\r\n\n",
@@ -129,7 +137,55 @@ TEST(CsvReader, Lines) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const ReadResult got = readCsv(c.bytes);
+    EXPECT_FALSE(got.utf8);
     EXPECT_EQ(got.ok, c.ok);
+    ASSERT_EQ(got.candidates.size(), c.want.size());
+    for (std::size_t i = 0; i < c.want.size(); ++i) {
+      EXPECT_EQ(got.candidates[i].record, expected(c.want[i])) << "line " << i + 1;
+    }
+  }
+}
+
+TEST(CsvReader, Utf8TextFromLinux) {
+  const std::string mueller = "M\xC3\xBCller";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool utf8;
+    std::vector<Want> want;
+    int left;  // lines Windows-1252 cannot hold
+  } const cases[] = {
+      {.name = "UTF-8 with an umlaut is converted",
+       .bytes = "24.12.1975" + kTab + mueller + "\n01.01.2000" + kTab + "\xE2\x82\xAC\n",
+       .utf8 = true,
+       .want = {{{1975, 12, 24}, 0, "M\xFCller"}, {{2000, 1, 1}, 0, "\x80"}},
+       .left = 0},
+      {.name = "a byte order mark alone makes it UTF-8",
+       .bytes = "\xEF\xBB\xBF"
+                "24.12.1975" +
+                kTab + "A\r\n",
+       .utf8 = true,
+       .want = {{{1975, 12, 24}, 0, "A"}},
+       .left = 0},
+      {.name = "a line Windows-1252 cannot hold is left out and counted",
+       .bytes = "24.12.1975" + kTab + "\xE5\xBC\xA0\n01.01.2000" + kTab + mueller + "\n02.01.2000" +
+                kTab + "\xF0\x9F\x8E\x82\n",
+       .utf8 = true,
+       .want = {{{2000, 1, 1}, 0, "M\xFCller"}},
+       .left = 2},
+      {.name = "Windows-1252 bytes that are no UTF-8 stay as they are",
+       .bytes = "24.12.1975" + kTab + "M\xFCller\r\n01.01.2000" + kTab + mueller + "\r\n",
+       .utf8 = false,
+       .want = {{{1975, 12, 24}, 0, "M\xFCller"}, {{2000, 1, 1}, 0, "M\xC3\xBCller"}},
+       .left = 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(isUtf8Text(c.bytes), c.utf8);
+    const ReadResult got = readCsv(c.bytes);
+    EXPECT_TRUE(got.ok);
+    EXPECT_EQ(got.utf8, c.utf8);
+    EXPECT_EQ(got.skippedFor(SkipReason::Unstorable), c.left);
     ASSERT_EQ(got.candidates.size(), c.want.size());
     for (std::size_t i = 0; i < c.want.size(); ++i) {
       EXPECT_EQ(got.candidates[i].record, expected(c.want[i])) << "line " << i + 1;

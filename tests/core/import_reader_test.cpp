@@ -187,6 +187,45 @@ TEST(ImportReader, DetectsAndReads) {
        true,
        0,
        false},
+      {"vCard, before every other check",
+       "BEGIN:VCARD\r\nFN:Anna\r\nBDAY:19800101\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:B\r\n"
+       "END:VCARD\r\n",
+       false,
+       ImportFormat::Vcard,
+       {reading, "78 Bytes in der Datei", "lese Format: vCard",
+        "vCard: 1 Eintrag gefunden, 1 übersprungen (kein Datum)"},
+       true,
+       1,
+       true},
+      {"iCalendar with nothing yearly",
+       "\xEF\xBB\xBF\nBEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART:20260101\nSUMMARY:A\nEND:VEVENT\n"
+       "END:VCALENDAR\n",
+       false,
+       ImportFormat::Icalendar,
+       {reading, "85 Bytes in der Datei", "lese Format: iCalendar",
+        "iCalendar: 0 Einträge gefunden, 1 übersprungen (nicht jährlich)"},
+       true,
+       0,
+       false},
+      {"UTF-8 text with LF line ends and a byte order mark",
+       "\xEF\xBB\xBF"
+       "24.12.1975" +
+           kTab + "M\xC3\xBCller\n01.01.2000" + kTab + "B\n",
+       false,
+       ImportFormat::Csv,
+       {reading, "35 Bytes in der Datei", "lese Format: CSV (UTF-8)"},
+       true,
+       2,
+       true},
+      {"UTF-8 text with a line Windows-1252 cannot hold",
+       "24.12.1975" + kTab + "\xE5\xBC\xA0\n01.01.2000" + kTab + "B\n",
+       false,
+       ImportFormat::Csv,
+       {reading, "28 Bytes in der Datei", "lese Format: CSV (UTF-8)",
+        "lese Format: CSV (UTF-8), 1 Zeile übersprungen (nicht speicherbare Zeichen)"},
+       true,
+       1,
+       true},
       {"native record with text length 9 is taken for CSV",
        nativeWithTabAtNine(),
        false,
@@ -214,6 +253,32 @@ TEST(ImportReader, DetectsAndReads) {
       EXPECT_TRUE(asked.empty());
     }
   }
+}
+
+TEST(ImportReader, AddressBooksAndCalendarsLeaveOutWhatIsThere) {
+  EventTable table;
+  EventRecord anna = event(1980, 1, 1, "Geburtstag Anna");
+  table.storeRecord(7, anna);
+  EventRecord yearless = event(9996, 3, 2, "Geburtstag Bert");
+  yearless.withoutYear = 1;
+  table.storeRecord(9, yearless);
+  const std::string cards =
+      "BEGIN:VCARD\r\nFN:Anna\r\nBDAY:19800101\r\nEND:VCARD\r\n"  // in the table
+      "BEGIN:VCARD\r\nFN:Bert\r\nBDAY:--0302\r\nEND:VCARD\r\n"    // year-less in the table
+      "BEGIN:VCARD\r\nFN:Carl\r\nBDAY:19900505\r\nEND:VCARD\r\n"
+      "BEGIN:VCARD\r\nFN:Carl\r\nBDAY:1990-05-05\r\nEND:VCARD\r\n"  // twice in the file
+      "BEGIN:VCARD\r\nFN:Anna\r\nBDAY:19810101\r\nEND:VCARD\r\n";   // another date
+  ImportContext context;
+  context.existing = &table;
+  const ImportResult got = readImportBytes(cards, nullptr, context);
+  EXPECT_EQ(got.status(), "vCard: 2 Einträge gefunden, 3 bereits vorhanden");
+  ASSERT_EQ(got.candidates.size(), 2u);
+  EXPECT_EQ(got.candidates[0].record.text(), "Geburtstag Carl");
+  EXPECT_EQ(got.candidates[1].record.date, event(1981, 1, 1, "").date);
+  // Without a table only the second Carl is left out.
+  EXPECT_EQ(readImportBytes(cards, nullptr).candidates.size(), 4u);
+  // The native formats keep every record.
+  EXPECT_EQ(readImportBytes(image(anna) + image(anna), nullptr, context).candidates.size(), 2u);
 }
 
 TEST(ImportReader, MissingQuestionCountsAsCancel) {
@@ -270,6 +335,23 @@ TEST(ImportReader, ReadsFiles) {
        },
        {kStatusReading, "18 Bytes in der Datei", kStatusReadingCsv},
        1},
+      {"an address book may be larger",
+       [](const test::TempDir& d, FakeFiles&) {
+         const std::string photo = "PHOTO;ENCODING=b:" + std::string(3'000'000, 'A') + "\r\n";
+         test::writeFile(d.file("a.vcf"),
+                         "BEGIN:VCARD\r\nFN:A\r\n" + photo + "BDAY:--0101\r\nEND:VCARD\r\n");
+         return d.file("a.vcf");
+       },
+       {kStatusReading, "3000062 Bytes in der Datei", kStatusReadingVcard,
+        "vCard: 1 Eintrag gefunden"},
+       1},
+      {"but not beyond its own limit",
+       [](const test::TempDir& d, FakeFiles&) {
+         test::writeFile(d.file("b.vcf"), "BEGIN:VCARD\r\n" + std::string(kExchangeSizeLimit, 'x'));
+         return d.file("b.vcf");
+       },
+       {kStatusReading, "67108877 Bytes in der Datei", kStatusUnknownFile},
+       0},
       {"native file at the size limit",
        [](const test::TempDir& d, FakeFiles&) {
          std::string bytes = tavik4Records(1);

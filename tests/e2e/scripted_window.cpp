@@ -12,12 +12,21 @@
 //                              prints "paused N" and waits to be killed; a write is held
 //                              halfway, with half of its bytes written
 //          --slow-writes MS    each write of the close takes MS milliseconds longer
+//          --import FILE       before "shown", on the Import page: reads FILE as the file
+//                              dialog would leave it, prints the status line, ticks all, imports
+//          --export-ics FILE   then, on the Export page: ticks all, chooses the calendar
+//                              format and saves FILE through the real save dialog
+#include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QEvent>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -30,6 +39,8 @@
 #include "app/pages/options_page.h"
 #include "app/program.h"
 #include "app/window_program.h"
+#include "exchange/export_page.h"
+#include "exchange/import_page.h"
 #include "platform/posix_files.h"
 #include "platform/seams.h"
 
@@ -143,6 +154,35 @@ class TracedFiles : public PosixFiles {
   std::map<FileHandle, std::string> m_names;
 };
 
+// What a user does on the Import and Export pages, through their own controls.
+void importFile(MainWindow& window, const QString& path) {
+  window.TabbedNotebook1->setCurrentWidget(window.importPage);
+  ImportPage& page = *window.importPage;
+  page.Edit3->setText(path);
+  page.Timer2Timer();
+  say("status: " + page.Label4->text().toStdString());
+  page.Button7->click();
+  page.Button6->click();
+}
+
+void exportCalendar(MainWindow& window, const QString& path) {
+  window.TabbedNotebook1->setCurrentWidget(window.exportPage);
+  ExportPage& page = *window.exportPage;
+  page.Button11->click();
+  page.RadioGroup3Items->button(4)->click();
+  auto* answer = new QTimer(&window);
+  QObject::connect(answer, &QTimer::timeout, &window, [answer, path] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    answer->stop();
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  answer->start(10);
+  page.Button13->click();
+  answer->deleteLater();
+}
+
 // Tells the files when the main window starts to close.
 class CloseWatch : public QObject {
  public:
@@ -169,6 +209,12 @@ int main(int argc, char** argv) {
     const qsizetype at = args.indexOf(QString::fromUtf8(option));
     return at > 0 && at + 1 < args.size() ? args[at + 1].toInt() : fallback;
   };
+  const auto optionValue = [&](const char* name) {
+    const qsizetype at = args.indexOf(QString::fromLatin1(name));
+    return at > 0 && at + 1 < args.size() ? args[at + 1] : QString();
+  };
+  const QString importPath = optionValue("--import");
+  const QString exportPath = optionValue("--export-ics");
 
   TracedFiles files(number("--pause-at", -1), number("--slow-writes", 0));
   PrintedMessages messages;
@@ -185,6 +231,8 @@ int main(int argc, char** argv) {
         window.optionsPage->Edit1->setText(QStringLiteral("45"));
         window.optionsPage->Edit1Exit();
       }
+      if (!importPath.isEmpty()) importFile(window, importPath);
+      if (!exportPath.isEmpty()) exportCalendar(window, exportPath);
       say("shown");
       if (exitWhenShown) window.Button1->click();
     });

@@ -12,7 +12,8 @@ using namespace tavik;
 namespace {
 
 bool isReaderStatus(const std::string& s) {
-  return s == kStatusReadingCsv || s == kStatusReadingTavik4 || s == kStatusReadingTavik3;
+  return s == kStatusReadingCsv || s == kStatusReadingTavik4 || s == kStatusReadingTavik3 ||
+         s.starts_with(kStatusReadingCsvUtf8);
 }
 
 bool sameResult(const ImportResult& a, const ImportResult& b) {
@@ -37,7 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The status line: "Datei wird gelesen...", then what became of the file.
   if (result.statusTexts.empty() || result.statusTexts.front() != kStatusReading) std::abort();
   if (!result.readerRan && (!result.candidates.empty() || result.succeeded)) std::abort();
-  if (result.readerRan) {
+  const ImportFormat format = detectImportFormat(bytes);
+  if (result.readerRan && (format == ImportFormat::Vcard || format == ImportFormat::Icalendar)) {
+    // Address books and calendars end with what was found; there is something to import
+    // exactly when something was found.
+    const std::string prefix = format == ImportFormat::Vcard ? "vCard: " : "iCalendar: ";
+    if (!result.status().starts_with(prefix)) std::abort();
+    if (result.succeeded != !result.candidates.empty()) std::abort();
+  } else if (result.readerRan) {
     const std::string& last = result.status();
     if (result.succeeded ? !isReaderStatus(last) : last != kStatusBadFormat) std::abort();
   }

@@ -1,10 +1,13 @@
 // Shows every page, the today box and the quick-help window with sample events and photographs
 // the screen after each step (ImageMagick's `import`), for looking at the layout under Xvfb.
 // Usage: tavik_screenshots OUTPUT_DIR
+#include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -22,6 +25,8 @@
 #include "dialogs/firedays.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
+#include "exchange/export_page.h"
+#include "exchange/import_page.h"
 #include "platform/posix_files.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
@@ -121,6 +126,31 @@ int main(int argc, char** argv) {
     main.TabbedNotebook1->setCurrentIndex(page);
     shoot(QString::fromUtf8(pages[page - 1]));
   }
+  // The Import page after reading an address book, as the file dialog leaves it.
+  {
+    QFile cards(start.path() + QStringLiteral("/kontakte.vcf"));
+    cards.open(QIODevice::WriteOnly);
+    cards.write(
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Johnny Appleseed\r\n"
+        "BDAY;X-APPLE-OMIT-YEAR=1604:1604-06-20\r\nitem1.X-ABDATE:2001-05-12\r\n"
+        "item1.X-ABLABEL:_$!<Anniversary>!$_\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Greta M\xC3\xBCller\r\nBDAY:--0414\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=41=6E=64=72=C3="
+        "A9"
+        "\r\nBDAY:1980-02-29\r\nX-EVOLUTION-DEATHDATE:2020-11-02\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ohne Datum\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;;;;\r\nBDAY:1970-01-01\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Alt\r\nBDAY;VALUE=text:um 1800\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nBDAY:1990-12-10\r\nEND:VCARD\r\n");
+  }
+  main.TabbedNotebook1->setCurrentIndex(3);
+  main.importPage->Edit3->setText(start.path() + QStringLiteral("/kontakte.vcf"));
+  main.importPage->Timer2Timer();
+  shoot(QStringLiteral("page3-import-vcard"));
+  main.TabbedNotebook1->setCurrentIndex(4);
+  main.exportPage->RadioGroup3Items->button(4)->setChecked(true);
+  shoot(QStringLiteral("page4-export-ics"));
+
   main.TabbedNotebook1->setCurrentIndex(kOptionsPage);
   QTimer::singleShot(300, &main, [&] {
     shoot(QStringLiteral("todaybox"));

@@ -28,8 +28,8 @@
 namespace tavik {
 namespace {
 
-using test::NoUserStore;
 using test::lines;
+using test::NoUserStore;
 using test::tickedCount;
 using test::whenDialogOpens;
 
@@ -43,7 +43,7 @@ EventRecord eventOn(int year, int month, int day, std::string_view text) {
 
 const QString kSaveFilter = QStringLiteral(
     "Alle Dateien (*.*)|*.*|Tavik4 Daten (*.dat)|*.dat|Webseiten (*.htm)|*.htm; "
-    "*.html|Textdateien (*.txt)|*.txt|Tabellen (*.csv)|*.csv");
+    "*.html|Textdateien (*.txt)|*.txt|Tabellen (*.csv)|*.csv|Kalender (*.ics)|*.ics");
 
 }  // namespace
 
@@ -101,10 +101,11 @@ class ExportPageTest : public QObject {
     auto* group = w.find<QGroupBox>("RadioGroup3");
     QCOMPARE(group->title(), QStringLiteral(" Export als "));
     QStringList captions;
-    for (int i = 0; i < 4; ++i) captions << w.format(i)->text();
+    for (QAbstractButton* b : w.page.RadioGroup3Items->buttons()) captions << b->text();
     QCOMPARE(captions,
              (QStringList{QStringLiteral("Tavik4 - dat"), QStringLiteral("Tabelle - csv"),
-                          QStringLiteral("Webseite - html"), QStringLiteral("Textdatei - txt")}));
+                          QStringLiteral("Webseite - html"), QStringLiteral("Textdatei - txt"),
+                          QStringLiteral("Kalender - ics")}));
     QCOMPARE(w.chosenFormat(), -1);
   }
 
@@ -175,7 +176,8 @@ class ExportPageTest : public QObject {
     QTest::addColumn<int>("format");
     QTest::addColumn<int>("filterIndex");
     QTest::addColumn<QString>("suffix");
-    QTest::addColumn<QByteArray>("content");  // empty: the records, read back by the import
+    // Empty: the records, read back by the import; "ics": a calendar, read back likewise.
+    QTest::addColumn<QByteArray>("content");
 
     QTest::newRow("dat") << 0 << 2 << QStringLiteral("dat") << QByteArray();
     QTest::newRow("csv") << 1 << 5 << QStringLiteral("csv")
@@ -190,6 +192,7 @@ class ExportPageTest : public QObject {
     QTest::newRow("txt") << 3 << 4 << QStringLiteral("txt")
                          << QByteArray(
                                 "24.12.1975   Feier\r\n03.07.           Jahrestag\tmit Tab\r\n");
+    QTest::newRow("ics") << 4 << 6 << QStringLiteral("ics") << QByteArray("ics");
   }
 
   void exportWritesTheTickedSlots() {
@@ -219,7 +222,19 @@ class ExportPageTest : public QObject {
     QCOMPARE(w.chosenFormat(), -1);
     QCOMPARE(tickedCount(w.list()), 2);
 
-    if (content.isEmpty()) {
+    if (content == "ics") {
+      const std::string file = test::readFile(path);
+      QVERIFY(file.starts_with("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n"));
+      const ImportResult back = readImportFile(w.files, path, nullptr);
+      QCOMPARE(back.status(), std::string("iCalendar: 2 Einträge gefunden"));
+      for (int i = 0; i < 2; ++i) {
+        const EventRecord& want = w.table.record(i == 0 ? 5 : 9);
+        const EventRecord& got = back.candidates[static_cast<std::size_t>(i)].record;
+        QCOMPARE(got.text(), want.text());
+        QCOMPARE(got.date, want.date);
+        QCOMPARE(got.withoutYear, want.withoutYear);
+      }
+    } else if (content.isEmpty()) {
       const ImportResult back = readImportFile(w.files, path, nullptr);
       QVERIFY(back.succeeded);
       QCOMPARE(back.candidates.size(), std::size_t{2});

@@ -27,8 +27,8 @@
 namespace tavik {
 namespace {
 
-using test::NoUserStore;
 using test::lines;
+using test::NoUserStore;
 using test::tickedCount;
 using test::whenDialogOpens;
 
@@ -118,6 +118,9 @@ class ImportPageTest : public QObject {
     QVERIFY(!w.importButton()->isEnabled());
     QVERIFY(w.find<QLabel>("Label6")->isVisible());
     QVERIFY(w.find<QLabel>("Label7")->isVisible());
+    QCOMPARE(w.find<QLabel>("Label7")->text(),
+             QStringLiteral("Im Moment unterstützt Tavik die Formate: Tavik!4.dat, Tavik!3.dat, "
+                            "CSV, vCard und iCalendar"));
     QVERIFY(!w.find<QFrame>("Panel1")->isVisible());
   }
 
@@ -157,6 +160,25 @@ class ImportPageTest : public QObject {
     QTest::newRow("tavik3 refused")
         << bytes(tavik3Record(24, 12, 1975, "Feier") + tavik3Record(1, 5, 1990, "Mai")) << false
         << QStringLiteral("96 Bytes in der Datei") << false << QStringList();
+    QTest::newRow("vCard")
+        << QByteArray(
+               "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna M\xC3\xBCller\r\n"
+               "BDAY:--0414\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Ohne\r\n"
+               "END:VCARD\r\n")
+        << true << QStringLiteral("vCard: 1 Eintrag gefunden, 1 übersprungen (kein Datum)") << true
+        << QStringList{QStringLiteral("14.04.           Geburtstag Anna Müller")};
+    QTest::newRow("iCalendar")
+        << QByteArray(
+               "BEGIN:VCALENDAR\nBEGIN:VEVENT\nDTSTART;VALUE=DATE:19751224\n"
+               "RRULE:FREQ=YEARLY\nSUMMARY:Feier\nEND:VEVENT\nBEGIN:VEVENT\n"
+               "DTSTART;VALUE=DATE:20260105\nRRULE:FREQ=WEEKLY\nSUMMARY:Runde\n"
+               "END:VEVENT\nEND:VCALENDAR\n")
+        << true << QStringLiteral("iCalendar: 1 Eintrag gefunden, 1 übersprungen (nicht jährlich)")
+        << true << QStringList{QStringLiteral("24.12.1975   Feier")};
+    QTest::newRow("UTF-8 text with LF line ends")
+        << QByteArray("24.12.1975\tM\xC3\xBCller\n01.05.1990\tMai\n") << true
+        << QStringLiteral("lese Format: CSV (UTF-8)") << true
+        << QStringList{QStringLiteral("24.12.1975   Müller"), QStringLiteral("01.05.1990   Mai")};
     QTest::newRow("unknown") << QByteArray(100, 'x') << true
                              << QStringLiteral("Dateiformat unbekannt!") << false << QStringList();
   }
@@ -205,9 +227,10 @@ class ImportPageTest : public QObject {
     w.dialogs.selections = {b, a};
     w.dialogs.openResult.reset();
     QTest::mouseClick(open, Qt::LeftButton);
-    QCOMPARE(w.dialogs.lastSetup.filter,
-             QStringLiteral("alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|"
-                            "Tabellen (*.csv)|*.csv"));
+    QCOMPARE(
+        w.dialogs.lastSetup.filter,
+        QStringLiteral("alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|"
+                       "Tabellen (*.csv)|*.csv|Adressbuch (*.vcf)|*.vcf|Kalender (*.ics)|*.ics"));
     QCOMPARE(w.dialogs.lastSetup.name, QStringLiteral("OpenDialog1"));
     QCOMPARE(edit->text(), a);
     QCOMPARE(lines(w.list()), QStringList{QStringLiteral("24.12.1975   Feier")});
@@ -285,9 +308,11 @@ class ImportPageTest : public QObject {
     QTest::mouseClick(page.Button5, Qt::LeftButton);
 
     QCOMPARE(dialogName, QStringLiteral("OpenDialog1"));
-    QCOMPARE(offered, (QStringList{QStringLiteral("alle Dateien (*.*)"),
-                                   QStringLiteral("Tavik! - Exportdateien (*.dat)"),
-                                   QStringLiteral("Tabellen (*.csv)")}));
+    QCOMPARE(offered,
+             (QStringList{QStringLiteral("alle Dateien (*.*)"),
+                          QStringLiteral("Tavik! - Exportdateien (*.dat)"),
+                          QStringLiteral("Tabellen (*.csv)"), QStringLiteral("Adressbuch (*.vcf)"),
+                          QStringLiteral("Kalender (*.ics)")}));
     QCOMPARE(page.Edit3->text(), typed);
     QCOMPARE(lines(page.CheckListBox1), QStringList{QStringLiteral("24.12.1975   Feier")});
     QCOMPARE(page.OpenDialog1.fileName, typed);
@@ -331,6 +356,24 @@ class ImportPageTest : public QObject {
     QCOMPARE(w.status()->text(), QStringLiteral("Import von 2 Datensätzen erfolgreich"));
     QCOMPARE(list->count(), 0);
     QVERIFY(w.page.candidates().empty());
+    QVERIFY(!w.importButton()->isEnabled());
+  }
+
+  // Reading the same address book again after importing it offers nothing new.
+  void theSameAddressBookTwiceAddsNothing() {
+    World w;
+    const std::string cards =
+        "BEGIN:VCARD\r\nFN:Anna\r\nBDAY:1980-01-01\r\nANNIVERSARY:20050607\r\nEND:VCARD\r\n";
+    w.choose("kontakte.vcf", cards);
+    QCOMPARE(w.status()->text(), QStringLiteral("vCard: 2 Einträge gefunden"));
+    QTest::mouseClick(w.find<QPushButton>("Button7"), Qt::LeftButton);
+    QTest::mouseClick(w.importButton(), Qt::LeftButton);
+    QCOMPARE(w.table.usedCount(), 2);
+    QCOMPARE(w.table.record(2).text(), std::string("Hochzeitstag Anna"));
+
+    w.choose("kontakte.vcf", cards);
+    QCOMPARE(w.status()->text(), QStringLiteral("vCard: 0 Einträge gefunden, 2 bereits vorhanden"));
+    QCOMPARE(w.list()->count(), 0);
     QVERIFY(!w.importButton()->isEnabled());
   }
 

@@ -1,0 +1,34 @@
+// The reader of iCalendar files: the events that recur every year on their day.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "exchange/import_candidate.h"
+#include "store/day_number.h"
+
+namespace tavik {
+
+// True when the file begins, after an optional UTF-8 byte order mark and blank lines, with
+// the line BEGIN:VCALENDAR (any case).
+bool looksLikeIcalendar(std::string_view bytes);
+
+// The local calendar date of a moment given in seconds since 1970 UTC.
+using LocalDateOf = std::function<std::optional<Ymd>(std::int64_t unixSeconds)>;
+
+// The date in the system's time zone (the TZ variable, else /etc/localtime).
+std::optional<Ymd> systemLocalDate(std::int64_t unixSeconds);
+
+// One candidate per VEVENT that recurs yearly on the day of its DTSTART: RRULE FREQ=YEARLY
+// with INTERVAL 1, no COUNT, no UNTIL before `today`, and BY-parts that are absent, name the
+// DTSTART's month and day, or are one of the leap-day forms for a 29 February start
+// (BYMONTH=2;BYMONTHDAY=-1, BYMONTHDAY=-1, BYYEARDAY=60). The text is SUMMARY, the date that
+// of DTSTART: a DATE as it stands, a DATE-TIME as written in its own zone, a UTC one as
+// `localDate` gives it. The year 1604 and a true X-...-UNKNOWN-YEAR or X-TAVIK-YEARLESS mean
+// year-less (2000, `withoutYear`); X-EVOLUTION-SINCE-YEAR and X-NEXTCLOUD-BC-YEAR give the
+// real year, which sets `computeJubilee`. Every other VEVENT is counted in `skipped`.
+ReadResult readIcalendar(std::string_view bytes, DayNumber today, const LocalDateOf& localDate);
+
+}  // namespace tavik

@@ -1,0 +1,154 @@
+// The iCalendar writer: a short one of our own; libical reads its output back in the tests.
+#include "exchange/icalendar_writer.h"
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+
+#include "store/cp1252.h"
+#include "store/day_number.h"
+
+namespace tavik {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kMaxOctets = 75;
+// A leap year near the start of common calendar ranges (Nextcloud does the same); 1604,
+// Apple's choice, makes clients show ages of 400 and more or stop expanding.
+constexpr int kYearlessStartYear = 1972;
+constexpr int kPlaceholderYear = 1604;
+
+std::string dateValue(int year, int month, int day) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d", year, month, day);
+  return buf;
+}
+
+std::string stampValue(std::int64_t unixSeconds) {
+  const auto t = static_cast<std::time_t>(unixSeconds);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02dT%02d%02d%02dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return buf;
+}
+
+}  // namespace
+
+std::string icalendarUid(const EventRecord& record) {
+  // FNV-1a, 64 bits, over the day number, the year switch and the text bytes.
+  std::uint64_t h = 0xcbf29ce484222325ULL;
+  const auto mix = [&h](unsigned char b) {
+    h ^= b;
+    h *= 0x100000001b3ULL;
+  };
+  const auto day = static_cast<std::int64_t>(record.date);
+  for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(day >> (8 * i)));
+  mix(isSet(record.withoutYear) ? 1 : 0);
+  for (const char c : record.text()) mix(static_cast<unsigned char>(c));
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%016llx@tavik", static_cast<unsigned long long>(h));
+  return buf;
+}
+
+std::string icalendarText(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() + 8);
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case ';':
+        out += "\\;";
+        break;
+      case ',':
+        out += "\\,";
+        break;
+      case '\r':
+        if (i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+        out += "\\n";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f' ? ' ' : c;
+    }
+  }
+  return out;
+}
+
+void appendFoldedLine(std::string& out, std::string_view line) {
+  std::size_t limit = kMaxOctets;
+  while (line.size() > limit) {
+    std::size_t cut = limit;
+    // Never between the bytes of one character: back up to the start of a sequence.
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    if (cut == 0) cut = limit;  // no character start at all: not UTF-8, cut anywhere
+    out.append(line.substr(0, cut));
+    out.append(kLineEnd);
+    out += ' ';
+    line.remove_prefix(cut);
+    limit = kMaxOctets - 1;  // the blank that starts a continuation counts
+  }
+  out.append(line);
+  out.append(kLineEnd);
+}
+
+std::string icalendarFile(std::span<const EventRecord> records, std::int64_t stampUnixSeconds) {
+  std::string out;
+  out.reserve(256 + records.size() * 300);
+  const std::string stamp = stampValue(stampUnixSeconds);
+  appendFoldedLine(out, "BEGIN:VCALENDAR");
+  appendFoldedLine(out, "VERSION:2.0");
+  appendFoldedLine(out, std::string("PRODID:") + kIcalendarProductId);
+  std::map<std::string, int> uidsSeen;
+  for (const EventRecord& r : records) {
+    const auto day = dayNumberFromDouble(r.date);
+    const auto ymd = day ? splitDayNumber(*day) : std::nullopt;
+    if (!ymd) continue;
+    const bool yearless = isSet(r.withoutYear) || ymd->year == yearlessMarkerYear;
+    const int year = yearless ? kYearlessStartYear : ymd->year;
+    const auto startDay = makeDayNumber(year, ymd->month, ymd->day);
+    if (!startDay) continue;  // 29 February kept in a common year by a foreign file
+    const auto end = splitDayNumber(*startDay + 1);
+
+    // The same event twice in one export still needs two UIDs.
+    std::string uid = icalendarUid(r);
+    const int seen = uidsSeen[uid]++;
+    if (seen > 0) {
+      std::string suffix(1, '-');
+      suffix += std::to_string(seen + 1);
+      uid.insert(uid.find('@'), suffix);
+    }
+
+    appendFoldedLine(out, "BEGIN:VEVENT");
+    appendFoldedLine(out, "UID:" + uid);
+    appendFoldedLine(out, "DTSTAMP:" + stamp);
+    appendFoldedLine(out, "DTSTART;VALUE=DATE:" + dateValue(year, ymd->month, ymd->day));
+    if (end) {
+      appendFoldedLine(out, "DTEND;VALUE=DATE:" + dateValue(end->year, end->month, end->day));
+    } else {
+      appendFoldedLine(out, "DURATION:P1D");  // 31 December 9999 has no day after it
+    }
+    // Every calendar tested keeps a 29 February in common years only in this form.
+    appendFoldedLine(out, ymd->month == 2 && ymd->day == 29
+                              ? "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
+                              : "RRULE:FREQ=YEARLY");
+    appendFoldedLine(out, "TRANSP:TRANSPARENT");
+    appendFoldedLine(out, "SUMMARY:" + icalendarText(cp1252ToUtf8(r.text())));
+    if (yearless) {
+      appendFoldedLine(out, "X-TAVIK-YEARLESS:1");
+    } else if (year == kPlaceholderYear) {
+      appendFoldedLine(out, "X-TAVIK-YEARLESS:0");
+    }
+    appendFoldedLine(out, "END:VEVENT");
+  }
+  appendFoldedLine(out, "END:VCALENDAR");
+  return out;
+}
+
+}  // namespace tavik

@@ -1,0 +1,33 @@
+// Writing events as an iCalendar file that calendar programs read as yearly all-day events.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "store/typs.h"
+
+namespace tavik {
+
+inline constexpr const char* kIcalendarProductId = "-//HOLVENTARIS//Tavik! 4.5//DE";
+
+// The UID of an event: the same for the same date, year switch and text in every export.
+std::string icalendarUid(const EventRecord& record);
+
+// `text` (UTF-8) as an iCalendar TEXT value: backslash, semicolon and comma escaped, line
+// breaks as "\n", other control characters as blanks.
+std::string icalendarText(std::string_view utf8);
+
+// Appends one content line, folded so that no line exceeds 75 octets and no UTF-8 character
+// is split, ended by CR LF.
+void appendFoldedLine(std::string& out, std::string_view line);
+
+// One VCALENDAR (UTF-8, CR LF) with one yearly all-day VEVENT per record, in the given order.
+// A 29 February recurs as BYMONTH=2;BYMONTHDAY=-1. An event without a year (`withoutYear`, or
+// the stored year 9996) starts in 1972 and carries X-TAVIK-YEARLESS:1; one dated 1604, which
+// readers take for "no year", carries X-TAVIK-YEARLESS:0. `stampUnixSeconds` is
+// the DTSTAMP. Records whose date is no valid day are left out.
+std::string icalendarFile(std::span<const EventRecord> records, std::int64_t stampUnixSeconds);
+
+}  // namespace tavik

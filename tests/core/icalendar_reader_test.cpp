@@ -1,0 +1,176 @@
+#include "exchange/icalendar_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tavik {
+namespace {
+
+const DayNumber kToday = *makeDayNumber(2026, 12, 10);
+
+// A zone one hour east of UTC, as Central Europe in winter.
+std::optional<Ymd> plusOneHour(std::int64_t unixSeconds) {
+  const std::int64_t days = (unixSeconds + 3600) / 86400;
+  return splitDayNumber(*makeDayNumber(1970, 1, 1) + static_cast<int>(days));
+}
+
+std::string event(std::initializer_list<std::string_view> lines) {
+  std::string out = "BEGIN:VEVENT\r\nUID:x\r\n";
+  for (const std::string_view l : lines) out.append(l).append("\r\n");
+  return out + "END:VEVENT\r\n";
+}
+
+std::string calendar(const std::string& events) {
+  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n" + events + "END:VCALENDAR\r\n";
+}
+
+ReadResult read(const std::string& events) {
+  return readIcalendar(calendar(events), kToday, plusOneHour);
+}
+
+struct Want {
+  Ymd date;
+  std::uint8_t withoutYear = 0;
+};
+
+TEST(IcalendarReader, YearlyRulesAndLeapDayForms) {
+  struct Case {
+    const char* name;
+    std::string start;
+    std::string rule;
+    std::optional<Want> want;  // nullopt: skipped as not yearly
+  } const cases[] = {
+      {"plain yearly", "DTSTART;VALUE=DATE:19750415", "RRULE:FREQ=YEARLY", Want{{1975, 4, 15}}},
+      {"INTERVAL=1 and the start's day named", "DTSTART;VALUE=DATE:19750415",
+       "RRULE:FREQ=YEARLY;INTERVAL=1;BYMONTH=4;BYMONTHDAY=15", Want{{1975, 4, 15}}},
+      {"Nextcloud, KAlarm: BYMONTH=2;BYMONTHDAY=-1", "DTSTART;VALUE=DATE:19800229",
+       "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1", Want{{1980, 2, 29}}},
+      {"Evolution: BYMONTHDAY=-1", "DTSTART;VALUE=DATE:19800229",
+       "RRULE:FREQ=YEARLY;INTERVAL=1;BYMONTHDAY=-1", Want{{1980, 2, 29}}},
+      {"Akonadi, KAlarm: BYYEARDAY=60", "DTSTART;VALUE=DATE:19800229",
+       "RRULE:FREQ=YEARLY;BYYEARDAY=60", Want{{1980, 2, 29}}},
+      {"29 February, plain yearly", "DTSTART;VALUE=DATE:19800229", "RRULE:FREQ=YEARLY",
+       Want{{1980, 2, 29}}},
+      {"RSCALE=GREGORIAN;SKIP=BACKWARD", "DTSTART;VALUE=DATE:19800229",
+       "RRULE:RSCALE=GREGORIAN;FREQ=YEARLY;SKIP=BACKWARD", Want{{1980, 2, 29}}},
+      {"UNTIL ahead", "DTSTART;VALUE=DATE:19750415", "RRULE:FREQ=YEARLY;UNTIL=20300101",
+       Want{{1975, 4, 15}}},
+      {"last day of every month is no yearly day", "DTSTART;VALUE=DATE:19800131",
+       "RRULE:FREQ=YEARLY;BYMONTHDAY=-1", std::nullopt},
+      {"BYYEARDAY=60 from 1 March", "DTSTART;VALUE=DATE:19810301", "RRULE:FREQ=YEARLY;BYYEARDAY=60",
+       std::nullopt},
+      {"other month", "DTSTART;VALUE=DATE:19750415", "RRULE:FREQ=YEARLY;BYMONTH=5", std::nullopt},
+      {"every second year", "DTSTART;VALUE=DATE:19750415", "RRULE:FREQ=YEARLY;INTERVAL=2",
+       std::nullopt},
+      {"a count", "DTSTART;VALUE=DATE:19750415", "RRULE:FREQ=YEARLY;COUNT=10", std::nullopt},
+      {"UNTIL past", "DTSTART;VALUE=DATE:19750415", "RRULE:FREQ=YEARLY;UNTIL=20201231",
+       std::nullopt},
+      {"weekday rule", "DTSTART;VALUE=DATE:20251127", "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=4TH",
+       std::nullopt},
+      {"weekly", "DTSTART;VALUE=DATE:20260105", "RRULE:FREQ=WEEKLY", std::nullopt},
+      {"no rule", "DTSTART;VALUE=DATE:20260105", "", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ReadResult r =
+        read(event({c.start, c.rule.empty() ? "DESCRIPTION:-" : c.rule, "SUMMARY:Ereignis"}));
+    if (!c.want) {
+      EXPECT_TRUE(r.candidates.empty());
+      EXPECT_EQ(r.skippedFor(SkipReason::NotYearly), 1);
+      continue;
+    }
+    ASSERT_EQ(r.candidates.size(), 1u);
+    const EventRecord& rec = r.candidates[0].record;
+    EXPECT_EQ(splitRecordDate(rec.date), c.want->date);
+    EXPECT_EQ(rec.withoutYear, 0);
+    EXPECT_EQ(rec.computeJubilee, 1);
+    EXPECT_EQ(rec.text(), "Ereignis");
+  }
+  // KAlarm's pair of rules: both yearly on the day.
+  const ReadResult pair =
+      read(event({"DTSTART;VALUE=DATE:19840229", "RRULE:FREQ=YEARLY",
+                  "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1", "SUMMARY:Schalttag"}));
+  EXPECT_EQ(pair.candidates.size(), 1u);
+}
+
+TEST(IcalendarReader, YearMarkersAndStartForms) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+    Want want;
+  } const cases[] = {
+      {"1604 means no year", {"DTSTART;VALUE=DATE:16040620"}, {{2000, 6, 20}, 1}},
+      {"Nextcloud: unknown year",
+       {"DTSTART;VALUE=DATE:19720229", "X-NEXTCLOUD-BC-UNKNOWN-YEAR:1"},
+       {{2000, 2, 29}, 1}},
+      {"Nextcloud: the real year beside 1970",
+       {"DTSTART;VALUE=DATE:19700415", "X-NEXTCLOUD-BC-UNKNOWN-YEAR:0", "X-NEXTCLOUD-BC-YEAR:1955"},
+       {{1955, 4, 15}, 0}},
+      {"Evolution: since year",
+       {"DTSTART;VALUE=DATE:20260131", "X-EVOLUTION-SINCE-YEAR:1970"},
+       {{1970, 1, 31}, 0}},
+      {"our own year-less mark",
+       {"DTSTART;VALUE=DATE:19721224", "X-TAVIK-YEARLESS:1"},
+       {{2000, 12, 24}, 1}},
+      {"our own mark keeps a real 1604",
+       {"DTSTART;VALUE=DATE:16040503", "X-TAVIK-YEARLESS:0"},
+       {{1604, 5, 3}, 0}},
+      {"gbirthday: a date without VALUE=DATE",
+       {"DTSTART:19700131", "DURATION:PT0S"},
+       {{1970, 1, 31}, 0}},
+      {"a time in a named zone: the date as written",
+       {"DTSTART;TZID=Asia/Tokyo:19900101T000000"},
+       {{1990, 1, 1}, 0}},
+      {"a floating time", {"DTSTART:19900101T235900"}, {{1990, 1, 1}, 0}},
+      {"UTC: the local date", {"DTSTART:19800414T230000Z"}, {{1980, 4, 15}, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string lines;
+    for (const std::string& l : c.lines) lines += l + "\r\n";
+    const ReadResult r = read("BEGIN:VEVENT\r\nUID:y\r\n" + lines +
+                              "RRULE:FREQ=YEARLY\r\nSUMMARY:Tag\r\nEND:VEVENT\r\n");
+    ASSERT_EQ(r.candidates.size(), 1u);
+    const EventRecord& rec = r.candidates[0].record;
+    EXPECT_EQ(splitRecordDate(rec.date), c.want.date);
+    EXPECT_EQ(rec.withoutYear, c.want.withoutYear);
+    EXPECT_EQ(rec.computeJubilee, c.want.withoutYear ? 0 : 1);
+  }
+}
+
+TEST(IcalendarReader, TextsAndWhatIsLeftOut) {
+  const ReadResult r = read(
+      event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY",
+             "SUMMARY:Geburtstag: M\xC3\xBCller\\, J\xC3\xBCrgen\\; \\\\ \\nzwei"}) +
+      event({"RRULE:FREQ=YEARLY", "SUMMARY:Ohne Beginn"}) +
+      event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY"}) +
+      event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY", "SUMMARY:\xF0\x9F\x8E\x82 Leon"}) +
+      event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=MONTHLY", "SUMMARY:Monatlich"}) +
+      "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:Aufgabe\r\nEND:VTODO\r\n");
+  ASSERT_EQ(r.candidates.size(), 1u);
+  EXPECT_EQ(r.candidates[0].record.text(), "Geburtstag: M\xFCller, J\xFCrgen; \\  zwei");
+  EXPECT_EQ(r.skippedFor(SkipReason::NoDate), 1);
+  EXPECT_EQ(r.skippedFor(SkipReason::NoText), 1);
+  EXPECT_EQ(r.skippedFor(SkipReason::Unstorable), 1);
+  EXPECT_EQ(r.skippedFor(SkipReason::NotYearly), 1);
+}
+
+TEST(IcalendarReader, BadInputEndsCleanly) {
+  // Two calendars in one file are both read.
+  const std::string one =
+      calendar(event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY", "SUMMARY:Eins"}));
+  EXPECT_EQ(readIcalendar(one + one, kToday, plusOneHour).candidates.size(), 2u);
+  for (const std::string& bad :
+       {std::string("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:1970"),
+        std::string("BEGIN:VCALENDAR\r\n") + std::string(10'000'000, 'x'),
+        std::string("BEGIN:VCALENDAR\r\n\0\x01\x02\xff", 22),
+        calendar(event({"DTSTART;VALUE=DATE:19700231", "RRULE:FREQ=YEARLY", "SUMMARY:X"})),
+        calendar(event({"DTSTART;VALUE=DATE:18991230", "RRULE:FREQ=YEARLY", "SUMMARY:X"}))}) {
+    EXPECT_TRUE(readIcalendar(bad, kToday, plusOneHour).candidates.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tavik

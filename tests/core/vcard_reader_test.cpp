@@ -1,0 +1,218 @@
+#include "exchange/vcard_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store/day_number.h"
+
+namespace tavik {
+namespace {
+
+struct Want {
+  std::string text;  // Windows-1252
+  Ymd date;
+  std::uint8_t withoutYear = 0;
+};
+
+std::string card(std::initializer_list<std::string_view> lines, std::string_view end = "\r\n") {
+  std::string out = "BEGIN:VCARD\r\n";
+  for (const std::string_view l : lines) out.append(l).append(end);
+  return out + "END:VCARD\r\n";
+}
+
+std::vector<Want> got(const ReadResult& r) {
+  std::vector<Want> out;
+  for (const OTdaten& c : r.candidates) {
+    const Ymd d = splitRecordDate(c.record.date);
+    EXPECT_EQ(c.record.computeJubilee, c.record.withoutYear ? 0 : 1) << c.record.text();
+    out.push_back({c.record.text(), d, c.record.withoutYear});
+  }
+  return out;
+}
+
+void expectSame(const std::vector<Want>& a, const std::vector<Want>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].text, b[i].text) << i;
+    EXPECT_EQ(a[i].date, b[i].date) << i;
+    EXPECT_EQ(a[i].withoutYear, b[i].withoutYear) << i;
+  }
+}
+
+// Lines as the producers named write them (sources: the producers' code and issue threads
+// collected for this importer).
+TEST(VcardReader, RealProducersLines) {
+  struct Case {
+    const char* name;
+    std::string file;
+    std::vector<Want> want;
+  } const cases[] = {
+      {.name = "Apple: 1604 with X-APPLE-OMIT-YEAR is year-less",
+       .file =
+           card({"VERSION:3.0", "FN:Johnny Appleseed", "BDAY;X-APPLE-OMIT-YEAR=1604:1604-06-20"}),
+       .want = {{"Geburtstag Johnny Appleseed", {2000, 6, 20}, 1}}},
+      {.name = "Apple: 1604 without the parameter (iOS 12.4)",
+       .file = card({"VERSION:3.0", "FN:Jo", "BDAY:1604-06-20"}),
+       .want = {{"Geburtstag Jo", {2000, 6, 20}, 1}}},
+      {.name = "Apple: X-APPLE-OMIT-YEAR equal to another year",
+       .file = card({"VERSION:3.0", "FN:Jo", "BDAY;X-APPLE-OMIT-YEAR=1900:1900-03-02"}),
+       .want = {{"Geburtstag Jo", {2000, 3, 2}, 1}}},
+      {.name = "Apple: X-APPLE-OMIT-YEAR not matching keeps the year",
+       .file = card({"VERSION:3.0", "FN:Jo", "BDAY;X-APPLE-OMIT-YEAR=1604:1961-03-02"}),
+       .want = {{"Geburtstag Jo", {1961, 3, 2}, 0}}},
+      {.name = "Apple: X-ABDATE labelled Anniversary, other labels not",
+       .file = card({"VERSION:3.0", "FN:Jo", "item1.X-ABDATE;type=pref:2001-05-12",
+                     "item1.X-ABLABEL:_$!<Anniversary>!$_", "ITEM2.X-ABDATE:2005-03-01",
+                     "ITEM2.X-ABLABEL:Wedding"}),
+       .want = {{"Hochzeitstag Jo", {2001, 5, 12}, 0}}},
+      {.name = "Apple: the label may come first, the group in another case",
+       .file = card({"VERSION:3.0", "FN:Jo", "ITEM7.X-ABLABEL:_$!<Anniversary>!$_",
+                     "item7.X-ABDATE:2001-05-12"}),
+       .want = {{"Hochzeitstag Jo", {2001, 5, 12}, 0}}},
+      {.name = "Google: --0414 in a 3.0 card, X-ABLabel:Anniversary",
+       .file = card({"VERSION:3.0", "FN:Greta M\xC3\xBCller", "BDAY:--0414",
+                     "item1.X-ABDATE:2010-06-05", "item1.X-ABLabel:Anniversary"}),
+       .want = {{"Geburtstag Greta M\xFCller", {2000, 4, 14}, 1},
+                {"Hochzeitstag Greta M\xFCller", {2010, 6, 5}, 0}}},
+      {.name = "Android 2.1: quoted-printable UTF-8 with a soft line break",
+       .file =
+           card({"VERSION:2.1", "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;=41=6E=64=72=C3=A9;;;",
+                 "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=41=6E=64=72=C3=A9=20=4D=",
+                 "=C3=BC=6C=6C=65=72", "BDAY:1980-02-29"}),
+       .want = {{"Geburtstag Andr\xE9 M\xFCller", {1980, 2, 29}, 0}}},
+      {.name = "Android 2.1: N only, given name first",
+       .file =
+           card({"VERSION:2.1",
+                 "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=4D=C3=BC=6C=6C=65=72;=41=6E=6E=61;;;",
+                 "BDAY:19800101"}),
+       .want = {{"Geburtstag Anna M\xFCller", {1980, 1, 1}, 0}}},
+      {.name = "Android: contact_event type 1 is the wedding day, type 2 is not taken",
+       .file = card(
+           {"VERSION:2.1", "FN:Ann",
+            "X-ANDROID-CUSTOM:vnd.android.cursor.item/contact_event;2017-05-26;1;;;;;;;;;;;;;",
+            "X-ANDROID-CUSTOM:vnd.android.cursor.item/contact_event;2019-01-02;2;;;;;;;;;;;;;"}),
+       .want = {{"Hochzeitstag Ann", {2017, 5, 26}, 0}}},
+      {.name = "Evolution: birthday, anniversary, death day",
+       .file = card({"VERSION:3.0", "FN:J\xC3\xBCrgen Gro\xC3\x9F", "BDAY:1970-01-31",
+                     "X-EVOLUTION-ANNIVERSARY:1998-09-12", "X-EVOLUTION-DEATHDATE:2021-03-04"}),
+       .want = {{"Geburtstag J\xFCrgen Gro\xDF", {1970, 1, 31}, 0},
+                {"Hochzeitstag J\xFCrgen Gro\xDF", {1998, 9, 12}, 0},
+                {"Todestag J\xFCrgen Gro\xDF", {2021, 3, 4}, 0}}},
+      {.name = "KAddressBook: --MM-DD and the anniversary written twice",
+       .file = card({"VERSION:3.0", "FN:Karl", "BDAY:--01-31",
+                     "X-KADDRESSBOOK-X-Anniversary:1995-08-19", "X-ANNIVERSARY:1995-08-19"}),
+       .want = {{"Geburtstag Karl", {2000, 1, 31}, 1}, {"Hochzeitstag Karl", {1995, 8, 19}, 0}}},
+      {.name = "Nextcloud 4.0: basic dates, a text date is skipped",
+       .file = card({"VERSION:4.0", "FN:Leon Green", "BDAY:20000415", "ANNIVERSARY:20190701",
+                     "DEATHDATE:20230102", "BDAY;VALUE=text:circa 1800"}),
+       .want = {{"Geburtstag Leon Green", {2000, 4, 15}, 0},
+                {"Hochzeitstag Leon Green", {2019, 7, 1}, 0},
+                {"Todestag Leon Green", {2023, 1, 2}, 0}}},
+      {.name = "Outlook: a time part is ignored; X-MS-ANNIVERSARY",
+       .file = card({"VERSION:2.1", "N;LANGUAGE=de:Meier;Otto", "FN:Otto Meier",
+                     "BDAY:19531015T231000Z", "X-MS-ANNIVERSARY:20110113"}),
+       .want = {{"Geburtstag Otto Meier", {1953, 10, 15}, 0},
+                {"Hochzeitstag Otto Meier", {2011, 1, 13}, 0}}},
+      {.name = "old Thunderbird: lower case, bare quoted-printable, no charset",
+       .file = "begin:vcard\nversion:2.1\nfn;quoted-printable:D=C3=BCmmy GmbH\nbday:19991231\n"
+               "end:vcard\n",
+       .want = {{"Geburtstag D\xFCmmy GmbH", {1999, 12, 31}, 0}}},
+      {.name = "Windows-1252 bytes where the card is not UTF-8",
+       .file = card({"VERSION:3.0", "FN:J\xFCrgen", "BDAY:1970-01-31"}),
+       .want = {{"Geburtstag J\xFCrgen", {1970, 1, 31}, 0}}},
+      {.name = "ISO-8859-15 charset: the euro sign",
+       .file = card({"VERSION:2.1", "FN;CHARSET=ISO-8859-15:Caf\xE9 \xA4", "BDAY:1970-01-31"}),
+       .want = {{"Geburtstag Caf\xE9 \x80", {1970, 1, 31}, 0}}},
+      {.name = "3.0 escapes and folding with a blank and a TAB",
+       .file = card(
+           {"VERSION:3.0", "FN:M\xC3\xBC", " ller\\, Hans", "\t\\; Jr.", "BDAY:1970-0", " 1-31"}),
+       .want = {{"Geburtstag M\xFCller, Hans; Jr.", {1970, 1, 31}, 0}}},
+      {.name = "LF-only line ends, nickname when FN and N are empty",
+       .file =
+           card({"VERSION:3.0", "FN:", "N:;;;;", "NICKNAME:Bobby,Bob", "BDAY:2001-02-03"}, "\n"),
+       .want = {{"Geburtstag Bobby", {2001, 2, 3}, 0}}},
+      {.name = "a long name is cut to 200 characters",
+       .file = card({"VERSION:3.0", "FN:" + std::string(300, 'x'), "BDAY:2001-02-03"}),
+       .want = {{"Geburtstag " + std::string(189, 'x'), {2001, 2, 3}, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    expectSame(got(readVcard(c.file)), c.want);
+  }
+}
+
+TEST(VcardReader, DateForms) {
+  struct Case {
+    const char* text;
+    std::optional<VcardDate> want;
+  } const cases[] = {
+      {"1996-04-15", VcardDate{1996, 4, 15}},
+      {"19960415", VcardDate{1996, 4, 15}},
+      {"--0415", VcardDate{0, 4, 15}},
+      {"--04-15", VcardDate{0, 4, 15}},
+      {"1953-10-15T23:10:00Z", VcardDate{1953, 10, 15}},
+      {"1987-09-27T08:30:00-06:00", VcardDate{1987, 9, 27}},
+      {" 19960415 ", VcardDate{1996, 4, 15}},
+      {"1996-4-15", std::nullopt},
+      {"1996", std::nullopt},
+      {"1996-04", std::nullopt},
+      {"---15", std::nullopt},
+      {"00000415", std::nullopt},
+      {"circa 1800", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(parseVcardDate(c.text), c.want);
+  }
+}
+
+TEST(VcardReader, WhatIsLeftOutIsCounted) {
+  const std::string file =
+      card({"VERSION:3.0", "FN:Ohne Datum", "TEL:123"}) +
+      card({"VERSION:3.0", "N:;;;;", "BDAY:1970-01-31"}) +       // no name
+      card({"VERSION:3.0", "FN:\x15\x15", "BDAY:1970-01-31"}) +  // nor is this one
+      card({"VERSION:3.0", "FN:Falsch", "BDAY:1970-02-30", "BDAY;VALUE=text:um 1900"}) +
+      card({"VERSION:4.0", "FN:\xE5\xBC\xA0\xE4\xBC\x9F", "BDAY:19700131"}) +  // Chinese name
+      card({"VERSION:3.0", "FN;CHARSET=SHIFT_JIS:\x83\x65", "BDAY:19700131"}) +
+      card({"VERSION:3.0", "FN:Gut", "BDAY:1970-01-31"}) +
+      "BEGIN:VCARD\r\nFN:Unterbrochen\r\nBDAY:1980-01-01\r\n" +
+      "BEGIN:VCARD\r\nFN:Abgeschnitten\r\nBDAY:1980-01-01\r\n";
+  const ReadResult r = readVcard(file);
+  expectSame(got(r), {{"Geburtstag Gut", {1970, 1, 31}, 0}});
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.skippedFor(SkipReason::NoDate), 1);
+  EXPECT_EQ(r.skippedFor(SkipReason::NoName), 2);
+  EXPECT_EQ(r.skippedFor(SkipReason::BadDate), 2);
+  EXPECT_EQ(r.skippedFor(SkipReason::Unstorable), 2);
+  EXPECT_EQ(r.skippedFor(SkipReason::Incomplete), 2);
+}
+
+TEST(VcardReader, BadInputEndsCleanly) {
+  // A 10 MB line (a photo) before the birthday, and one without any line end.
+  const std::string photo = "PHOTO;ENCODING=b;TYPE=JPEG:" + std::string(10'000'000, 'A');
+  const ReadResult withPhoto = readVcard(card({"VERSION:3.0", "FN:Foto", photo, "BDAY:--0101"}));
+  expectSame(got(withPhoto), {{"Geburtstag Foto", {2000, 1, 1}, 1}});
+  const ReadResult endless = readVcard("BEGIN:VCARD\r\nFN:" + std::string(10'000'000, 'x'));
+  EXPECT_TRUE(endless.candidates.empty());
+  EXPECT_EQ(endless.skippedFor(SkipReason::Incomplete), 1);
+
+  std::string garbage;
+  for (int i = 0; i < 100000; ++i) garbage += static_cast<char>((i * 7919) % 256);
+  const ReadResult g = readVcard(garbage);
+  EXPECT_TRUE(g.candidates.empty());
+}
+
+TEST(VcardReader, RecognisedByItsFirstLine) {
+  EXPECT_TRUE(looksLikeVcard("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
+  EXPECT_TRUE(looksLikeVcard("\xEF\xBB\xBF\r\n\r\n  begin:vcard\n"));
+  EXPECT_TRUE(looksLikeVcard("BEGIN:VCARD"));
+  EXPECT_FALSE(looksLikeVcard("BEGIN:VCARDS\r\n"));
+  EXPECT_FALSE(looksLikeVcard("X\r\nBEGIN:VCARD\r\n"));
+  EXPECT_FALSE(looksLikeVcard("BEGIN:VCALENDAR\r\n"));
+}
+
+}  // namespace
+}  // namespace tavik
