@@ -323,6 +323,16 @@ UserStore::Read IniUserStore::read(const std::string& name, std::uint8_t& out) {
   return Read::Value;
 }
 
+UserStore::Read IniUserStore::readText(const std::string& name, std::string& out) {
+  const auto it = m_values.find(name);
+  if (it == m_values.end()) return Read::Missing;
+  const std::optional<std::string> text = unescapeValue(it->second);
+  std::optional<std::string> value = text ? variantText(*text) : std::nullopt;
+  if (!value) return Read::WrongType;
+  out = std::move(*value);
+  return Read::Value;
+}
+
 bool IniUserStore::write(const std::string&, std::uint8_t) {
   return false;
 }

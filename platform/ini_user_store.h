@@ -23,8 +23,11 @@ class IniUserStore : public UserStore {
   // 0..255 (blanks around it, a sign, leading zeros and quotes allowed) is a Value; a list or
   // anything else is WrongType.
   Read read(const std::string& name, std::uint8_t& out) override;
+  // A value of the [General] section as text; a list or another '@' type is WrongType.
+  Read readText(const std::string& name, std::string& out) override;
   // The store is read-only: every write is refused.
   bool write(const std::string& name, std::uint8_t value) override;
+  bool writeText(const std::string&, const std::string&) override { return false; }
   bool sync() override { return true; }
 
  private:
