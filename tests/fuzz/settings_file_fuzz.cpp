@@ -1,5 +1,5 @@
-// Any settings file gives, for each of the four names, a value, "missing" or "wrong type", the
-// same each time it is asked; a name the file cannot spell is missing.
+// Any settings file gives, for each of the five numbers and the date, a value, "missing" or
+// "wrong type", the same each time it is asked; a name the file cannot spell is missing.
 #include <cstdlib>
 
 #include "platform/ini_user_store.h"
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!files.allClosed()) std::abort();
   // Keys may hide letters behind %XX escapes; without any, a key is spelled out.
   const bool escapes = bytes.find('%') != std::string_view::npos;
-  for (const char* name : {"anzdays", "autoclose", "heutebox", "prior"}) {
+  for (const char* name : {"anzdays", "autoclose", "heutebox", "prior", "notify"}) {
     std::uint8_t first = 0xEE;
     const UserStore::Read read = store.read(name, first);
     std::uint8_t again = 0xEE;
@@ -36,6 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
-  if (store.write("anzdays", 1)) std::abort();  // read-only
+  std::string date = "unset";
+  const UserStore::Read dateRead = store.readText("lastshown", date);
+  std::string dateAgain;
+  if (store.readText("lastshown", dateAgain) != dateRead) std::abort();
+  if (dateRead == UserStore::Read::Value ? dateAgain != date : date != "unset") std::abort();
+  if (dateRead != UserStore::Read::Missing && !escapes &&
+      bytes.find("lastshown") == std::string_view::npos) {
+    std::abort();
+  }
+  if (store.write("anzdays", 1) || store.writeText("lastshown", "x")) std::abort();  // read-only
   return 0;
 }
