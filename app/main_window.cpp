@@ -231,9 +231,12 @@ void MainWindow::computeView() {
   optionsPage->showHolidaySwitch();
   m_firstViewDone = true;
   // The desktop keeps the notification in its list after the today box and the program have
-  // gone; it does not wait for the bus.
-  if (first && m_settings.notify == 1 && !todayLines.isEmpty() && sendNotification) {
-    sendNotification(todayNotification(todayLines));
+  // gone. Sent once the view is painted (timers come after posted paint events), and never
+  // waited for.
+  if (first && m_settings.notify == 1 && !todayLines.isEmpty()) {
+    QTimer::singleShot(0, this, [this, notification = todayNotification(todayLines)] {
+      if (sendNotification) sendNotification(notification);
+    });
   }
   if (m_todayBox != nullptr) m_todayBox->setLines(todayLines);
   for (const std::string& popup : result.popups) {
