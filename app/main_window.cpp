@@ -170,8 +170,9 @@ void MainWindow::runCreationSteps() {
     const QFontMetrics grid(countdownPage->StringGrid1->font());
     const int cellPadding = scaled(8, s);
     countdownPage->setColumnWidths(
-        std::max(scaled(85, s),
-                 grid.horizontalAdvance(QStringLiteral("Noch 99 Tage")) + cellPadding),
+        std::max({scaled(85, s),
+                  grid.horizontalAdvance(QStringLiteral("Noch 99 Tage")) + cellPadding,
+                  grid.horizontalAdvance(QStringLiteral("Vor 30 Tagen")) + cellPadding}),
         std::max(scaled(72, s), grid.horizontalAdvance(QStringLiteral("88.88.8888")) + cellPadding),
         scaled(215, s));
     aboutPage->setStartupTexts();
