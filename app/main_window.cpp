@@ -69,7 +69,8 @@ MainWindow::MainWindow(Platform& platform, QString startDirectory, QWidget* pare
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       m_platform(platform),
-      m_startDirectory(std::move(startDirectory)) {
+      m_startDirectory(std::move(startDirectory)),
+      m_autostart(platform.files, autostartEntryPath(), autostartProgram(), m_startDirectory) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("TITELLEISTE"));
   buildPages();
@@ -87,7 +88,7 @@ void MainWindow::buildPages() {
   setCentralWidget(TabbedNotebook1);
 
   countdownPage = new CountdownPage;
-  optionsPage = new OptionsPage(m_settings, m_holidays, m_platform.messages);
+  optionsPage = new OptionsPage(m_settings, m_holidays, m_platform.messages, m_autostart);
   editorPage = new QWidget;
   editorPage->setObjectName(QStringLiteral("EditorPageFrame"));
   new QVBoxLayout(editorPage);
@@ -159,6 +160,7 @@ void MainWindow::runCreationSteps() {
                             .toLocal8Bit()
                             .toStdString();
     loadSettings(m_platform.userStore, m_settings);
+    m_shownBefore = m_settings.lastshown;
     m_dataFile.emplace(m_dataFilePath);
     m_dataFileRead = true;
     m_dataFile->load(m_platform.files, m_table);
@@ -168,12 +170,14 @@ void MainWindow::runCreationSteps() {
     const QFontMetrics grid(countdownPage->StringGrid1->font());
     const int cellPadding = scaled(8, s);
     countdownPage->setColumnWidths(
-        std::max(scaled(85, s),
-                 grid.horizontalAdvance(QStringLiteral("Noch 99 Tage")) + cellPadding),
+        std::max({scaled(85, s),
+                  grid.horizontalAdvance(QStringLiteral("Noch 99 Tage")) + cellPadding,
+                  grid.horizontalAdvance(QStringLiteral("Vor 30 Tagen")) + cellPadding}),
         std::max(scaled(72, s), grid.horizontalAdvance(QStringLiteral("88.88.8888")) + cellPadding),
         scaled(215, s));
     aboutPage->setStartupTexts();
     if (m_settings.heutebox == 1) optionsPage->CheckBox3->setChecked(true);
+    if (m_settings.notify == 1) optionsPage->CheckBox5->setChecked(true);
     optionsPage->setPriorityHandling(m_settings.prior);
     countdownPage->Label3->setText(QString::number(m_settings.anzdays));
     const QDate today = m_platform.clock.today();
@@ -218,12 +222,24 @@ void MainWindow::computeView() {
   Settings view = m_settings;
   // The handling is the one the options page shows; with no item chosen nothing is done.
   view.prior = static_cast<std::uint8_t>(std::max(0, optionsPage->priorityHandling()));
-  ViewResult result = tavik::computeView(m_table, view, m_holidays,
-                                         dayNumberOf(m_platform.clock.today()), !m_firstViewDone);
+  view.lastshown = m_shownBefore;
+  const DayNumber today = dayNumberOf(m_platform.clock.today());
+  const bool first = !m_firstViewDone;
+  ViewResult result = tavik::computeView(m_table, view, m_holidays, today, first);
+  m_settings.lastshown = today;
+  QStringList todayLines = toQStrings(result.todayBox);
   countdownPage->showView(std::move(result.lines), std::move(result.grid));
-  if (m_todayBox != nullptr) m_todayBox->setLines(toQStrings(result.todayBox));
   optionsPage->showHolidaySwitch();
   m_firstViewDone = true;
+  // The desktop keeps the notification in its list after the today box and the program have
+  // gone. Sent once the view is painted (timers come after posted paint events), and never
+  // waited for.
+  if (first && m_settings.notify == 1 && !todayLines.isEmpty()) {
+    QTimer::singleShot(0, this, [this, notification = todayNotification(todayLines)] {
+      if (sendNotification) sendNotification(notification);
+    });
+  }
+  if (m_todayBox != nullptr) m_todayBox->setLines(todayLines);
   for (const std::string& popup : result.popups) {
     if (m_closed) break;
     m_platform.messages.info(this, fromCp1252(popup));

@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+#include "platform/autostart.h"
+#include "platform/desktop_notification.h"
 #include "store/data_file.h"
 #include "store/event_table.h"
 #include "store/typs.h"
@@ -60,6 +62,9 @@ class MainWindow : public QMainWindow {
   // sets its two lists from the record at every activation.
   void setHolidayDialog(std::function<void()> run,
                         std::function<void(const HolidaySelection&)> showSelection);
+
+  // Sends the notification of the first rebuild; tests replace it.
+  std::function<void(const DesktopNotification&)> sendNotification = sendDesktopNotification;
 
   EventTable& table() { return m_table; }
   HolidaySelection& holidaySelection() { return m_holidays; }
@@ -144,7 +149,11 @@ class MainWindow : public QMainWindow {
   EventTable m_table;
   HolidaySelection m_holidays;
   Settings m_settings;
+  // The day the countdown was shown before this run, as read at start: the rebuilds of the run
+  // list the days missed since, while m_settings.lastshown follows each rebuild.
+  std::optional<DayNumber> m_shownBefore;
   QString m_startDirectory;
+  AutostartEntry m_autostart;
   std::string m_dataFilePath;
   std::string m_holidayFilePath;
   std::optional<DataFile> m_dataFile;

@@ -70,29 +70,6 @@ void readHolidays(Files& files, const std::string& path, HolidaySelection& selec
   std::copy(bytes.begin(), bytes.end(), selection.bytes.begin());
 }
 
-void readSettings(UserStore& store, Settings& settings) {
-  struct Value {
-    const char* name;
-    std::uint8_t Settings::*field;
-  };
-  static constexpr Value kValues[] = {{"anzdays", &Settings::anzdays},
-                                      {"autoclose", &Settings::autoclose},
-                                      {"heutebox", &Settings::heutebox},
-                                      {"prior", &Settings::prior}};
-  for (const Value& v : kValues) {
-    std::uint8_t stored = 0;
-    switch (store.read(v.name, stored)) {
-      case UserStore::Read::Missing:
-        break;
-      case UserStore::Read::Value:
-        settings.*v.field = stored;
-        break;
-      case UserStore::Read::WrongType:
-        throw Failure(std::string("Ungültiger Datentyp für '") + v.name + "'");
-    }
-  }
-}
-
 bool isControl(unsigned char b) {
   // C0, DEL, and the bytes Windows-1252 leaves undefined (they decode to C1 controls).
   return b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;

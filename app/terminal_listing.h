@@ -27,9 +27,10 @@ FrontCommand parseFrontArguments(int argc, const char* const* argv);
 std::string helpText();
 std::string versionText();
 
-// Reads the four settings (a missing one counts as its default), the data file and the
-// holiday file of `startDirectory` (a missing file counts as empty) without creating or
-// writing anything, and rebuilds the view once as the first rebuild. Returns the sorted
+// Reads the settings (a missing one counts as its default; lastshown widens the window for
+// missed days), the data file and the holiday file of `startDirectory` (a missing file counts
+// as empty) without creating or writing anything, and rebuilds the view once as the first
+// rebuild. Returns the sorted
 // countdown lines (Windows-1252). Throws Failure: a file error, or "Ungültiger Datentyp für
 // 'NAME'" for a setting of the wrong type.
 std::vector<std::string> listCountdown(Files& files, UserStore& settings,

@@ -25,11 +25,18 @@ std::optional<DayNumber> occurrenceInYear(int year, int month, int day) {
 
 namespace {
 
-// This year's date, or next year's when this year's lies more than 30 days back.
+// Last year's date when it lies from `first` to yesterday; else this year's date, or next
+// year's when this year's lies more than 30 days back.
 template <typename DateOf>
-std::optional<std::pair<DayNumber, int>> nextOccurrence(DayNumber today, DateOf dateOf) {
+std::optional<std::pair<DayNumber, int>> occurrenceFrom(DayNumber today, int first, DateOf dateOf) {
   const auto now = splitDayNumber(today);
   if (!now) return std::nullopt;
+  if (first <= -1 && now->year > kMinYear) {
+    if (const auto last = dateOf(now->year - 1)) {
+      const int d = *last - today;
+      if (d >= first && d <= -1) return std::pair{*last, d};
+    }
+  }
   auto date = dateOf(now->year);
   if (!date) return std::nullopt;
   int d = *date - today;
@@ -40,6 +47,9 @@ std::optional<std::pair<DayNumber, int>> nextOccurrence(DayNumber today, DateOf 
   }
   return std::pair{*date, d};
 }
+
+// A window that starts after yesterday: only this and next year's date count.
+constexpr int kNoPastDays = 1;
 
 // "DD.MM", and with the year "DD.MM.YYYY" (any year, 9996 included).
 std::string gridDate(const Ymd& date, bool withYear) {
@@ -63,15 +73,33 @@ std::string dayText(int d) {
     case 1:
       return "Morgen             ";
     default:
-      return "Noch " + blankPad2(d) + " Tage  ";
+      break;
   }
+  if (d >= 0) return "Noch " + blankPad2(d) + " Tage  ";
+  // In 64 bits, so that no value overflows when negated.
+  std::string back = std::to_string(-static_cast<std::int64_t>(d));
+  if (back.size() == 1) back.insert(0, 2, ' ');
+  return "Vor " + back + " Tagen  ";
 }
+
+constexpr int kFirstCachedDay = -kMostMissedDays;
+constexpr int kLastCachedDay = 255;
 
 }  // namespace
 
+int eventWindowStart(std::optional<DayNumber> lastshown, DayNumber today) {
+  if (!lastshown || *lastshown > today) return -1;
+  // The difference of two day numbers of the years 1..9999 fits an int.
+  return -std::min(std::max(today - *lastshown - 1, 1), kMostMissedDays);
+}
+
 int occurrenceDays(int month, int day, DayNumber today) {
+  return eventDays(month, day, today, kNoPastDays);
+}
+
+int eventDays(int month, int day, DayNumber today, int first) {
   const auto next =
-      nextOccurrence(today, [&](int year) { return occurrenceInYear(year, month, day); });
+      occurrenceFrom(today, first, [&](int year) { return occurrenceInYear(year, month, day); });
   return next ? next->second : kOccurrenceFailure;
 }
 
@@ -79,10 +107,25 @@ std::string countdownText(int d) {
   // A rebuild needs these texts over and over; they are built once.
   static const std::vector<std::string> kTexts = [] {
     std::vector<std::string> texts;
-    for (int n = -1; n <= 255; ++n) texts.push_back(dayText(n));
+    for (int n = kFirstCachedDay; n <= kLastCachedDay; ++n) texts.push_back(dayText(n));
     return texts;
   }();
-  return d >= -1 && d <= 255 ? kTexts[static_cast<std::size_t>(d + 1)] : dayText(d);
+  return d >= kFirstCachedDay && d <= kLastCachedDay
+             ? kTexts[static_cast<std::size_t>(d - kFirstCachedDay)]
+             : dayText(d);
+}
+
+int missedDaysOf(std::string_view dayText) {
+  if (!dayText.starts_with("Vor ")) return 0;
+  dayText.remove_prefix(4);
+  while (!dayText.empty() && dayText.front() == ' ') dayText.remove_prefix(1);
+  int days = 0;
+  const auto [end, error] = std::from_chars(dayText.data(), dayText.data() + dayText.size(), days);
+  if (error != std::errc{} || days < 2) return 0;
+  return std::string_view(end, static_cast<std::size_t>(dayText.data() + dayText.size() - end))
+                 .starts_with(" Tagen")
+             ? days
+             : 0;
 }
 
 std::int32_t anniversaryCount(const EventRecord& record, DayNumber today) {
@@ -135,7 +178,8 @@ CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today) {
 
 std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
                                   int listYear, DayNumber today, int anzdays) {
-  const auto next = nextOccurrence(today, rule);
+  // Calendar days reach back to yesterday only, also across the year's end.
+  const auto next = occurrenceFrom(today, -1, rule);
   if (!next || !inDayWindow(next->second, anzdays)) return std::nullopt;
   const Ymd date = *splitDayNumber(next->first);
   const int shownYear = listYear == kOccurrenceYear ? date.year : listYear;
@@ -171,12 +215,13 @@ DayGroups groupByDayText(const std::vector<GridRow>& rows) {
 }
 
 // The same for rows whose day differences are known: equal differences, equal day texts.
-DayGroups groupByDays(const std::vector<GridRow>& rows, const std::vector<int>& days) {
+DayGroups groupByDays(const std::vector<GridRow>& rows, const std::vector<int>& days,
+                      int firstDay) {
   DayGroups groups;
   groups.groupOf.reserve(rows.size());
   std::vector<std::size_t> numbers;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const auto at = static_cast<std::size_t>(days[i] + 1);  // days run from -1
+    const auto at = static_cast<std::size_t>(days[i] - firstDay);
     if (at >= numbers.size()) numbers.resize(at + 1, SIZE_MAX);
     if (numbers[at] == SIZE_MAX) {
       numbers[at] = groups.texts.size();
@@ -258,15 +303,27 @@ bool byteLess(std::string_view a, std::string_view b) {
   return a < b;
 }
 
+// The countdown order of day texts: the missed days first, the earliest first, then the
+// others in the order `less` gives them.
+template <typename Less>
+auto missedFirst(Less less) {
+  return [less](std::string_view a, std::string_view b) {
+    const int backA = missedDaysOf(a);
+    const int backB = missedDaysOf(b);
+    if (backA != 0 || backB != 0) return backA > backB;
+    return less(a, b);
+  };
+}
+
 void sortGrid(std::vector<GridRow>& rows, const DayGroups& groups) {
-  permute(rows, selectionSortOrder(entryRanks(groups, byteLess), groups.texts.size()));
+  permute(rows, selectionSortOrder(entryRanks(groups, missedFirst(byteLess)), groups.texts.size()));
 }
 
 // The list order of lines that each begin with the day text of their group. Distinct day texts
 // always differ before either ends, so the lines run in the order of their day texts, and
 // lines with the same day text in the order of the rest.
 std::vector<std::size_t> listOrder(const std::vector<std::string>& lines, const DayGroups& groups) {
-  const std::vector<std::size_t> rank = entryRanks(groups, listLess);
+  const std::vector<std::size_t> rank = entryRanks(groups, missedFirst(listLess));
   std::vector<std::size_t> start(groups.texts.size() + 1, 0);
   for (const std::size_t r : rank) ++start[r + 1];
   std::partial_sum(start.begin(), start.end(), start.begin());
@@ -296,6 +353,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
                        const HolidaySelection& holidays, DayNumber today, bool firstRebuild) {
   ViewResult view;
   const int anzdays = settings.anzdays;
+  const int first = eventWindowStart(settings.lastshown, today);
   const auto mostEntries =
       static_cast<std::size_t>(table.usedCount() + kPublicHolidayCount + kOtherDayCount);
   view.lines.reserve(mostEntries);
@@ -309,12 +367,13 @@ ViewResult computeView(EventTable& table, const Settings& settings,
     // Every text comes from the record as read, before the auto-delete rule may free it.
     const EventRecord& record = table.record(slot);
     const Ymd stored = splitRecordDate(record.date);
-    const int d = occurrenceDays(stored.month, stored.day, today);
-    if (inDayWindow(d, anzdays)) {
+    const int d = eventDays(stored.month, stored.day, today, first);
+    if (inDayWindow(d, first, anzdays)) {
       CountdownEntry entry = entryOf(record, stored, d, today);
       const bool high = isSet(record.highPriority);
       if (high && settings.prior == 1 && d == 0 && firstRebuild) view.popups.push_back(entry.line);
-      intoTodayBox.push_back(d == 0 || (high && settings.prior == 2));
+      // What the user missed, today's, and the chosen high-priority lines.
+      intoTodayBox.push_back(d <= -2 || d == 0 || (high && settings.prior == 2));
       view.lines.push_back(std::move(entry.line));
       view.grid.push_back(std::move(entry.row));
       days.push_back(d);
@@ -332,10 +391,9 @@ ViewResult computeView(EventTable& table, const Settings& settings,
     return view;
   }
 
-  const DayGroups groups = groupByDays(view.grid, days);
+  const DayGroups groups = groupByDays(view.grid, days, first);
   const std::vector<std::size_t> order = listOrder(view.lines, groups);
-  // The today box: the lines of today (beginning with "Heute") and the chosen high-priority
-  // lines, in list order like the list they come from.
+  // The today box in list order like the list it comes from, which puts the missed days first.
   for (const std::size_t i : order) {
     if (intoTodayBox[i]) view.todayBox.push_back(view.lines[i]);
   }

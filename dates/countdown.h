@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,13 +36,27 @@ struct ViewResult {
 inline constexpr const char* kEmptyWindowLine =
     "---- Keine Ereignisse im angegebenen Zeitraum vorhanden. ----";
 
-// The day difference of a date that cannot be formed; it lies outside every window.
-inline constexpr int kOccurrenceFailure = -7;
+// The day difference of a date that cannot be formed; it lies outside every window, the
+// missed days included.
+inline constexpr int kOccurrenceFailure = std::numeric_limits<int>::min();
+
+// The most days back that missed events are listed for.
+inline constexpr int kMostMissedDays = 30;
 
 // True when the day difference d is shown: from yesterday (-1) to `anzdays` days ahead.
 constexpr bool inDayWindow(int d, int anzdays) {
   return d >= -1 && d <= anzdays;
 }
+
+// True when d lies from `first` (-1 or further back) to `anzdays` days ahead.
+constexpr bool inDayWindow(int d, int first, int anzdays) {
+  return d >= first && d <= anzdays;
+}
+
+// The first day difference listed for events: -min(max(today - lastshown - 1, 1), 30), so the
+// days after the last showing up to yesterday, at least yesterday and at most 30 days. -1 when
+// nothing was shown yet or the date lies ahead of today (a clock set back).
+int eventWindowStart(std::optional<DayNumber> lastshown, DayNumber today);
 
 // The date of month-day in `year`. 29 February in a common year is 28 February, so that such
 // events are not silently lost in three years out of four. nullopt for a day that does not
@@ -53,9 +68,19 @@ std::optional<DayNumber> occurrenceInYear(int year, int month, int day);
 // (an invalid month or day, or a next year beyond 9999).
 int occurrenceDays(int month, int day, DayNumber today);
 
-// "Gestern", "Heute" and "Morgen" padded with blanks to 20, 20 and 19 characters; otherwise
-// "Noch " + blankPad2(d) + " Tage  " (15 characters for 2..9, 14 for 10..99).
+// The day difference of an event of month-day as listed in a window starting at `first`: last
+// year's date when it lies from `first` to yesterday (so that the year's end loses nothing),
+// else occurrenceDays.
+int eventDays(int month, int day, DayNumber today, int first);
+
+// "Gestern", "Heute" and "Morgen" padded with blanks to 20, 20 and 19 characters; "Noch " +
+// blankPad2(d) + " Tage  " ahead (15 characters for 2..9, 14 for 10..99); for two days back
+// and more "Vor " + blankPad2(-d) + " Tagen  ".
 std::string countdownText(int d);
+
+// The days back a day text of two days back or more stands for ("Vor  12 Tagen  " -> 12); 0
+// for every other text. Such texts come first in the countdown order, the earliest first.
+int missedDaysOf(std::string_view dayText);
 
 // The number of the anniversary nearest to today: days from the stored date to today divided
 // by 365.24 in extended precision, rounded half to even. Negative for dates well ahead; 0 for
@@ -83,25 +108,29 @@ using DateRule = std::function<std::optional<DayNumber>(int year)>;
 inline constexpr int kOccurrenceYear = 0;
 
 // Adds the countdown line and grid row of a calendar day to `view` when its next occurrence
-// (this year's date, or next year's when this year's lies more than 30 days back) is in the
-// window. The line shows `listYear` (a year such as 1989, yearlessMarkerYear for none, or
-// kOccurrenceYear), the row the date of the occurrence. A day whose next-year date would lie
-// beyond 9999 is left out. Returns the day difference of the entry added, or nullopt.
+// (this year's date, or next year's when this year's lies more than 30 days back; last year's
+// when that was yesterday) is in the window from yesterday to `anzdays`. The line shows `listYear`
+// (a year such as 1989, yearlessMarkerYear for none, or kOccurrenceYear), the row the date of the
+// occurrence. A day whose next-year date would lie beyond 9999 is left out. Returns the day
+// difference of the entry added, or nullopt.
 std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
                                   int listYear, DayNumber today, int anzdays);
 
-// Puts the rows into countdown order by their day texts, compared byte by byte. Rows with
-// equal day texts end up exactly where a selection sort that exchanges the first strictly
-// smallest row into each position leaves them, so their order depends on the order added.
+// Puts the rows into countdown order by their day texts: the missed days first, the earliest
+// first, then the other texts compared byte by byte. Rows with equal day texts end up exactly
+// where a selection sort that exchanges the first strictly smallest row into each position
+// leaves them, so their order depends on the order added.
 void sortCountdownGrid(std::vector<GridRow>& rows);
 
 // Rebuilds the countdown view: applies the auto-delete rule to every used slot (the freed
-// event is still listed this once, from the record as it was), lists every event and, when
-// computeHolidays is on, every switched-on calendar day whose next occurrence lies from
-// yesterday to `settings.anzdays` days ahead. The today box gets the lines of today and, with
-// `settings.prior` 2, the lines of high-priority events of other days; the popups, only when
-// `firstRebuild` and `settings.prior` is 1, the lines of today's high-priority events in slot
-// order. The grid holds the filled rows only; the empty row the grid ends in is the caller's.
+// event is still listed this once, from the record as it was), lists every event from
+// eventWindowStart(settings.lastshown) to `settings.anzdays` days ahead and, when
+// computeHolidays is on, every switched-on calendar day from yesterday on. The lines of missed
+// days (two days back and more) come first, the earliest day first. The today box gets the
+// lines of missed days, then those of today and, with `settings.prior` 2, the lines of
+// high-priority events of other days, each once; the popups, only when `firstRebuild` and
+// `settings.prior` is 1, the lines of today's high-priority events in slot order. The grid
+// holds the filled rows only; the empty row the grid ends in is the caller's.
 ViewResult computeView(EventTable& table, const Settings& settings,
                        const HolidaySelection& holidays, DayNumber today, bool firstRebuild);
 

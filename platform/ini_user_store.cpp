@@ -2,6 +2,7 @@
 // quotes starts a comment, quotes may span lines), sections, escaped keys and values, '@' types.
 #include "platform/ini_user_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -401,6 +402,16 @@ UserStore::Read IniUserStore::read(const std::string& name, std::uint8_t& out) {
   return Read::Value;
 }
 
+UserStore::Read IniUserStore::readText(const std::string& name, std::string& out) {
+  const auto it = m_values.find(name);
+  if (it == m_values.end()) return Read::Missing;
+  const std::optional<std::string> text = unescapeValue(it->second);
+  std::optional<std::string> value = text ? variantText(*text) : std::nullopt;
+  if (!value) return Read::WrongType;
+  out = std::move(*value);
+  return Read::Value;
+}
+
 std::vector<std::string> IniUserStore::names() const {
   std::vector<std::string> out;
   for (const auto& entry : m_values) out.push_back(entry.first);
@@ -433,6 +444,23 @@ bool IniUserStore::sync() {
     return false;
   }
   m_pending.clear();
+  return true;
+}
+
+bool IniUserStore::writeText(const std::string& name, const std::string& text) {
+  // Only texts that QSettings writes as they stand (a date, say) need no escaping to match it.
+  const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+  });
+  if (!plain || !m_writable) return false;
+  m_values.insert_or_assign(name, text);
+  for (auto& pending : m_pending) {
+    if (pending.first == name) {
+      pending.second = text;
+      return true;
+    }
+  }
+  m_pending.emplace_back(name, text);
   return true;
 }
 

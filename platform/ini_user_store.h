@@ -35,12 +35,16 @@ class IniUserStore : public UserStore {
   // 0..255 (blanks around it, a sign, leading zeros and quotes allowed) is a Value; a list or
   // anything else is WrongType.
   Read read(const std::string& name, std::uint8_t& out) override;
+  // A value of the [General] section as text; a list or another '@' type is WrongType.
+  Read readText(const std::string& name, std::string& out) override;
   // The names of [General], in byte order.
   std::vector<std::string> names() const;
   // Refused unless writes are allowed; then kept, and read back, until sync().
   bool write(const std::string& name, std::uint8_t value) override;
   // Puts the values written into the file as it is now, replacing it atomically (the other
   // keys and sections stay as they are); false when it cannot be written.
+  // As write(), for a text of letters, digits and '-' only (others are refused).
+  bool writeText(const std::string& name, const std::string& text) override;
   bool sync() override;
 
  private:

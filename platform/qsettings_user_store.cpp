@@ -1,4 +1,5 @@
-// Whole numbers 0..255 in ~/.config/HOLVENTARIS/Tavik! v4.x.conf; anything else is the wrong type.
+// Whole numbers 0..255 and texts in ~/.config/HOLVENTARIS/Tavik! v4.x.conf; anything else is the
+// wrong type.
 #include "platform/qsettings_user_store.h"
 
 namespace tavik {
@@ -28,6 +29,23 @@ bool QSettingsUserStore::write(const std::string& name, std::uint8_t value) {
 
 std::string QSettingsUserStore::filePath() const {
   return m_settings.fileName().toLocal8Bit().toStdString();
+}
+
+UserStore::Read QSettingsUserStore::readText(const std::string& name, std::string& out) {
+  const QString key = QString::fromStdString(name);
+  if (!m_settings.contains(key)) return Read::Missing;
+  const QVariant value = m_settings.value(key);
+  if (value.userType() != QMetaType::QString && value.userType() != QMetaType::QByteArray) {
+    return Read::WrongType;
+  }
+  out = value.toString().toStdString();
+  return Read::Value;
+}
+
+bool QSettingsUserStore::writeText(const std::string& name, const std::string& text) {
+  if (!m_settings.isWritable()) return false;
+  m_settings.setValue(QString::fromStdString(name), QString::fromStdString(text));
+  return true;
 }
 
 bool QSettingsUserStore::sync() {

@@ -12,6 +12,8 @@ class QSettingsUserStore : public UserStore {
   QSettingsUserStore();
   Read read(const std::string& name, std::uint8_t& out) override;
   bool write(const std::string& name, std::uint8_t value) override;
+  Read readText(const std::string& name, std::string& out) override;
+  bool writeText(const std::string& name, const std::string& text) override;
   bool sync() override;
   // The file the values live in, as a local path.
   std::string filePath() const;

@@ -57,6 +57,37 @@ Ymd splitRecordDate(double date) {
   return Ymd{};
 }
 
+std::string isoDateText(DayNumber n) {
+  const std::optional<Ymd> date = splitDayNumber(n);
+  if (!date) return {};
+  char text[11];
+  const int values[3] = {date->year, date->month, date->day};
+  const int widths[3] = {4, 2, 2};
+  char* at = text;
+  for (int part = 0; part < 3; ++part) {
+    if (part > 0) *at++ = '-';
+    for (int k = widths[part] - 1, v = values[part]; k >= 0; --k, v /= 10)
+      at[k] = char('0' + v % 10);
+    at += widths[part];
+  }
+  return std::string(text, at);
+}
+
+std::optional<DayNumber> parseIsoDate(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  int values[3] = {0, 0, 0};
+  const std::size_t starts[3] = {0, 5, 8};
+  const std::size_t lengths[3] = {4, 2, 2};
+  for (int part = 0; part < 3; ++part) {
+    for (std::size_t k = 0; k < lengths[part]; ++k) {
+      const char c = text[starts[part] + k];
+      if (c < '0' || c > '9') return std::nullopt;
+      values[part] = values[part] * 10 + (c - '0');
+    }
+  }
+  return makeDayNumber(values[0], values[1], values[2]);
+}
+
 int weekday(DayNumber n) {
   return static_cast<int>(
       std::chrono::weekday{sys_days{days{n.value + kEpochOffset}}}.c_encoding());

@@ -5,6 +5,8 @@
 #include <compare>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace tavik {
 
@@ -49,6 +51,11 @@ inline double toDouble(DayNumber n) {
 // Splits a record's date; falls back to 0.0.0 for a value that is no valid day, so that lists
 // can still show (and let the user delete) such a record.
 Ymd splitRecordDate(double date);
+
+// "YYYY-MM-DD", the form dates are stored in as text.
+std::string isoDateText(DayNumber n);
+// The day of a "YYYY-MM-DD" text (exactly ten characters); nullopt for anything else.
+std::optional<DayNumber> parseIsoDate(std::string_view text);
 
 // 0 = Sunday .. 6 = Saturday.
 int weekday(DayNumber n);

@@ -16,23 +16,30 @@ struct Value {
 };
 
 constexpr Value kValues[] = {
-    {"anzdays", &Settings::anzdays, 30},
-    {"autoclose", &Settings::autoclose, 30},
-    {"heutebox", &Settings::heutebox, 1},
-    {"prior", &Settings::prior, 0},
+    {"anzdays", &Settings::anzdays, 30},  {"autoclose", &Settings::autoclose, 30},
+    {"heutebox", &Settings::heutebox, 1}, {"prior", &Settings::prior, 0},
+    {"notify", &Settings::notify, 1},
 };
+
+constexpr const char* kLastShown = "lastshown";
 
 [[noreturn]] void cannotWrite(const char* name) {
   throw Failure(std::string("Konnte Daten für '") + name + "' nicht setzen");
 }
 
-}  // namespace
+// A date that cannot be read counts as none: the worst it costs is a missed day not listed.
+std::optional<DayNumber> readLastShown(UserStore& store) {
+  std::string text;
+  if (store.readText(kLastShown, text) != UserStore::Read::Value) return std::nullopt;
+  return parseIsoDate(text);
+}
 
-void loadSettings(UserStore& store, Settings& settings) {
+void readValues(UserStore& store, Settings& settings, bool writeMissing) {
   for (const Value& v : kValues) {
     std::uint8_t stored = 0;
     UserStore::Read result = store.read(v.name, stored);
     if (result == UserStore::Read::Missing) {
+      if (!writeMissing) continue;
       if (!store.write(v.name, v.fallback)) cannotWrite(v.name);
       result = store.read(v.name, stored);
     }
@@ -41,12 +48,26 @@ void loadSettings(UserStore& store, Settings& settings) {
     }
     settings.*v.field = stored;
   }
+  settings.lastshown = readLastShown(store);
+}
+
+}  // namespace
+
+void loadSettings(UserStore& store, Settings& settings) {
+  readValues(store, settings, true);
   store.sync();
+}
+
+void readSettings(UserStore& store, Settings& settings) {
+  readValues(store, settings, false);
 }
 
 void saveSettings(UserStore& store, const Settings& settings) {
   for (const Value& v : kValues) {
     if (!store.write(v.name, settings.*v.field)) cannotWrite(v.name);
+  }
+  if (settings.lastshown && !store.writeText(kLastShown, isoDateText(*settings.lastshown))) {
+    cannotWrite(kLastShown);
   }
   if (!store.sync()) cannotWrite(kValues[0].name);
 }

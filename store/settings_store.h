@@ -1,4 +1,4 @@
-// The four settings in the per-user store and the 51-byte holiday file tavik!4.ini.
+// The settings in the per-user store and the 51-byte holiday file tavik!4.ini.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,8 @@ namespace tavik {
 
 inline constexpr const char* kHolidayFileName = "tavik!4.ini";
 
-// The per-user key-value store holding one-byte values; platform/ implements it with QSettings.
+// The per-user key-value store holding one-byte values and texts; platform/ implements it with
+// QSettings.
 class UserStore {
  public:
   enum class Read { Missing, Value, WrongType };
@@ -21,16 +22,25 @@ class UserStore {
   virtual Read read(const std::string& name, std::uint8_t& out) = 0;
   // Writes `name`; false when the store cannot take it.
   virtual bool write(const std::string& name, std::uint8_t value) = 0;
+  // Reads `name` as text: Missing, a Value in `out`, or WrongType for a list or other non-text.
+  virtual Read readText(const std::string& name, std::string& out) = 0;
+  virtual bool writeText(const std::string& name, const std::string& text) = 0;
   // Makes written values durable; false on failure.
   virtual bool sync() = 0;
 };
 
-// Reads anzdays, autoclose, heutebox and prior in this order, writing a missing value with its
-// default first. Throws Failure "Ungültiger Datentyp für 'NAME'" at the first value of the wrong
-// type (the values read before it stay in `settings`), or "Konnte Daten für 'NAME' nicht setzen".
+// Reads anzdays, autoclose, heutebox, prior and notify in this order, writing a missing value
+// with its default first, then lastshown, which is none when missing or no "YYYY-MM-DD" date
+// (it has no default to write). Throws Failure "Ungültiger Datentyp für 'NAME'" at the first
+// number of the wrong type (the values read before it stay in `settings`), or "Konnte Daten für
+// 'NAME' nicht setzen".
 void loadSettings(UserStore& store, Settings& settings);
 
-// Writes the four values in the same order; throws Failure "Konnte Daten für 'NAME' nicht setzen".
+// As loadSettings, but writes nothing: a missing number keeps the value in `settings`.
+void readSettings(UserStore& store, Settings& settings);
+
+// Writes the five numbers in the same order, then lastshown as "YYYY-MM-DD" when it is known;
+// throws Failure "Konnte Daten für 'NAME' nicht setzen".
 void saveSettings(UserStore& store, const Settings& settings);
 
 // Writes the 51 bytes atomically. Throws FileError.

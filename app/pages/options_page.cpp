@@ -12,10 +12,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "platform/autostart.h"
 #include "platform/display_scale.h"
 #include "platform/seams.h"
+#include "store/failure.h"
 
 namespace tavik {
 
@@ -52,8 +55,12 @@ int leadingNumber(const QString& text) {
 }
 
 OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Messages& messages,
-                         QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_holidays(holidays), m_messages(messages) {
+                         AutostartEntry& autostart, QWidget* parent)
+    : QWidget(parent),
+      m_settings(settings),
+      m_holidays(holidays),
+      m_messages(messages),
+      m_autostart(autostart) {
   const double s = uiScale(font());
   const QString daysHint = QStringLiteral("Anzahl der Tage, die Tavik! vorausberechnet (10-99)");
   const QString exitHint = QStringLiteral(
@@ -92,6 +99,17 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   Button9 = named(new QPushButton(QStringLiteral("Feiertage wählen"), GroupBox3), "Button9");
   Button9->setStatusTip(holidayHint);
 
+  CheckBox4 = named(new QCheckBox(QStringLiteral("Automatisch beim Anmelden starten"), GroupBox3),
+                    "CheckBox4");
+  CheckBox4->setStatusTip(QStringLiteral("Tavik! beim Anmelden am Desktop starten"));
+  // Not a stored setting: the entry itself says whether it is on.
+  CheckBox4->setChecked(m_autostart.enabled());
+  CheckBox5 = named(
+      new QCheckBox(QStringLiteral("Heutige Ereignisse als Benachrichtigung melden"), GroupBox3),
+      "CheckBox5");
+  CheckBox5->setStatusTip(
+      QStringLiteral("Die heutigen Ereignisse zusätzlich als Nachricht des Desktops anzeigen"));
+
   RadioGroup2 =
       named(new QGroupBox(QStringLiteral(" Einträge hoher Priorität "), this), "RadioGroup2");
   RadioGroup2->setStatusTip(QStringLiteral(
@@ -121,6 +139,8 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   grid->addWidget(Button10, 2, 1, 1, 3, Qt::AlignLeft);
   grid->addWidget(CheckBox2, 3, 0);
   grid->addWidget(Button9, 3, 1, 1, 3, Qt::AlignLeft);
+  grid->addWidget(CheckBox4, 4, 0, 1, 4);
+  grid->addWidget(CheckBox5, 5, 0, 1, 4);
   grid->setColumnStretch(3, 1);
 
   auto* column = new QVBoxLayout(this);
@@ -135,6 +155,8 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   connect(CheckBox1, &QCheckBox::toggled, this, &OptionsPage::CheckBox1Click);
   connect(CheckBox2, &QCheckBox::toggled, this, &OptionsPage::CheckBox2Click);
   connect(CheckBox3, &QCheckBox::toggled, this, &OptionsPage::CheckBox3Click);
+  connect(CheckBox4, &QCheckBox::toggled, this, &OptionsPage::CheckBox4Click);
+  connect(CheckBox5, &QCheckBox::toggled, this, &OptionsPage::CheckBox5Click);
   connect(RadioGroup2Items, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) RadioGroup2Click();
   });
@@ -225,6 +247,21 @@ void OptionsPage::CheckBox2Click() {
 
 void OptionsPage::CheckBox3Click() {
   m_settings.heutebox = CheckBox3->isChecked() ? 1 : 0;
+}
+
+void OptionsPage::CheckBox4Click() {
+  try {
+    m_autostart.setEnabled(CheckBox4->isChecked());
+  } catch (const Failure& failure) {
+    m_messages.error(this, QString::fromStdString(failure.userMessage()));
+  }
+  // The box shows what the entry is now, also after a failure.
+  const QSignalBlocker quiet(CheckBox4);
+  CheckBox4->setChecked(m_autostart.enabled());
+}
+
+void OptionsPage::CheckBox5Click() {
+  m_settings.notify = CheckBox5->isChecked() ? 1 : 0;
 }
 
 void OptionsPage::RadioGroup2Click() {

@@ -1,4 +1,5 @@
-// The options page: look-ahead days, auto-exit seconds, today box, holidays, high priority.
+// The options page: look-ahead days, auto-exit seconds, today box, holidays, high priority,
+// the start at login and the desktop notification.
 #pragma once
 
 #include <QWidget>
@@ -16,6 +17,7 @@ class QRadioButton;
 
 namespace tavik {
 
+class AutostartEntry;
 class Messages;
 
 inline constexpr const char* kLookAheadRangeMessage =
@@ -31,9 +33,10 @@ class OptionsPage : public QWidget {
   Q_OBJECT
 
  public:
-  // The page changes `settings` and byte 0 of `holidays` in memory only.
+  // The page changes `settings` and byte 0 of `holidays` in memory only; the start at login
+  // shows and changes `autostart` at once.
   OptionsPage(Settings& settings, HolidaySelection& holidays, Messages& messages,
-              QWidget* parent = nullptr);
+              AutostartEntry& autostart, QWidget* parent = nullptr);
 
   // Called by Edit1Exit after `anzdays` has been taken: the main window shows the days and
   // rebuilds the countdown view.
@@ -60,6 +63,8 @@ class OptionsPage : public QWidget {
   void CheckBox1Click();
   void CheckBox2Click();
   void CheckBox3Click();
+  void CheckBox4Click();
+  void CheckBox5Click();
   void RadioGroup2Click();
   void Button9Click();
   void Button10Click();
@@ -74,6 +79,8 @@ class OptionsPage : public QWidget {
   QPushButton* Button10;
   QCheckBox* CheckBox2;
   QPushButton* Button9;
+  QCheckBox* CheckBox4;
+  QCheckBox* CheckBox5;
   QGroupBox* RadioGroup2;
   QButtonGroup* RadioGroup2Items;
 
@@ -84,6 +91,7 @@ class OptionsPage : public QWidget {
   Settings& m_settings;
   HolidaySelection& m_holidays;
   Messages& m_messages;
+  AutostartEntry& m_autostart;
   bool m_leaving = false;
 };
 

@@ -56,10 +56,17 @@ TEST(Countdown, DayTexts) {
       {45, "Noch 45 Tage  "},
       {99, "Noch 99 Tage  "},
       {100, "Noch 100 Tage  "},
+      {-2, "Vor   2 Tagen  "},
+      {-3, "Vor   3 Tagen  "},
+      {-12, "Vor 12 Tagen  "},
+      {-30, "Vor 30 Tagen  "},
+      {-365, "Vor 365 Tagen  "},
+      {kOccurrenceFailure, "Vor 2147483648 Tagen  "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.d);
     EXPECT_EQ(countdownText(c.d), c.want);
+    EXPECT_EQ(missedDaysOf(c.want), c.d <= -2 && c.d > kOccurrenceFailure ? -c.d : 0);
   }
   EXPECT_EQ(countdownText(-1).size(), 20u);
   EXPECT_EQ(countdownText(0).size(), 20u);
@@ -125,18 +132,177 @@ TEST(Countdown, OccurrenceDays) {
        .day = 29,
        .today = on(2007, 4, 2),
        .want = 333},
-      {.name = "no such month", .month = 0, .day = 0, .today = on(2006, 5, 1), .want = -7},
-      {.name = "31 April", .month = 4, .day = 31, .today = on(2006, 5, 1), .want = -7},
+      {.name = "no such month",
+       .month = 0,
+       .day = 0,
+       .today = on(2006, 5, 1),
+       .want = kOccurrenceFailure},
+      {.name = "31 April",
+       .month = 4,
+       .day = 31,
+       .today = on(2006, 5, 1),
+       .want = kOccurrenceFailure},
       {.name = "next year beyond 9999",
        .month = 1,
        .day = 1,
        .today = on(9999, 12, 31),
-       .want = -7},
+       .want = kOccurrenceFailure},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(occurrenceDays(c.month, c.day, c.today), c.want);
   }
+}
+
+// Shown on `lastshown`, started on `today`: the first day difference listed for events.
+TEST(Countdown, EventWindowStart) {
+  const DayNumber today = on(2006, 12, 15);
+  struct Case {
+    const char* name;
+    std::optional<DayNumber> lastshown;
+    int want;
+  } const cases[] = {
+      {.name = "never shown", .lastshown = std::nullopt, .want = -1},
+      {.name = "shown today", .lastshown = today, .want = -1},
+      {.name = "shown yesterday", .lastshown = today - 1, .want = -1},
+      {.name = "shown the day before", .lastshown = today - 2, .want = -1},
+      {.name = "shown on Friday, started on Tuesday", .lastshown = today - 4, .want = -3},
+      {.name = "8 days ago", .lastshown = today - 8, .want = -7},
+      {.name = "31 days ago", .lastshown = today - 31, .want = -30},
+      {.name = "45 days ago is capped", .lastshown = today - 45, .want = -30},
+      {.name = "a date ahead (clock set back)", .lastshown = today + 3, .want = -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(eventWindowStart(c.lastshown, today), c.want);
+  }
+}
+
+// Hand-counted: 15 Dec 2006 is a Friday.
+TEST(Countdown, MissedDaysComeFirstEarliestFirst) {
+  EventTable table = tableOf({
+      {.date = {1980, 12, 14}, .text = "Gestern"},
+      {.date = {1970, 12, 12}, .text = "b", .jubilee = 1},
+      {.date = {1990, 12, 15}, .text = "Heute"},
+      {.date = {1970, 12, 12}, .text = "A"},
+      {.date = {1975, 12, 3}, .text = "Zw\xF6lf"},
+      {.date = {1999, 12, 8}, .text = "Sieben"},
+      {.date = {1999, 12, 2}, .text = "Zu alt"},
+      {.date = {1999, 12, 18}, .text = "Bald"},
+  });
+  const Settings settings{.prior = 0, .lastshown = on(2006, 12, 2)};
+  const ViewResult v = computeView(table, settings, HolidaySelection{}, on(2006, 12, 15), true);
+  const std::vector<std::string> lines = {
+      "Vor 12 Tagen  03.12.1975   Zw\xF6lf",
+      "Vor   7 Tagen  08.12.1999   Sieben",
+      "Vor   3 Tagen  12.12.1970   A",
+      "Vor   3 Tagen  12.12.1970   b (36)",
+      "Gestern             14.12.1980   Gestern",
+      "Heute               15.12.1990   Heute",
+      "Noch   3 Tage  18.12.1999   Bald",
+  };
+  EXPECT_EQ(v.lines, lines);
+  std::vector<std::string> grid;
+  for (const GridRow& row : v.grid) grid.push_back(row.day + "|" + row.date + "|" + row.text);
+  EXPECT_EQ(grid, (std::vector<std::string>{
+                      "Vor 12 Tagen  |03.12.1975|Zw\xF6lf",
+                      "Vor   7 Tagen  |08.12.1999|Sieben",
+                      "Vor   3 Tagen  |12.12.1970|A",
+                      "Vor   3 Tagen  |12.12.1970|b (36)",
+                      "Gestern             |14.12.1980|Gestern",
+                      "Heute               |15.12.1990|Heute",
+                      "Noch   3 Tage  |18.12.1999|Bald",
+                  }));
+  // Among equal day texts the grid keeps the exchanges' order: Z S A b G H N after three
+  // exchanges. The today box: what was missed, then today's.
+  EXPECT_EQ(v.todayBox,
+            (std::vector<std::string>{lines[0], lines[1], lines[2], lines[3], lines[5]}));
+}
+
+TEST(Countdown, TodayBoxHoldsMissedHighPriorityLinesOnce) {
+  EventTable table = tableOf({
+      {.date = {1970, 12, 13}, .text = "wichtig", .high = 1},
+      {.date = {1970, 12, 14}, .text = "gestern", .high = 1},
+      {.date = {1970, 12, 20}, .text = "bald", .high = 1},
+  });
+  const Settings settings{.prior = 2, .lastshown = on(2006, 12, 10)};
+  const ViewResult v = computeView(table, settings, HolidaySelection{}, on(2006, 12, 15), true);
+  EXPECT_EQ(v.todayBox, (std::vector<std::string>{
+                            "Vor   2 Tagen  13.12.1970   wichtig",
+                            "Gestern             14.12.1970   gestern",
+                            "Noch   5 Tage  20.12.1970   bald",
+                        }));
+}
+
+// A date that cannot be formed must not pass for a real day 7 back, which a window shown 8
+// days ago reaches.
+TEST(Countdown, DayThatCannotBeFormedIsNeverListed) {
+  EventTable table = tableOf({{.date = {1999, 12, 8}, .text = "Sieben"}});
+  EventRecord broken = make({.date = {1999, 12, 8}, .text = "Kaputt"});
+  broken.date = 0.5;  // no whole day: splits to 0.0.0
+  table.storeRecord(2, broken);
+  const DayNumber today = on(2006, 12, 15);
+  const ViewResult v =
+      computeView(table, Settings{.lastshown = today - 8}, HolidaySelection{}, today, true);
+  EXPECT_EQ(v.lines, std::vector<std::string>{"Vor   7 Tagen  08.12.1999   Sieben"});
+}
+
+TEST(Countdown, LeapDayInACommonYearSeenEightDaysLater) {
+  // 29 Feb falls on 28 Feb 2007; 8 March is 8 days later.
+  EventTable table = tableOf({{.date = {1980, 2, 29}, .text = "Schaltjahr", .jubilee = 1}});
+  const DayNumber today = on(2007, 3, 8);
+  const ViewResult missed =
+      computeView(table, Settings{.lastshown = on(2007, 2, 20)}, HolidaySelection{}, today, true);
+  EXPECT_EQ(missed.lines, std::vector<std::string>{"Vor   8 Tagen  29.02.1980   Schaltjahr (27)"});
+  EXPECT_EQ(missed.grid,
+            (std::vector<GridRow>{{"Vor   8 Tagen  ", "29.02.1980", "Schaltjahr (27)"}}));
+  // Shown a week ago, the day was seen then.
+  const ViewResult seen =
+      computeView(table, Settings{.lastshown = on(2007, 3, 1)}, HolidaySelection{}, today, true);
+  EXPECT_EQ(seen.lines, std::vector<std::string>{kEmptyWindowLine});
+}
+
+TEST(Countdown, YearEndLosesNothing) {
+  HolidaySelection silvester;
+  silvester.bytes[0] = 1;
+  silvester.bytes[30] = 1;  // Silvester (31.12)
+  silvester.bytes[1] = 1;   // Neujahr (1.1)
+  EventTable table = tableOf({
+      {.date = {1970, 12, 31}, .text = "Silvesterkind", .jubilee = 1},
+      {.date = {1970, 12, 29}, .text = "Vorher"},
+      {.date = {1970, 1, 2}, .text = "Morgen"},
+  });
+  // On 1 January, 31 December is yesterday; the calendar day shows last year's date.
+  const ViewResult newYear = computeView(table, Settings{}, silvester, on(2007, 1, 1), true);
+  EXPECT_EQ(newYear.lines, (std::vector<std::string>{
+                               "Gestern             31.12.           Silvester",
+                               "Gestern             31.12.1970   Silvesterkind (36)",
+                               "Heute               01.01.           Neujahr",
+                               "Morgen             02.01.1970   Morgen",
+                           }));
+  EXPECT_EQ(newYear.grid[0], (GridRow{"Gestern             ", "31.12.1970", "Silvesterkind (36)"}));
+  EXPECT_EQ(newYear.grid[1], (GridRow{"Gestern             ", "31.12.2006", "Silvester"}));
+
+  // Missed days reach back across the year's end; calendar days do not.
+  const ViewResult missed =
+      computeView(table, Settings{.lastshown = on(2006, 12, 27)}, silvester, on(2007, 1, 2), true);
+  EXPECT_EQ(missed.lines, (std::vector<std::string>{
+                              "Vor   4 Tagen  29.12.1970   Vorher",
+                              "Vor   2 Tagen  31.12.1970   Silvesterkind (36)",
+                              "Gestern             01.01.           Neujahr",
+                              "Heute               02.01.1970   Morgen",
+                          }));
+}
+
+TEST(Countdown, AutoDeletedMissedEventIsListedOnce) {
+  EventTable table = tableOf({{.date = {2006, 12, 5}, .text = "Einmalig", .autoDelete = 1}});
+  const DayNumber today = on(2006, 12, 15);
+  const Settings settings{.lastshown = on(2006, 12, 1)};
+  const ViewResult first = computeView(table, settings, HolidaySelection{}, today, true);
+  EXPECT_EQ(first.lines, std::vector<std::string>{"Vor 10 Tagen  05.12.2006   Einmalig"});
+  EXPECT_EQ(first.freedSlots, std::vector<int>{1});
+  const ViewResult next = computeView(table, settings, HolidaySelection{}, today, false);
+  EXPECT_EQ(next.lines, std::vector<std::string>{kEmptyWindowLine});
 }
 
 TEST(Countdown, AnniversaryCountAndSuffix) {
@@ -309,15 +475,28 @@ TEST(Countdown, LinesWithTheSameDayFollowDateThenText) {
                      }));
 }
 
+// Countdown order of whole texts that begin with their day text: missed days first, the
+// earliest first, then `less`.
+template <typename Less>
+bool countdownLess(const std::string& a, const std::string& b, Less less) {
+  const int backA = missedDaysOf(a);
+  const int backB = missedDaysOf(b);
+  if (backA != backB) return backA > backB;
+  return less(a, b);
+}
+
 // The selection sort as it runs on the grid: the first strictly smallest row of the rest is
 // exchanged into each position.
 void plainSelectionSort(std::vector<GridRow>& rows) {
+  std::vector<int> back;  // each row's missed days, read once
+  for (const GridRow& row : rows) back.push_back(missedDaysOf(row.day));
   for (std::size_t i = 0; i < rows.size(); ++i) {
     std::size_t m = i;
     for (std::size_t j = i + 1; j < rows.size(); ++j) {
-      if (rows[j].day < rows[m].day) m = j;
+      if (back[j] != back[m] ? back[j] > back[m] : rows[j].day < rows[m].day) m = j;
     }
     std::swap(rows[i], rows[m]);
+    std::swap(back[i], back[m]);
   }
 }
 
@@ -344,7 +523,7 @@ TEST(Countdown, GridSortMatchesThePlainSelectionSort) {
     const int span = std::uniform_int_distribution(1, 130)(random);
     std::vector<GridRow> rows;
     for (int i = 0; i < size; ++i) {
-      const int d = std::uniform_int_distribution(-1, span - 2)(random);
+      const int d = std::uniform_int_distribution(-30, span - 2)(random);
       rows.push_back({countdownText(d), "", std::to_string(i)});
     }
     std::vector<GridRow> want = rows;
@@ -354,8 +533,8 @@ TEST(Countdown, GridSortMatchesThePlainSelectionSort) {
   }
 }
 
-// The rebuild against the plain definitions: every line sorted with listLess, the grid rows
-// in the order added sorted by the plain selection sort, on random tables.
+// The rebuild against the plain definitions: every line sorted with listLess after the missed
+// days, the grid rows in the order added sorted by the plain selection sort, on random tables.
 TEST(Countdown, RebuildMatchesThePlainSorts) {
   std::mt19937 random(4006);
   auto pick = [&](int low, int high) { return std::uniform_int_distribution(low, high)(random); };
@@ -374,8 +553,10 @@ TEST(Countdown, RebuildMatchesThePlainSorts) {
   for (int round = 0; round < 40; ++round) {
     SCOPED_TRACE(round);
     const DayNumber today = on(2006, 1, 1) + pick(0, 3 * 365);
-    const Settings settings{.anzdays = static_cast<std::uint8_t>(pick(1, 255)),
-                            .prior = static_cast<std::uint8_t>(pick(0, 2))};
+    Settings settings{.anzdays = static_cast<std::uint8_t>(pick(1, 255)),
+                      .prior = static_cast<std::uint8_t>(pick(0, 2))};
+    if (round % 4 != 0) settings.lastshown = today - pick(0, 45);
+    const int first = round % 4 == 0 ? -1 : -std::clamp(today - *settings.lastshown - 1, 1, 30);
     HolidaySelection holidays;
     for (std::uint8_t& b : holidays.bytes) b = static_cast<std::uint8_t>(pick(0, 1));
     EventTable table;
@@ -397,10 +578,10 @@ TEST(Countdown, RebuildMatchesThePlainSorts) {
       if (table.slotIsFree(slot)) continue;
       const EventRecord& r = table.record(slot);
       const Ymd stored = splitRecordDate(r.date);
-      const int d = occurrenceDays(stored.month, stored.day, today);
-      if (!inDayWindow(d, settings.anzdays)) continue;
+      const int d = eventDays(stored.month, stored.day, today, first);
+      if (!inDayWindow(d, first, settings.anzdays)) continue;
       const CountdownEntry entry = eventEntry(r, d, today);
-      if (isSet(r.highPriority) && settings.prior == 2 && d != 0) {
+      if (d <= -2 || (isSet(r.highPriority) && settings.prior == 2 && d != 0)) {
         want.todayBox.push_back(entry.line);
       }
       want.lines.push_back(entry.line);
@@ -411,8 +592,11 @@ TEST(Countdown, RebuildMatchesThePlainSorts) {
       if (line.starts_with("Heute")) want.todayBox.push_back(line);
     }
     if (want.lines.empty()) want.lines.emplace_back(kEmptyWindowLine);
-    std::sort(want.lines.begin(), want.lines.end(), listLess);
-    std::sort(want.todayBox.begin(), want.todayBox.end(), listLess);
+    auto order = [](const std::string& a, const std::string& b) {
+      return countdownLess(a, b, listLess);
+    };
+    std::sort(want.lines.begin(), want.lines.end(), order);
+    std::sort(want.todayBox.begin(), want.todayBox.end(), order);
     plainSelectionSort(want.grid);
 
     const ViewResult got = computeView(table, settings, holidays, today, false);

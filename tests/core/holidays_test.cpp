@@ -186,9 +186,15 @@ TEST(Holidays, CountdownEntries) {
        .anzdays = 30,
        .line = "Gestern             01.06.           Kindertag / M\xE4nnertag",
        .row = {"Gestern             ", "01.06.2006", "Kindertag / M\xE4nnertag"}},
-      {.name = "Silvester seen on 1 January",
+      {.name = "Silvester seen on 1 January is yesterday's",
        .byte = 30,
        .today = on(2007, 1, 1),
+       .anzdays = 99,
+       .line = "Gestern             31.12.           Silvester",
+       .row = {"Gestern             ", "31.12.2006", "Silvester"}},
+      {.name = "Silvester seen on 2 January",
+       .byte = 30,
+       .today = on(2007, 1, 2),
        .anzdays = 99,
        .line = "",
        .row = {}},
@@ -262,15 +268,16 @@ TEST(Holidays, PassAddsInTableOrder) {
   HolidaySelection selection;
   for (const int b : all) selection.bytes[static_cast<std::size_t>(b)] = 1;
   ViewResult view;
-  // From 1 January 2006 up to 13 September 2006.
+  // From 31 December 2005 (yesterday) up to 13 September 2006.
   addHolidays(view, selection, on(2006, 1, 1), 255);
   std::vector<std::string> names;
   for (const GridRow& row : view.grid) names.push_back(cp1252ToUtf8(row.text));
-  EXPECT_EQ(names, (std::vector<std::string>{
-                       "Neujahr", "Heilige drei Könige", "Karfreitag", "Ostermontag",
-                       "Tag der Arbeit / Maifeiertag", "Christi Himmelfahrt", "Pfingstmontag",
-                       "Fronleichnam", "Mariä Himmelfahrt", "Valentinstag", "Frauentag",
-                       "Muttertag", "Ostersonntag", "Pfingstsonntag", "Kindertag / Männertag"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Neujahr", "Heilige drei Könige", "Karfreitag", "Ostermontag",
+                                      "Tag der Arbeit / Maifeiertag", "Christi Himmelfahrt",
+                                      "Pfingstmontag", "Fronleichnam", "Mariä Himmelfahrt",
+                                      "Valentinstag", "Frauentag", "Muttertag", "Ostersonntag",
+                                      "Pfingstsonntag", "Kindertag / Männertag", "Silvester"}));
 
   // From 1 September 2006 to 13 May 2007: the autumn days, then next year's up to Muttertag.
   view = {};

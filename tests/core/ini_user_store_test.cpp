@@ -51,8 +51,12 @@ Reading readFrom(UserStore& store, const std::string& name) {
 TEST_F(IniUserStoreTest, ReadsWhatQSettingsWrote) {
   const Settings cases[] = {
       {.anzdays = 30, .autoclose = 30, .heutebox = 1, .prior = 0},
-      {.anzdays = 0, .autoclose = 255, .heutebox = 0, .prior = 2},
-      {.anzdays = 99, .autoclose = 240, .heutebox = 1, .prior = 1},
+      {.anzdays = 0, .autoclose = 255, .heutebox = 0, .prior = 2, .notify = 0},
+      {.anzdays = 99,
+       .autoclose = 240,
+       .heutebox = 1,
+       .prior = 1,
+       .lastshown = makeDayNumber(2006, 12, 8)},
   };
   for (const Settings& s : cases) {
     SCOPED_TRACE(static_cast<int>(s.anzdays));
@@ -73,6 +77,9 @@ TEST_F(IniUserStoreTest, ReadsWhatQSettingsWrote) {
     EXPECT_EQ(readFrom(ini, "heutebox"), (Reading{UserStore::Read::Value, s.heutebox}));
     EXPECT_EQ(readFrom(ini, "prior"), (Reading{UserStore::Read::Value, s.prior}));
     EXPECT_EQ(readFrom(ini, "other"), (Reading{UserStore::Read::Missing, -1}));
+    Settings back;
+    readSettings(ini, back);
+    EXPECT_EQ(back, s);
   }
 }
 

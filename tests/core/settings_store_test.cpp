@@ -13,12 +13,27 @@
 namespace tavik {
 namespace {
 
-// A store of one-byte values; names in `wrongType` hold something else, `readOnly` refuses writes.
+// A store of one-byte values and texts; names in `wrongType` hold something else, `readOnly`
+// refuses writes.
 class MemoryStore : public UserStore {
  public:
   std::map<std::string, std::uint8_t> values;
+  std::map<std::string, std::string> texts;
   std::set<std::string> wrongType;
   bool readOnly = false;
+
+  Read readText(const std::string& name, std::string& out) override {
+    if (wrongType.count(name)) return Read::WrongType;
+    const auto it = texts.find(name);
+    if (it == texts.end()) return Read::Missing;
+    out = it->second;
+    return Read::Value;
+  }
+  bool writeText(const std::string& name, const std::string& text) override {
+    if (readOnly) return false;
+    texts[name] = text;
+    return true;
+  }
 
   Read read(const std::string& name, std::uint8_t& out) override {
     if (wrongType.count(name)) return Read::WrongType;
@@ -38,19 +53,73 @@ class MemoryStore : public UserStore {
 
 TEST(SettingsStore, FirstStartWritesTheDefaults) {
   MemoryStore store;
-  Settings s{.anzdays = 1, .autoclose = 2, .heutebox = 3, .prior = 4};
+  Settings s{.anzdays = 1, .autoclose = 2, .heutebox = 3, .prior = 4, .notify = 5};
   loadSettings(store, s);
   EXPECT_EQ(s, Settings{});
-  EXPECT_EQ(store.values, (std::map<std::string, std::uint8_t>{
-                              {"anzdays", 30}, {"autoclose", 30}, {"heutebox", 1}, {"prior", 0}}));
+  EXPECT_EQ(store.values,
+            (std::map<std::string, std::uint8_t>{
+                {"anzdays", 30}, {"autoclose", 30}, {"heutebox", 1}, {"prior", 0}, {"notify", 1}}));
+  EXPECT_TRUE(store.texts.empty()) << "no date is stored before one was shown";
 }
 
 TEST(SettingsStore, StoredValuesAreUsedAsStored) {
   MemoryStore store;
-  store.values = {{"anzdays", 200}, {"autoclose", 0}, {"heutebox", 0}, {"prior", 2}};
+  store.values = {{"anzdays", 200}, {"autoclose", 0}, {"heutebox", 0}, {"prior", 2}, {"notify", 0}};
+  store.texts = {{"lastshown", "2006-12-08"}};
   Settings s;
   loadSettings(store, s);
-  EXPECT_EQ(s, (Settings{.anzdays = 200, .autoclose = 0, .heutebox = 0, .prior = 2}));
+  EXPECT_EQ(s, (Settings{.anzdays = 200,
+                         .autoclose = 0,
+                         .heutebox = 0,
+                         .prior = 2,
+                         .notify = 0,
+                         .lastshown = makeDayNumber(2006, 12, 8)}));
+}
+
+// An unreadable date is no reason to refuse the start: it counts as none, and nothing else
+// changes.
+TEST(SettingsStore, UnreadableDateCountsAsNone) {
+  for (const char* text : {"", "2006-12-32", "2006-02-29", "06-12-08", "2006-12-08x", "2006/12/08",
+                           " 2006-12-08", "0000-01-01", "heute"}) {
+    SCOPED_TRACE(text);
+    MemoryStore store;
+    store.texts = {{"lastshown", text}};
+    Settings s{.lastshown = makeDayNumber(2001, 1, 1)};
+    loadSettings(store, s);
+    EXPECT_EQ(s, Settings{});
+    EXPECT_EQ(store.texts.at("lastshown"), text) << "left as it was";
+  }
+  MemoryStore store;
+  store.wrongType = {"lastshown"};
+  Settings s;
+  loadSettings(store, s);
+  EXPECT_EQ(s.lastshown, std::nullopt);
+}
+
+TEST(SettingsStore, NotifyOfTheWrongTypeStopsLikeTheOthers) {
+  MemoryStore store;
+  store.values = {{"anzdays", 12}};
+  store.wrongType = {"notify"};
+  Settings s;
+  try {
+    loadSettings(store, s);
+    ADD_FAILURE();
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.userMessage(), "Ungültiger Datentyp für 'notify'.");
+  }
+  EXPECT_EQ(s.anzdays, 12);
+}
+
+TEST(SettingsStore, ReadingOnlyWritesNothing) {
+  MemoryStore store;
+  store.values = {{"prior", 2}};
+  store.texts = {{"lastshown", "2006-12-14"}};
+  Settings s;
+  readSettings(store, s);
+  EXPECT_EQ(s, (Settings{.prior = 2, .lastshown = makeDayNumber(2006, 12, 14)}));
+  EXPECT_EQ(store.values.size(), 1u);
+  store.wrongType = {"notify"};
+  EXPECT_THROW(readSettings(store, s), Failure);
 }
 
 TEST(SettingsStore, DeletedValueComesBackAsDefault) {
@@ -89,11 +158,43 @@ TEST(SettingsStore, UnwritableStoreNamesTheValue) {
   }
 }
 
-TEST(SettingsStore, SaveWritesAllFour) {
+TEST(SettingsStore, SaveWritesAllSix) {
   MemoryStore store;
-  saveSettings(store, Settings{.anzdays = 99, .autoclose = 240, .heutebox = 0, .prior = 1});
-  EXPECT_EQ(store.values, (std::map<std::string, std::uint8_t>{
-                              {"anzdays", 99}, {"autoclose", 240}, {"heutebox", 0}, {"prior", 1}}));
+  saveSettings(store, Settings{.anzdays = 99,
+                               .autoclose = 240,
+                               .heutebox = 0,
+                               .prior = 1,
+                               .notify = 0,
+                               .lastshown = makeDayNumber(987, 3, 4)});
+  EXPECT_EQ(
+      store.values,
+      (std::map<std::string, std::uint8_t>{
+          {"anzdays", 99}, {"autoclose", 240}, {"heutebox", 0}, {"prior", 1}, {"notify", 0}}));
+  EXPECT_EQ(store.texts, (std::map<std::string, std::string>{{"lastshown", "0987-03-04"}}));
+  Settings back;
+  loadSettings(store, back);
+  EXPECT_EQ(back.lastshown, makeDayNumber(987, 3, 4));
+}
+
+TEST(SettingsStore, NoDateShownKeepsTheStoredOne) {
+  MemoryStore store;
+  store.texts = {{"lastshown", "2006-12-08"}};
+  saveSettings(store, Settings{});
+  EXPECT_EQ(store.texts.at("lastshown"), "2006-12-08");
+}
+
+TEST(SettingsStore, UnwritableDateNamesIt) {
+  // Numbers taken, the text refused.
+  class NoTexts : public MemoryStore {
+   public:
+    bool writeText(const std::string&, const std::string&) override { return false; }
+  } store;
+  try {
+    saveSettings(store, Settings{.lastshown = makeDayNumber(2006, 12, 15)});
+    ADD_FAILURE();
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.userMessage(), "Konnte Daten für 'lastshown' nicht setzen.");
+  }
 }
 
 TEST(HolidayFile, MissingFileIsCreatedFromMemory) {

@@ -73,14 +73,23 @@ TEST_F(UserStoreTest, ValuesOfTheWrongType) {
 }
 
 TEST_F(UserStoreTest, SavedValuesComeBack) {
+  const Settings saved{.anzdays = 7,
+                       .autoclose = 0,
+                       .heutebox = 0,
+                       .prior = 2,
+                       .notify = 0,
+                       .lastshown = makeDayNumber(2006, 12, 15)};
   {
     QSettingsUserStore store;
-    saveSettings(store, Settings{.anzdays = 7, .autoclose = 0, .heutebox = 0, .prior = 2});
+    saveSettings(store, saved);
   }
+  const std::string conf = test::readFile(confPath());
+  EXPECT_NE(conf.find("\nnotify=0\n"), std::string::npos) << conf;
+  EXPECT_NE(conf.find("\nlastshown=2006-12-15\n"), std::string::npos) << conf;
   QSettingsUserStore store;
   Settings s;
   loadSettings(store, s);
-  EXPECT_EQ(s, (Settings{.anzdays = 7, .autoclose = 0, .heutebox = 0, .prior = 2}));
+  EXPECT_EQ(s, saved);
 }
 
 }  // namespace

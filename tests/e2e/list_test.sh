@@ -65,15 +65,19 @@ mkdir -p "$start" "$config/HOLVENTARIS"
   record 2000-12-20 'Hochzeitstag' 1 0
   record 2007-03-10 'Urlaub' 0 0
   record 1999-12-17 'Tee\x1b[1m' 0 0
+  record 2001-12-12 'Verpasst' 0 0
+  record 2001-12-09 'Gesehen' 0 0
 } >"$start/tavik!4.dat"
 holidays 0 1 2 14 29 30 >"$start/tavik!4.ini"
-printf '[General]\nanzdays=20\nautoclose=30\nheutebox=1\nprior=2\n' \
+# Last shown on the 10th: the days since are listed first, and the date is never written.
+printf '[General]\nanzdays=20\nautoclose=30\nheutebox=1\nprior=2\nlastshown=2006-12-10\n' \
   >"$config/HOLVENTARIS/Tavik! v4.x.conf"
 chmod 0444 "$start/tavik!4.dat"
 
 before=$(snapshot "$start" "$config")
 list "$start" "$config" --list
-expect_run "listing" 0 "Gestern             14.12.2005   Zahnarzt
+expect_run "listing" 0 "Vor   3 Tagen  12.12.2001   Verpasst
+Gestern             14.12.2005   Zahnarzt
 Heute               15.12.2006   Weihnachtsfeier
 Morgen             16.12.1970   Änne (36)
 Noch   2 Tage  17.12.1999   Tee�[1m

@@ -1,6 +1,6 @@
-// Any settings file gives, for each of the four names, a value, "missing" or "wrong type", the
-// same each time it is asked; a name the file cannot spell is missing. Values written into any
-// file read back as written, and every other name reads as before.
+// Any settings file gives, for each of the five numbers and the date, a value, "missing" or
+// "wrong type", the same each time it is asked; a name the file cannot spell is missing. Values
+// written into any file read back as written, and every other name reads as before.
 #include <algorithm>
 #include <cstdlib>
 
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!files.allClosed()) std::abort();
   // Keys may hide letters behind %XX escapes; without any, a key is spelled out.
   const bool escapes = bytes.find('%') != std::string_view::npos;
-  for (const char* name : {"anzdays", "autoclose", "heutebox", "prior"}) {
+  for (const char* name : {"anzdays", "autoclose", "heutebox", "prior", "notify"}) {
     std::uint8_t first = 0xEE;
     const UserStore::Read read = store.read(name, first);
     std::uint8_t again = 0xEE;
@@ -38,13 +38,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
-  if (store.write("anzdays", 1)) std::abort();  // read-only
+  std::string date = "unset";
+  const UserStore::Read dateRead = store.readText("lastshown", date);
+  std::string dateAgain;
+  if (store.readText("lastshown", dateAgain) != dateRead) std::abort();
+  if (dateRead == UserStore::Read::Value ? dateAgain != date : date != "unset") std::abort();
+  if (dateRead != UserStore::Read::Missing && !escapes &&
+      bytes.find("lastshown") == std::string_view::npos) {
+    std::abort();
+  }
+
+  if (store.write("anzdays", 1) || store.writeText("lastshown", "x")) std::abort();  // read-only
 
   const char* const written[] = {"anzdays", "prior", "notify"};
   IniUserStore writer(files, "s", IniUserStore::Writes::Allowed);
   for (std::size_t i = 0; i < std::size(written); ++i) {
     if (!writer.write(written[i], static_cast<std::uint8_t>(size > i ? data[i] : i))) std::abort();
   }
+  if (!writer.writeText("lastshown", "2026-12-10")) std::abort();
   if (!writer.sync() || !files.allClosed() || files.files.count("s.tmp") != 0) std::abort();
   IniUserStore after(files, "s");
   for (std::size_t i = 0; i < std::size(written); ++i) {
@@ -54,7 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
+  std::string shown;
+  if (after.readText("lastshown", shown) != UserStore::Read::Value || shown != "2026-12-10") {
+    std::abort();
+  }
   for (const std::string& name : store.names()) {
+    if (name == "lastshown") continue;
     if (std::find(std::begin(written), std::end(written), name) != std::end(written)) continue;
     std::uint8_t was = 0;
     std::uint8_t is = 0;

@@ -99,6 +99,8 @@ int main(int argc, char** argv) {
   QTemporaryDir start;
   QTemporaryDir config;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+  // The autostart entry, too, is looked for there and not in the user's folder.
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
   {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("HOLVENTARIS"),
                 QStringLiteral("Tavik! v4.x"));

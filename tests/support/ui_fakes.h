@@ -80,6 +80,8 @@ class NoUserStore : public UserStore {
  public:
   Read read(const std::string&, std::uint8_t&) override { return Read::Missing; }
   bool write(const std::string&, std::uint8_t) override { return true; }
+  Read readText(const std::string&, std::string&) override { return Read::Missing; }
+  bool writeText(const std::string&, const std::string&) override { return true; }
   bool sync() override { return true; }
 };
 

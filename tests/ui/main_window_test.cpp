@@ -212,6 +212,81 @@ class MainWindowTest : public QObject {
   }
 
   // A holiday file that cannot be read skips the rest of the activation.
+  // Shown on 10 December, started on the 15th: the days between are listed first, the today
+  // box comes up for them, every rebuild of the run keeps them, and the close stores today.
+  void missedDaysAreListedUntilTheClose() {
+    WindowWorld w;
+    w.setSetting("lastshown", QStringLiteral("2006-12-10"));
+    w.writeEvents({{QDate(1970, 12, 12), "Verpasst"}, {QDate(1970, 12, 20), "Bald"}});
+    w.create();
+    w.showMain();
+    const QString missed = QStringLiteral("Vor   3 Tagen  12.12.1970   Verpasst");
+    QCOMPARE(w.todayBoxShown, 1);
+    QCOMPARE(w.todayBoxLines, QStringList{missed});
+    auto* grid = control<QTableView>(w.main(), "StringGrid1");
+    QCOMPARE(cellText(grid, 0, 0), QStringLiteral("Vor   3 Tagen  "));
+    QCOMPARE(cellText(grid, 1, 2), QStringLiteral("Bald"));
+
+    w.main().TabbedNotebook1->setCurrentIndex(kEditorPage);
+    w.main().TabbedNotebook1->setCurrentIndex(kCountdownPage);
+    QCOMPARE(cellText(grid, 0, 2), QStringLiteral("Verpasst"));
+    QCOMPARE(w.storedSetting("lastshown").toString(), QStringLiteral("2006-12-10"));
+    QVERIFY(w.main().close());
+    QCOMPARE(w.storedSetting("lastshown").toString(), QStringLiteral("2006-12-15"));
+    QCOMPARE(w.storedSetting("notify").toInt(), 1);
+  }
+
+  // Without a rebuild (here: a broken holiday file) the stored date stays as it was.
+  void noRebuildKeepsTheStoredDate() {
+    WindowWorld w;
+    w.setSetting("lastshown", QStringLiteral("2006-12-10"));
+    writeFile(w.path(kHolidayFileName), "kurz");
+    w.create();
+    w.showMain();
+    QVERIFY(w.main().close());
+    QCOMPARE(w.storedSetting("lastshown").toString(), QStringLiteral("2006-12-10"));
+  }
+
+  void notificationAfterTheFirstRebuild_data() {
+    QTest::addColumn<int>("notify");
+    QTest::addColumn<int>("heutebox");
+    QTest::addColumn<bool>("withToday");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("on") << 1 << 1 << true << true;
+    QTest::newRow("without the today box") << 1 << 0 << true << true;
+    QTest::newRow("off") << 0 << 1 << true << false;
+    QTest::newRow("nothing to tell") << 1 << 1 << false << false;
+  }
+  void notificationAfterTheFirstRebuild() {
+    QFETCH(int, notify);
+    QFETCH(int, heutebox);
+    QFETCH(bool, withToday);
+    QFETCH(bool, sent);
+    WindowWorld w;
+    w.setSetting("notify", notify);
+    w.setSetting("heutebox", heutebox);
+    w.setSetting("prior", 2);
+    std::vector<EventFixture> events = {{QDate(1970, 12, 20), "Unwichtig"}};
+    if (withToday) {
+      events.push_back({QDate(1970, 12, 15), "Geburtstag"});
+      events.push_back({QDate(1970, 12, 18), "Wichtig", true});
+    }
+    w.writeEvents(events);
+    w.create();
+    QCOMPARE(control<QCheckBox>(w.main(), "CheckBox5")->isChecked(), notify == 1);
+    w.showMain();
+    w.main().TabbedNotebook1->setCurrentIndex(kEditorPage);
+    w.main().TabbedNotebook1->setCurrentIndex(kCountdownPage);
+    control<QPushButton>(w.main(), "Button10")->click();
+    const std::vector<DesktopNotification> want =
+        sent ? std::vector<DesktopNotification>{{QStringLiteral("Heute"),
+                                                 todayLine("15.12.1970   Geburtstag") +
+                                                     QStringLiteral(
+                                                         "\nNoch   3 Tage  18.12.1970   Wichtig")}}
+             : std::vector<DesktopNotification>{};
+    QVERIFY(w.notifications == want);
+  }
+
   void brokenHolidayFileSkipsTheActivation() {
     WindowWorld w;
     w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});

@@ -8,7 +8,10 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <cerrno>
+#include <filesystem>
 
+#include "platform/autostart.h"
 #include "tests/ui/window_world.h"
 
 namespace tavik::test {
@@ -191,6 +194,89 @@ class OptionsPageTest : public QObject {
     QVERIFY(!choose->isEnabled());
     QCOMPARE(int(w.main().holidaySelection().bytes[0]), 0);
     QCOMPARE(int(w.main().holidaySelection().bytes[5]), 1);
+  }
+
+  // The box shows the entry as it is when the page is built, and changes it at once.
+  void startAtLogin() {
+    WindowWorld w;
+    const std::string entry = w.config.path() + "/autostart/tavik.desktop";
+    w.create();
+    auto* box = control<QCheckBox>(w.main(), "CheckBox4");
+    QVERIFY(!box->isChecked());
+    QCOMPARE(box->text(), QStringLiteral("Automatisch beim Anmelden starten"));
+    QCOMPARE(box->statusTip(), QStringLiteral("Tavik! beim Anmelden am Desktop starten"));
+    box->setChecked(true);
+    QCOMPARE(readFile(entry), autostartEntryText(autostartProgram(), w.startPath()).toStdString());
+    QVERIFY(w.messages.boxes.empty());
+
+    // Later starts read the entry the first one wrote.
+    WindowWorld again;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(w.config.path()));
+    again.create();
+    auto* shown = control<QCheckBox>(again.main(), "CheckBox4");
+    QVERIFY(shown->isChecked());
+    shown->setChecked(false);
+    QVERIFY(!fileExists(entry));
+
+    writeFile(entry, "[Desktop Entry]\nType=Application\nExec=tavik\nHidden=true\n");
+    WindowWorld hidden;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(w.config.path()));
+    hidden.create();
+    QVERIFY(!control<QCheckBox>(hidden.main(), "CheckBox4")->isChecked());
+  }
+
+  // A failure shows the file error, and the box shows the entry as it then is.
+  void startAtLoginFailures_data() {
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<int>("op");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("folder may not be written") << false << int(FakeFiles::Op::Open) << EACCES
+                                               << QStringLiteral("Dateizugriff verweigert.");
+    QTest::newRow("disk full") << false << int(FakeFiles::Op::Write) << ENOSPC
+                               << QStringLiteral("Zu wenig Speicherplatz.");
+    QTest::newRow("entry may not be removed") << true << int(FakeFiles::Op::Remove) << EACCES
+                                              << QStringLiteral("Dateizugriff verweigert.");
+  }
+  void startAtLoginFailures() {
+    QFETCH(bool, existing);
+    QFETCH(int, op);
+    QFETCH(int, error);
+    QFETCH(QString, message);
+    WindowWorld w;
+    const std::string entry = w.config.path() + "/autostart/tavik.desktop";
+    const std::string old = "[Desktop Entry]\nType=Application\nExec=alt\n";
+    if (existing) {
+      std::filesystem::create_directories(w.config.path() + "/autostart");
+      writeFile(entry, old);
+    }
+    w.create();
+    auto* box = control<QCheckBox>(w.main(), "CheckBox4");
+    QCOMPARE(box->isChecked(), existing);
+    w.files.failAt(static_cast<FakeFiles::Op>(op), 1, error);
+    box->setChecked(!existing);
+    QCOMPARE(w.messages.texts(), QStringList{message});
+    QCOMPARE(int(w.messages.boxes[0].kind), int(FakeMessages::Box::Error));
+    QCOMPARE(box->isChecked(), existing);
+    QCOMPARE(fileExists(entry), existing);
+    if (existing) QCOMPARE(readFile(entry), old);
+    QVERIFY(!fileExists(entry + ".tmp"));
+  }
+
+  void notificationSwitch() {
+    WindowWorld w;
+    w.setSetting("notify", 0);
+    w.create();
+    auto* box = control<QCheckBox>(w.main(), "CheckBox5");
+    QCOMPARE(box->text(), QStringLiteral("Heutige Ereignisse als Benachrichtigung melden"));
+    QCOMPARE(
+        box->statusTip(),
+        QStringLiteral("Die heutigen Ereignisse zusätzlich als Nachricht des Desktops anzeigen"));
+    QVERIFY(!box->isChecked());
+    box->setChecked(true);
+    QCOMPARE(int(w.main().settings().notify), 1);
+    QVERIFY(w.main().close());
+    QCOMPARE(w.storedSetting("notify").toInt(), 1);
   }
 
   void todayBoxAndPriorityChoices() {

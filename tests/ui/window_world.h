@@ -57,6 +57,8 @@ class WindowWorld {
   WindowWorld() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(config.path()));
+    // The autostart entry goes there too, never into the user's own folder.
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
     store = std::make_unique<QSettingsUserStore>();
     platform =
         std::make_unique<Platform>(Platform{files, *store, messages, fileDialogs, shell, clock});
@@ -95,6 +97,7 @@ class WindowWorld {
   void create() {
     program = std::make_unique<Program>(*platform, startPath());
     program->create();
+    main().sendNotification = [this](const DesktopNotification& n) { notifications.push_back(n); };
     auto* watch = new QTimer(&main());
     watch->setInterval(5);
     QObject::connect(watch, &QTimer::timeout, watch, [this] {
@@ -134,6 +137,8 @@ class WindowWorld {
   std::unique_ptr<Program> program;
 
   std::function<void()> whileTodayBoxOpen;
+  // The notifications the main window sent; none leaves the test.
+  std::vector<DesktopNotification> notifications;
   int todayBoxShown = 0;
   QStringList todayBoxTitles;
   QStringList todayBoxLines;
