@@ -10,6 +10,7 @@
 
 #include "platform/posix_files.h"
 #include "platform/qsettings_user_store.h"
+#include "store/day_number.h"
 #include "store/failure.h"
 #include "tests/support/temp_dir.h"
 
@@ -216,10 +217,17 @@ TEST_F(IniUserStoreTest, WritingMakesTheFileOrFails) {
     IniUserStore ini(m_files, IniUserStore::defaultPath(), IniUserStore::Writes::Allowed);
     Settings s;
     s.anzdays = 45;
+    s.lastshown = makeDayNumber(2026, 12, 10);
     saveSettings(ini, s);
   }
   EXPECT_EQ(test::readFile(dir + "/HOLVENTARIS/Tavik! v4.x.conf"),
-            "[General]\nanzdays=45\nautoclose=30\nheutebox=1\nprior=0\n");
+            "[General]\nanzdays=45\nautoclose=30\nheutebox=1\nprior=0\nnotify=1\n"
+            "lastshown=2026-12-10\n");
+  // QSettings reads the date back as the text it writes itself.
+  EXPECT_EQ(QSettings(QString::fromStdString(dir + "/HOLVENTARIS/Tavik! v4.x.conf"),
+                      QSettings::IniFormat)
+                .value("lastshown"),
+            QVariant(QStringLiteral("2026-12-10")));
 
   dir = freshConfigHome();
   IniUserStore ini(m_files, IniUserStore::defaultPath(), IniUserStore::Writes::Allowed);

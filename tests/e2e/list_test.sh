@@ -93,7 +93,8 @@ if command -v script >/dev/null; then
   (cd "$start" && TZ=UTC XDG_CONFIG_HOME=$config faketime '2006-12-15 12:00:00' \
     script -qec "$(printf '%q' "$tavik") --list; echo \"rc=\$?\"" /dev/null </dev/null >"$work/tty")
   tr -d '\r' <"$work/tty" >"$work/out"
-  want="Gestern        14.12.2005  Zahnarzt
+  want="Vor   3 Tagen  12.12.2001  Verpasst
+Gestern        14.12.2005  Zahnarzt
 Heute          15.12.2006  Weihnachtsfeier
 Morgen         16.12.1970  Änne (36)
 Noch   2 Tage  17.12.1999  Tee�[1m
