@@ -513,6 +513,34 @@ class MainWindowTest : public QObject {
     QCOMPARE(tabOrder(m), tabOrder(allAtStart.main()));
   }
 
+  // Ctrl+Tab from a control of the options page puts the focus on the same control of the
+  // Import page whether that page was built at creation or is built by this change of page.
+  void keyboardIntoLatePageFocusesItsFirstControl() {
+    const auto focusAfterCtrlTab = [](WindowWorld& w) {
+      w.showMain();
+      MainWindow& m = w.main();
+      m.activateWindow();
+      if (!QTest::qWaitForWindowActive(&m)) return QStringLiteral("window not active");
+      m.TabbedNotebook1->setCurrentIndex(kOptionsPage);
+      QLineEdit* days = control<QLineEdit>(m, "Edit1");
+      days->setFocus();
+      QTest::keyClick(days, Qt::Key_Tab, Qt::ControlModifier);
+      const QWidget* focus = QApplication::focusWidget();
+      const QString name = m.currentPage() == kImportPage && focus ? focus->objectName() : QString();
+      m.hide();
+      return name;
+    };
+    WindowWorld allAtStart;
+    allAtStart.create();
+    const QString expected = focusAfterCtrlTab(allAtStart);
+    QCOMPARE(expected, QStringLiteral("Edit3"));
+    WindowWorld later;
+    later.cacheHome = allAtStart.cacheHome;
+    later.create();
+    QVERIFY(later.main().importPage == nullptr);
+    QCOMPARE(focusAfterCtrlTab(later), expected);
+  }
+
   void secondRunInTheSameDirectoryIsRefused() {
     TempDir dir("tavik-lock");
     const QString start = QString::fromStdString(dir.path());
