@@ -526,7 +526,8 @@ class MainWindowTest : public QObject {
       days->setFocus();
       QTest::keyClick(days, Qt::Key_Tab, Qt::ControlModifier);
       const QWidget* focus = QApplication::focusWidget();
-      const QString name = m.currentPage() == kImportPage && focus ? focus->objectName() : QString();
+      const QString name =
+          m.currentPage() == kImportPage && focus ? focus->objectName() : QString();
       m.hide();
       return name;
     };
