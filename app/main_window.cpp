@@ -93,17 +93,16 @@ void MainWindow::buildPages() {
   editorPage->setObjectName(QStringLiteral("EditorPageFrame"));
   new QVBoxLayout(editorPage);
   editorPage->layout()->setContentsMargins(0, 0, 0, 0);
-  importPage = new ImportPage(m_table, m_platform);
-  exportPage = new ExportPage(m_table, m_platform);
-
-  aboutPage = new AboutPage(m_platform.shell);
+  m_latePages = {new LatePage([this] { return importPage = new ImportPage(m_table, m_platform); }),
+                 new LatePage([this] { return exportPage = new ExportPage(m_table, m_platform); }),
+                 new LatePage([this] { return aboutPage = new AboutPage(m_platform.shell); })};
 
   TabbedNotebook1->addTab(countdownPage, QStringLiteral("Tavik!"));
   TabbedNotebook1->addTab(editorPage, QStringLiteral("Editor"));
   TabbedNotebook1->addTab(optionsPage, QStringLiteral("Optionen"));
-  TabbedNotebook1->addTab(importPage, QStringLiteral("Import"));
-  TabbedNotebook1->addTab(exportPage, QStringLiteral("Export"));
-  TabbedNotebook1->addTab(aboutPage, QStringLiteral("About"));
+  TabbedNotebook1->addTab(m_latePages[0], QStringLiteral("Import"));
+  TabbedNotebook1->addTab(m_latePages[1], QStringLiteral("Export"));
+  TabbedNotebook1->addTab(m_latePages[2], QStringLiteral("About"));
 
   Button1 = new QPushButton(QStringLiteral("Exit"));
   Button1->setObjectName(QStringLiteral("Button1"));
@@ -145,7 +144,69 @@ void MainWindow::buildPages() {
     if (m_runHolidayDialog) m_runHolidayDialog();
   };
 
+  // The window's one fixed size holds every page. The late pages' sizes are kept from the
+  // last start under the same display setup; without them every page is built now and
+  // measured, and their sizes kept for the next start.
+  m_displaySetup = displaySetupDescription(*this);
+  m_awaitedSizes = readPageSizes(pageSizesFile(), m_displaySetup);
+  if (m_awaitedSizes) {
+    for (int i = 0; i < PageSizes::kPages; ++i) {
+      m_latePages[i]->setAwaitedSizes(m_awaitedSizes->hint[i], m_awaitedSizes->minimum[i]);
+    }
+  } else {
+    PageSizes measured;
+    for (int i = 0; i < PageSizes::kPages; ++i) {
+      const QWidget* page = buildLatePage(i);
+      measured.hint[i] = page->sizeHint();
+      measured.minimum[i] = page->minimumSizeHint();
+    }
+    writePageSizes(pageSizesFile(), m_displaySetup, measured);
+  }
   setFixedSize(sizeHint().expandedTo(QSize(scaled(417, s), scaled(236, s))));
+}
+
+QWidget* MainWindow::buildLatePage(int index) {
+  LatePage* slot = m_latePages[index];
+  QWidget* built = slot->build();
+  // Widgets made now join the end of the focus chain; the page's go back behind their slot,
+  // where they are when the page is built with the window.
+  QList<QWidget*> focusable;
+  for (QWidget* w = built->nextInFocusChain(); built->isAncestorOf(w); w = w->nextInFocusChain()) {
+    if (w->focusPolicy() != Qt::NoFocus) focusable << w;
+  }
+  const Qt::FocusPolicy slotPolicy = slot->focusPolicy();
+  slot->setFocusPolicy(Qt::TabFocus);  // setTabOrder leaves widgets without focus alone
+  QWidget* previous = slot;
+  for (QWidget* w : focusable) {
+    QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
+  slot->setFocusPolicy(slotPolicy);
+  // A page changed from the keyboard passed the focus to the empty slot; it goes on to the
+  // page's first control, as it does into a page that was there.
+  if (QApplication::focusWidget() == slot) {
+    for (QWidget* w : focusable) {
+      if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(built) && w->isEnabled()) {
+        w->setFocus();
+        break;
+      }
+    }
+  }
+  return built;
+}
+
+void MainWindow::ensureLatePage(int page) {
+  const int i = page - kImportPage;
+  if (i < 0 || i >= PageSizes::kPages || m_latePages[i]->page() != nullptr) return;
+  const QWidget* built = buildLatePage(i);
+  // Sizes that no longer match (a font changed unnoticed) are mended for the next start.
+  if (m_awaitedSizes && (built->sizeHint() != m_awaitedSizes->hint[i] ||
+                         built->minimumSizeHint() != m_awaitedSizes->minimum[i])) {
+    m_awaitedSizes->hint[i] = built->sizeHint();
+    m_awaitedSizes->minimum[i] = built->minimumSizeHint();
+    writePageSizes(pageSizesFile(), m_displaySetup, *m_awaitedSizes);
+  }
+  if (page == kAboutPage && m_aboutTextsDue) aboutPage->setStartupTexts();
 }
 
 void MainWindow::runCreationSteps() {
@@ -175,7 +236,8 @@ void MainWindow::runCreationSteps() {
                   grid.horizontalAdvance(QStringLiteral("Vor 30 Tagen")) + cellPadding}),
         std::max(scaled(72, s), grid.horizontalAdvance(QStringLiteral("88.88.8888")) + cellPadding),
         scaled(215, s));
-    aboutPage->setStartupTexts();
+    m_aboutTextsDue = true;
+    if (aboutPage != nullptr) aboutPage->setStartupTexts();
     if (m_settings.heutebox == 1) optionsPage->CheckBox3->setChecked(true);
     if (m_settings.notify == 1) optionsPage->CheckBox5->setChecked(true);
     optionsPage->setPriorityHandling(m_settings.prior);
@@ -191,13 +253,20 @@ void MainWindow::runCreationSteps() {
   }
 }
 
-void MainWindow::attachEditDialog(TForm2& editDialog) {
-  editor = new EditorPage(m_table, editDialog, m_platform.messages);
+void MainWindow::attachEditDialog(std::function<TForm2&()> editDialog) {
+  editor = new EditorPage(m_table, std::move(editDialog), m_platform.messages);
   editorPage->layout()->addWidget(editor);
+}
+
+void MainWindow::setLateWindows(std::function<TForm4&()> todayBox,
+                                std::function<TForm5&()> quickHelp) {
+  m_makeTodayBox = std::move(todayBox);
+  m_makeQuickHelp = std::move(quickHelp);
 }
 
 void MainWindow::attachTodayBox(TForm4& todayBox) {
   m_todayBox = &todayBox;
+  m_todayBox->setLines(m_todayLines);
 }
 
 void MainWindow::attachQuickHelp(TForm5& quickHelp) {
@@ -227,19 +296,19 @@ void MainWindow::computeView() {
   const bool first = !m_firstViewDone;
   ViewResult result = tavik::computeView(m_table, view, m_holidays, today, first);
   m_settings.lastshown = today;
-  QStringList todayLines = toQStrings(result.todayBox);
+  m_todayLines = toQStrings(result.todayBox);
   countdownPage->showView(std::move(result.lines), std::move(result.grid));
   optionsPage->showHolidaySwitch();
   m_firstViewDone = true;
   // The desktop keeps the notification in its list after the today box and the program have
   // gone. Sent once the view is painted (timers come after posted paint events), and never
   // waited for.
-  if (first && m_settings.notify == 1 && !todayLines.isEmpty()) {
-    QTimer::singleShot(0, this, [this, notification = todayNotification(todayLines)] {
+  if (first && m_settings.notify == 1 && !m_todayLines.isEmpty()) {
+    QTimer::singleShot(0, this, [this, notification = todayNotification(m_todayLines)] {
       if (sendNotification) sendNotification(notification);
     });
   }
-  if (m_todayBox != nullptr) m_todayBox->setLines(todayLines);
+  if (m_todayBox != nullptr) m_todayBox->setLines(m_todayLines);
   for (const std::string& popup : result.popups) {
     if (m_closed) break;
     m_platform.messages.info(this, fromCp1252(popup));
@@ -262,18 +331,18 @@ void MainWindow::FormActivate() {
     m_quickHelp->hideQuickHelp();
     return;
   }
-  if (optionsPage->CheckBox3->isChecked() && m_todayBox != nullptr &&
-      !m_todayBox->lines().isEmpty()) {
-    m_todayBox->exec();
+  if (optionsPage->CheckBox3->isChecked() && m_makeTodayBox && !m_todayLines.isEmpty()) {
+    m_makeTodayBox().exec();
   }
 }
 
 void MainWindow::showTodayBoxTest() {
   computeView();
-  if (m_todayBox == nullptr || m_closed) return;
-  m_todayBox->setWindowTitle(QString::fromUtf8(
-      optionsPage->priorityHandling() == 2 ? kTodayBoxPriorityTitle : kTodayBoxTitle));
-  m_todayBox->exec();
+  if (!m_makeTodayBox || m_closed) return;
+  TForm4& box = m_makeTodayBox();
+  box.setWindowTitle(QString::fromUtf8(optionsPage->priorityHandling() == 2 ? kTodayBoxPriorityTitle
+                                                                            : kTodayBoxTitle));
+  box.exec();
 }
 
 void MainWindow::focusWindowChanged(QWindow* window) {
@@ -312,6 +381,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::TabbedNotebook1Change(int page) {
+  ensureLatePage(page);
   if (page == kCountdownPage) {
     Button1->show();
     computeView();
@@ -326,7 +396,7 @@ void MainWindow::TabbedNotebook1Change(int page) {
 void MainWindow::BitBtn2Click() {
   stopAutoExit();
   const int page = std::clamp(currentPage(), 0, 5);
-  if (m_quickHelp != nullptr) m_quickHelp->showQuickHelp(QString::fromUtf8(kHelpTopics[page]));
+  if (m_makeQuickHelp) m_makeQuickHelp().showQuickHelp(QString::fromUtf8(kHelpTopics[page]));
 }
 
 void MainWindow::Button1Click() {

@@ -5,9 +5,12 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <functional>
 #include <optional>
 
+#include "app/late_page.h"
 #include "platform/autostart.h"
 #include "platform/desktop_notification.h"
 #include "store/data_file.h"
@@ -53,9 +56,13 @@ class MainWindow : public QMainWindow {
   MainWindow(Platform& platform, QString startDirectory, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The windows created after this one (see Program), in creation order. The editor page
-  // works through the edit dialog, so it is built when that dialog is attached.
-  void attachEditDialog(TForm2& editDialog);
+  // The other windows are created when first needed (see Program). The editor page works
+  // through the edit dialog, so it is built here; `editDialog` creates the dialog at its first
+  // call.
+  void attachEditDialog(std::function<TForm2&()> editDialog);
+  // `todayBox` and `quickHelp` create their window at the first call, and the window is then
+  // handed to attachTodayBox or attachQuickHelp.
+  void setLateWindows(std::function<TForm4&()> todayBox, std::function<TForm5&()> quickHelp);
   void attachTodayBox(TForm4& todayBox);
   void attachQuickHelp(TForm5& quickHelp);
   // The holiday selection dialog: `run` shows it modally ("Feiertage wählen"), `showSelection`
@@ -116,10 +123,12 @@ class MainWindow : public QMainWindow {
   // The editor page's frame; the page itself (`editor`) comes with the edit dialog.
   QWidget* editorPage;
   EditorPage* editor = nullptr;
-  ImportPage* importPage;
-  ExportPage* exportPage;
-  // The About page's labels Label5, Label11 and Label12 are filled at creation.
-  AboutPage* aboutPage;
+  // The Import, Export and About pages are built when first shown (null until then), or at
+  // creation when their sizes for this display setup are not known yet (see LatePage).
+  ImportPage* importPage = nullptr;
+  ExportPage* exportPage = nullptr;
+  // The About page's labels Label5, Label11 and Label12 are filled by the creation steps.
+  AboutPage* aboutPage = nullptr;
 
  signals:
   // The close steps have completed; the program ends.
@@ -132,6 +141,10 @@ class MainWindow : public QMainWindow {
 
  private:
   void buildPages();
+  // Builds the late page `index` (0 Import, 1 Export, 2 About) into its slot.
+  QWidget* buildLatePage(int index);
+  // Builds a late page, if `page` is one and not built yet, before it can be seen.
+  void ensureLatePage(int page);
   void runCreationSteps();
   bool runCloseSteps();
   void finishClose();
@@ -161,13 +174,25 @@ class MainWindow : public QMainWindow {
   bool m_firstViewDone = false;
   int m_secondsLeft = 0;
   bool m_shownOnce = false;
+  bool m_aboutTextsDue = false;  // the creation steps came to the About page's texts
+
+  // The slots of the Import, Export and About pages, and the sizes they reported before their
+  // page was built (none when all were built at creation).
+  std::array<LatePage*, PageSizes::kPages> m_latePages{};
+  std::optional<PageSizes> m_awaitedSizes;
+  QString m_displaySetup;
   bool m_closing = false;
   bool m_closed = false;
   bool m_sessionEnding = false;
   std::string m_endFailure;
 
+  // Null until created.
   TForm4* m_todayBox = nullptr;
   TForm5* m_quickHelp = nullptr;
+  std::function<TForm4&()> m_makeTodayBox;
+  std::function<TForm5&()> m_makeQuickHelp;
+  // The today box's lines of the latest rebuild, for a box created after it.
+  QStringList m_todayLines;
   QPointer<QWindow> m_lastFocusWindow;
   std::function<void()> m_runHolidayDialog;
   std::function<void(const HolidaySelection&)> m_showHolidaySelection;

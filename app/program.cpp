@@ -4,6 +4,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QIconEngine>
+#include <QImage>
+#include <QPixmap>
+#include <QResource>
+#include <functional>
 
 #include "app/main_window.h"
 #include "app/translations.h"
@@ -19,11 +23,12 @@ namespace tavik {
 
 namespace {
 
-// The application icon, whose pictures are decoded only when a window system first asks for
-// one: QIcon decodes every file it is given at once, and the offscreen platform never asks.
+// The application icon, whose pictures are made only when a window system first asks for one
+// (the offscreen platform never does), from pixels stored as they are used: X11 takes every
+// size at the first showing, and decoding the PNGs cost more than the rest of the showing.
 class DeferredIconEngine : public QIconEngine {
  public:
-  // `sizes` in ascending order, each with its file ":/tavik/icons/tavik-<size>.png".
+  // `sizes` in ascending order, each with its pixels in ":/tavik/icons/tavik-<size>.argb".
   explicit DeferredIconEngine(QList<int> sizes) : m_sizes(std::move(sizes)) {}
 
   QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
@@ -56,7 +61,13 @@ class DeferredIconEngine : public QIconEngine {
   QIcon& icon() {
     if (m_icon.isNull()) {
       for (const int side : m_sizes) {
-        m_icon.addFile(QStringLiteral(":/tavik/icons/tavik-%1.png").arg(side));
+        // Stored uncompressed, so the pixels are read in place (see resources/icon_pixels.cpp).
+        const QResource pixels(QStringLiteral(":/tavik/icons/tavik-%1.argb").arg(side));
+        const QByteArray bytes = pixels.uncompressedData();
+        if (bytes.size() != qsizetype(side) * side * 4) continue;
+        const QImage image(reinterpret_cast<const uchar*>(bytes.constData()), side, side, side * 4,
+                           QImage::Format_ARGB32_Premultiplied);
+        m_icon.addPixmap(QPixmap::fromImage(image));
       }
     }
     return m_icon;
@@ -86,13 +97,12 @@ bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Mess
   return false;
 }
 
-// Hands the dialogs' help calls to the quick-help window once it exists.
+// Hands the dialogs' help calls to the quick-help window, which is created when first shown.
 class ForwardingQuickHelp : public QuickHelp {
  public:
-  QuickHelp* target = nullptr;
-  void showQuickHelp(const QString& topic) override {
-    if (target) target->showQuickHelp(topic);
-  }
+  std::function<TForm5&()> make;
+  TForm5* target = nullptr;  // once created
+  void showQuickHelp(const QString& topic) override { make().showQuickHelp(topic); }
   void hideQuickHelp() override {
     if (target) target->hideQuickHelp();
   }
@@ -106,17 +116,45 @@ Program::~Program() = default;
 
 void Program::create() {
   m_quickHelpForDialogs = std::make_unique<ForwardingQuickHelp>();
+  m_quickHelpForDialogs->make = [this]() -> TForm5& { return quickHelp(); };
   m_form1 = std::make_unique<MainWindow>(m_platform, m_startDirectory);
-  m_form2 = std::make_unique<TForm2>(m_platform.messages, *m_quickHelpForDialogs);
-  m_form1->attachEditDialog(*m_form2);
-  m_form3 = std::make_unique<TForm3>(m_form1->holidaySelection(), *m_quickHelpForDialogs);
-  m_form1->setHolidayDialog([this] { m_form3->exec(); },
-                            [this](const HolidaySelection&) { m_form3->showSelection(); });
-  m_form4 = std::make_unique<TForm4>();
-  m_form1->attachTodayBox(*m_form4);
-  m_form5 = std::make_unique<TForm5>(m_platform.files, m_startDirectory);
-  m_quickHelpForDialogs->target = m_form5.get();
-  m_form1->attachQuickHelp(*m_form5);
+  m_form1->attachEditDialog([this]() -> TForm2& { return editDialog(); });
+  m_form1->setHolidayDialog([this] { holidayDialog().exec(); },
+                            [this](const HolidaySelection&) {
+                              if (m_form3) m_form3->showSelection();
+                            });
+  m_form1->setLateWindows([this]() -> TForm4& { return todayBox(); },
+                          [this]() -> TForm5& { return quickHelp(); });
+}
+
+TForm2& Program::editDialog() {
+  if (!m_form2) m_form2 = std::make_unique<TForm2>(m_platform.messages, *m_quickHelpForDialogs);
+  return *m_form2;
+}
+
+TForm3& Program::holidayDialog() {
+  // It shows the selection as it is now; every later read of the holiday file shows it anew.
+  if (!m_form3) {
+    m_form3 = std::make_unique<TForm3>(m_form1->holidaySelection(), *m_quickHelpForDialogs);
+  }
+  return *m_form3;
+}
+
+TForm4& Program::todayBox() {
+  if (!m_form4) {
+    m_form4 = std::make_unique<TForm4>();
+    m_form1->attachTodayBox(*m_form4);
+  }
+  return *m_form4;
+}
+
+TForm5& Program::quickHelp() {
+  if (!m_form5) {
+    m_form5 = std::make_unique<TForm5>(m_platform.files, m_startDirectory);
+    m_quickHelpForDialogs->target = m_form5.get();
+    m_form1->attachQuickHelp(*m_form5);
+  }
+  return *m_form5;
 }
 
 }  // namespace tavik

@@ -30,22 +30,23 @@ void setUpApplication(QApplication& app);
 // lock file can be made locks nothing and is no reason to refuse the start.
 bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages);
 
-// The windows of the run, created once in their order and living until the program ends:
-// the main window, the event edit dialog, the holiday selection dialog, the today box and
-// the quick-help window.
+// The windows of the run, each created once and living until the program ends: the main
+// window at start, the event edit dialog, the holiday selection dialog, the today box and the
+// quick-help window when first needed. A window keeps its controls between uses.
 class Program {
  public:
   Program(Platform& platform, QString startDirectory);
   ~Program();
 
-  // Creates the windows, hidden; the main window's creation steps run first.
+  // Creates the main window, hidden; its creation steps run.
   void create();
 
   MainWindow& mainWindow() { return *m_form1; }
-  TForm2& editDialog() { return *m_form2; }
-  TForm3& holidayDialog() { return *m_form3; }
-  TForm4& todayBox() { return *m_form4; }
-  TForm5& quickHelp() { return *m_form5; }
+  // Each creates its window, hidden, at the first call.
+  TForm2& editDialog();
+  TForm3& holidayDialog();
+  TForm4& todayBox();
+  TForm5& quickHelp();
 
  private:
   Platform& m_platform;

@@ -82,7 +82,12 @@ std::vector<EditorListLine> editorList(const EventTable& table, int sortChoice) 
 }
 
 EditorPage::EditorPage(EventTable& table, TForm2& editDialog, Messages& messages, QWidget* parent)
-    : QWidget(parent), m_table(table), m_form(editDialog), m_messages(messages) {
+    : EditorPage(
+          table, [&editDialog]() -> TForm2& { return editDialog; }, messages, parent) {}
+
+EditorPage::EditorPage(EventTable& table, std::function<TForm2&()> editDialog, Messages& messages,
+                       QWidget* parent)
+    : QWidget(parent), m_table(table), m_editDialog(std::move(editDialog)), m_messages(messages) {
   setObjectName(QStringLiteral("EditorPage"));
 
   ListBox2 = new QListWidget(this);
@@ -187,20 +192,21 @@ void EditorPage::Button2Click() {
     m_messages.info(this, QStringLiteral("Zufügen nicht möglich.. Speicherplatz erschöpft!"));
     return;
   }
+  TForm2& form = m_editDialog();
   for (QCheckBox* box :
-       {m_form.CheckBox1, m_form.CheckBox2, m_form.CheckBox3, m_form.CheckBox4, m_form.CheckBox5}) {
+       {form.CheckBox1, form.CheckBox2, form.CheckBox3, form.CheckBox4, form.CheckBox5}) {
     box->setChecked(false);
   }
-  m_form.Edit1->setText(QStringLiteral("Neuer Eintrag (%1)").arg(*slot));
-  m_form.Edit2->setText(QStringLiteral("01.01.2006"));
+  form.Edit1->setText(QStringLiteral("Neuer Eintrag (%1)").arg(*slot));
+  form.Edit2->setText(QStringLiteral("01.01.2006"));
 
   EventRecord fresh;
-  fresh.setText(toCp1252(m_form.Edit1->text()).value_or(std::string()));
+  fresh.setText(toCp1252(form.Edit1->text()).value_or(std::string()));
   fresh.date = toDouble(*makeDayNumber(2006, 1, 1));
-  m_form.setWorkingRecord(fresh);
+  form.setWorkingRecord(fresh);
 
-  if (m_form.exec() == TForm2::kResultOk) {
-    m_table.storeRecord(*slot, m_form.workingRecord());
+  if (form.exec() == TForm2::kResultOk) {
+    m_table.storeRecord(*slot, form.workingRecord());
     ListBox2Update();
   } else {
     m_messages.info(this, QStringLiteral("Es wurde kein Datensatz zugefügt."));
@@ -211,18 +217,19 @@ void EditorPage::Button4Click() {
   const int slot = selectedSlot();
   if (slot == 0) return;
   const EventRecord& record = m_table.record(slot);
-  m_form.CheckBox1->setChecked(isSet(record.isProtected));
-  m_form.CheckBox2->setChecked(isSet(record.computeJubilee));
-  m_form.CheckBox3->setChecked(isSet(record.autoDelete));
-  m_form.CheckBox4->setChecked(isSet(record.highPriority));
-  m_form.CheckBox5->setChecked(isSet(record.withoutYear));
-  m_form.CheckBox2->setEnabled(!m_form.CheckBox5->isChecked());
-  m_form.Edit1->setText(fromCp1252(record.text()));
-  m_form.Edit2->setText(dateText(record));
-  m_form.setWorkingRecord(record);
+  TForm2& form = m_editDialog();
+  form.CheckBox1->setChecked(isSet(record.isProtected));
+  form.CheckBox2->setChecked(isSet(record.computeJubilee));
+  form.CheckBox3->setChecked(isSet(record.autoDelete));
+  form.CheckBox4->setChecked(isSet(record.highPriority));
+  form.CheckBox5->setChecked(isSet(record.withoutYear));
+  form.CheckBox2->setEnabled(!form.CheckBox5->isChecked());
+  form.Edit1->setText(fromCp1252(record.text()));
+  form.Edit2->setText(dateText(record));
+  form.setWorkingRecord(record);
 
-  if (m_form.exec() == TForm2::kResultOk) {
-    m_table.storeRecord(slot, m_form.workingRecord());
+  if (form.exec() == TForm2::kResultOk) {
+    m_table.storeRecord(slot, form.workingRecord());
     ListBox2Update();
   } else {
     m_messages.info(this, QStringLiteral("Datensatz wurde nicht geändert!"));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ class EditorPage : public QWidget {
 
  public:
   EditorPage(EventTable& table, TForm2& editDialog, Messages& messages, QWidget* parent = nullptr);
+  // The edit dialog comes from `editDialog` when first needed.
+  EditorPage(EventTable& table, std::function<TForm2&()> editDialog, Messages& messages,
+             QWidget* parent = nullptr);
 
   // Rebuilds the list from the table in the chosen line form, keeping the selected position.
   // The main window calls it whenever the page is shown.
@@ -66,7 +70,7 @@ class EditorPage : public QWidget {
   bool ListBox2KeyDown(QKeyEvent* event);
 
   EventTable& m_table;
-  TForm2& m_form;
+  std::function<TForm2&()> m_editDialog;
   Messages& m_messages;
 };
 

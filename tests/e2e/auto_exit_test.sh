@@ -21,7 +21,7 @@ printf '[General]\nautoclose=5\n' >"$config/HOLVENTARIS/Tavik! v4.x.conf"
 record 1970-12-15 "Geburtstag" 0 >"$work/expected.dat"
 
 began=$(date +%s%N)
-(cd "$start" && QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$config" \
+(cd "$start" && QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$config" XDG_CACHE_HOME="$work/cache" \
   timeout 60 faketime '2006-12-15 12:00:00' "$window" >"$work/out" 2>"$work/err")
 rc=$?
 elapsed_ms=$((($(date +%s%N) - began) / 1000000))

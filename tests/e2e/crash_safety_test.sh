@@ -11,7 +11,7 @@ work=$(mktemp -d)
 pid=
 trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 . "$(dirname "$0")/common.sh"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 
 # printf escapes of the 8 little-endian bytes of the day number of DATE as an IEEE 754 double.
 date_escapes() {

@@ -11,7 +11,7 @@ work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 chmod 755 "$work"
 . "$(dirname "$0")/common.sh"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then

@@ -156,7 +156,7 @@ class TracedFiles : public PosixFiles {
 
 // What a user does on the Import and Export pages, through their own controls.
 void importFile(MainWindow& window, const QString& path) {
-  window.TabbedNotebook1->setCurrentWidget(window.importPage);
+  window.TabbedNotebook1->setCurrentIndex(3);  // builds the page if it is not yet
   ImportPage& page = *window.importPage;
   page.Edit3->setText(path);
   page.Timer2Timer();
@@ -166,7 +166,7 @@ void importFile(MainWindow& window, const QString& path) {
 }
 
 void exportCalendar(MainWindow& window, const QString& path) {
-  window.TabbedNotebook1->setCurrentWidget(window.exportPage);
+  window.TabbedNotebook1->setCurrentIndex(4);
   ExportPage& page = *window.exportPage;
   page.Button11->click();
   page.RadioGroup3Items->button(4)->click();

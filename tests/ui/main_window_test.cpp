@@ -12,8 +12,11 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "app/pages/about_page.h"
 #include "app/pages/options_page.h"
 #include "dates/countdown.h"
+#include "exchange/export_page.h"
+#include "exchange/import_page.h"
 #include "platform/instance_lock.h"
 #include "store/settings_store.h"
 #include "tests/ui/window_world.h"
@@ -508,6 +511,110 @@ class MainWindowTest : public QObject {
              (QStringList{"Dateizugriff verweigert.", "Dateizugriff verweigert.",
                           QString::fromUtf8(kCloseAnywayQuestion)}));
     QVERIFY(std::filesystem::is_directory(w.path(kDataFileName)));
+  }
+
+  // The Import, Export and About pages are built at creation only when their sizes are not
+  // kept for this display setup; otherwise when first shown. Either way the window gets the
+  // same size, at each font size, and a kept size of another font is not taken.
+  void latePagesKeepTheWindowSize() {
+    const QFont appFont = QApplication::font();
+    TempDir shared("tavik-ui-shared-cache");
+    for (const int points : {9, 14}) {
+      QFont font = appFont;
+      font.setPointSize(points);
+      QApplication::setFont(font);
+
+      WindowWorld allAtStart;
+      allAtStart.create();
+      const QSize expected = allAtStart.main().size();
+      QVERIFY(allAtStart.main().aboutPage != nullptr);
+
+      // The first start under this font with the shared cache builds every page and keeps
+      // their sizes; the one kept for the other font does not fit.
+      WindowWorld first;
+      first.cacheHome = shared.path();
+      first.create();
+      QCOMPARE(first.main().size(), expected);
+      QVERIFY(first.main().importPage != nullptr);
+      const std::string kept = readFile(shared.file("tavik/page-sizes"));
+
+      WindowWorld later;
+      later.cacheHome = shared.path();
+      later.create();
+      MainWindow& m = later.main();
+      QCOMPARE(m.size(), expected);
+      QVERIFY(m.importPage == nullptr && m.exportPage == nullptr && m.aboutPage == nullptr);
+      later.showMain();
+      // Each is there and shown as soon as its page is chosen.
+      m.TabbedNotebook1->setCurrentIndex(kImportPage);
+      QVERIFY(m.importPage != nullptr && m.importPage->isVisible());
+      m.TabbedNotebook1->setCurrentIndex(kExportPage);
+      QVERIFY(m.exportPage != nullptr && m.exportPage->isVisible());
+      m.TabbedNotebook1->setCurrentIndex(kAboutPage);
+      QVERIFY(m.aboutPage != nullptr && m.aboutPage->isVisible());
+      QCOMPARE(m.size(), expected);
+      // Built late, the pages measured what was kept, so nothing was mended.
+      QCOMPARE(readFile(shared.file("tavik/page-sizes")), kept);
+      QCOMPARE(control<QLabel>(m, "Label5")->text(), QStringLiteral("Tavik! v4.5.1 - #20060402"));
+      QCOMPARE(control<QLabel>(m, "Label11")->text(), QStringLiteral("Tavik! v4.5"));
+    }
+    QApplication::setFont(appFont);
+  }
+
+  // A page built late keeps its controls between visits, and the Tab key goes through the
+  // controls in the same order as with the page built at creation.
+  void latePageKeepsStateAndTabOrder() {
+    const auto tabOrder = [](QWidget& window) {
+      QStringList names;
+      for (QWidget* w = window.nextInFocusChain(); w != &window; w = w->nextInFocusChain()) {
+        if (w->focusPolicy() & Qt::TabFocus) names << w->objectName();
+      }
+      return names;
+    };
+    WindowWorld allAtStart;
+    allAtStart.create();
+    WindowWorld later;
+    later.cacheHome = allAtStart.cacheHome;
+    later.create();
+    MainWindow& m = later.main();
+    QVERIFY(m.importPage == nullptr);
+    later.showMain();
+    m.TabbedNotebook1->setCurrentIndex(kImportPage);
+    control<QLineEdit>(m, "Edit3")->setText(QStringLiteral("/tmp/termine.csv"));
+    m.TabbedNotebook1->setCurrentIndex(kAboutPage);
+    m.TabbedNotebook1->setCurrentIndex(kExportPage);
+    m.TabbedNotebook1->setCurrentIndex(kImportPage);
+    QCOMPARE(control<QLineEdit>(m, "Edit3")->text(), QStringLiteral("/tmp/termine.csv"));
+    QCOMPARE(tabOrder(m), tabOrder(allAtStart.main()));
+  }
+
+  // Ctrl+Tab from a control of the options page puts the focus on the same control of the
+  // Import page whether that page was built at creation or is built by this change of page.
+  void keyboardIntoLatePageFocusesItsFirstControl() {
+    const auto focusAfterCtrlTab = [](WindowWorld& w) {
+      w.showMain();
+      MainWindow& m = w.main();
+      m.activateWindow();
+      if (!QTest::qWaitForWindowActive(&m)) return QStringLiteral("window not active");
+      m.TabbedNotebook1->setCurrentIndex(kOptionsPage);
+      QLineEdit* days = control<QLineEdit>(m, "Edit1");
+      days->setFocus();
+      QTest::keyClick(days, Qt::Key_Tab, Qt::ControlModifier);
+      const QWidget* focus = QApplication::focusWidget();
+      const QString name =
+          m.currentPage() == kImportPage && focus ? focus->objectName() : QString();
+      m.hide();
+      return name;
+    };
+    WindowWorld allAtStart;
+    allAtStart.create();
+    const QString expected = focusAfterCtrlTab(allAtStart);
+    QCOMPARE(expected, QStringLiteral("Edit3"));
+    WindowWorld later;
+    later.cacheHome = allAtStart.cacheHome;
+    later.create();
+    QVERIFY(later.main().importPage == nullptr);
+    QCOMPARE(focusAfterCtrlTab(later), expected);
   }
 
   void secondRunInTheSameDirectoryIsRefused() {

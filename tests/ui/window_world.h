@@ -95,6 +95,9 @@ class WindowWorld {
   // Creates the windows as the program does. From then on every showing of the today box is
   // counted, its title and lines are kept, `whileTodayBoxOpen` runs, and the box is closed.
   void create() {
+    // The page sizes kept between starts go to `cacheHome`: by default this world's own, so
+    // that every page is built at creation, as on a first start.
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cacheHome));
     program = std::make_unique<Program>(*platform, startPath());
     program->create();
     main().sendNotification = [this](const DesktopNotification& n) { notifications.push_back(n); };
@@ -127,6 +130,8 @@ class WindowWorld {
 
   TempDir startDir{"tavik-ui"};
   TempDir config{"tavik-ui-config"};
+  TempDir cache{"tavik-ui-cache"};
+  std::string cacheHome = cache.path();
   FakeFiles files;
   std::unique_ptr<QSettingsUserStore> store;
   FakeMessages messages;

@@ -1,0 +1,65 @@
+// A notebook page that is built when it is first shown, and the sizes the window needs of such
+// pages before they exist.
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace tavik {
+
+// Holds the place of its page in the notebook. Until the page is built it reports the page's
+// sizes as given (setAwaitedSizes); then it reports the page's own, so that the notebook and the
+// window measure the same as with the page in the slot's place.
+class LatePage : public QWidget {
+ public:
+  // `build` makes the page; it is called once, by build().
+  explicit LatePage(std::function<QWidget*()> build, QWidget* parent = nullptr);
+
+  // Builds the page, hidden when the slot is, shown when it is visible; returns it.
+  QWidget* build();
+  QWidget* page() const { return m_page; }
+
+  // The page's size hint and minimum size hint, to report until it is built.
+  void setAwaitedSizes(QSize hint, QSize minimum);
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  std::function<QWidget*()> m_build;
+  QWidget* m_page = nullptr;
+  QSize m_hint;
+  QSize m_minimum;
+};
+
+// The size hint and minimum size hint of each late page, as measured right after building it.
+struct PageSizes {
+  static constexpr int kPages = 3;
+  std::array<QSize, kPages> hint;
+  std::array<QSize, kPages> minimum;
+  bool operator==(const PageSizes&) const = default;
+};
+
+// What the pages' sizes depend on: this build of the program, Qt, the platform, the style, the
+// application font as resolved and measured, the installed font families and the screen's
+// density and scale. A window built under the same description gets the same sizes.
+QString displaySetupDescription(const QWidget& window);
+
+// The sizes kept for `description` in `file`, or nullopt when the file holds none for it, or
+// none that can be read.
+std::optional<PageSizes> readPageSizes(const QString& file, const QString& description);
+// Keeps `sizes` for `description`, replacing what the file held. A failure loses only time at
+// the next start, so it is not reported.
+void writePageSizes(const QString& file, const QString& description, const PageSizes& sizes);
+
+// The file in the per-user cache directory.
+QString pageSizesFile();
+
+}  // namespace tavik
