@@ -162,11 +162,7 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
     out.skip(SkipReason::BadDate);
     return;
   }
-  OTdaten c;
-  c.record.date = toDouble(*day);
-  c.record.withoutYear = yearless ? 1 : 0;
-  c.record.computeJubilee = yearless ? 0 : 1;
-  c.record.setText(*text);
+  const OTdaten c = datedCandidate(*day, yearless, *text);
   out.candidates.push_back(c);
 }
 

@@ -9,4 +9,13 @@ std::string importListLine(const OTdaten& candidate) {
   return formatEventLine(candidate.record);
 }
 
+OTdaten datedCandidate(DayNumber day, bool yearless, std::string_view text) {
+  OTdaten c;
+  c.record.date = toDouble(day);
+  c.record.withoutYear = yearless ? 1 : 0;
+  c.record.computeJubilee = yearless ? 0 : 1;
+  c.record.setText(text);
+  return c;
+}
+
 }  // namespace tavik

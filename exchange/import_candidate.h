@@ -4,8 +4,10 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "store/day_number.h"
 #include "store/typs.h"
 
 namespace tavik {
@@ -16,6 +18,10 @@ struct OTdaten {
   EventRecord record;
   friend bool operator==(const OTdaten&, const OTdaten&) = default;
 };
+
+// A candidate from an address book or calendar: year-less ones without, dated ones with the
+// anniversary count. `text` is Windows-1252 and at most 200 bytes.
+OTdaten datedCandidate(DayNumber day, bool yearless, std::string_view text);
 
 // Why an address book, calendar or UTF-8 text reader left something out.
 enum class SkipReason {

@@ -330,11 +330,7 @@ class Card {
         out.skip(SkipReason::Unstorable);
         continue;
       }
-      OTdaten c;
-      c.record.date = toDouble(*day);
-      c.record.withoutYear = yearless ? 1 : 0;
-      c.record.computeJubilee = yearless ? 0 : 1;
-      c.record.setText(*stored);
+      const OTdaten c = datedCandidate(*day, yearless, *stored);
       // The same date given twice on one card (ANNIVERSARY and X-ANNIVERSARY) is one event.
       if (std::find(cardCandidates.begin(), cardCandidates.end(), c) == cardCandidates.end()) {
         cardCandidates.push_back(c);

@@ -419,17 +419,7 @@ std::vector<std::string> IniUserStore::names() const {
 }
 
 bool IniUserStore::write(const std::string& name, std::uint8_t value) {
-  if (!m_writable) return false;
-  const std::string text = std::to_string(value);
-  m_values.insert_or_assign(name, text);
-  for (auto& pending : m_pending) {
-    if (pending.first == name) {
-      pending.second = text;
-      return true;
-    }
-  }
-  m_pending.emplace_back(name, text);
-  return true;
+  return setValue(name, std::to_string(value));
 }
 
 bool IniUserStore::sync() {
@@ -452,15 +442,19 @@ bool IniUserStore::writeText(const std::string& name, const std::string& text) {
   const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
   });
-  if (!plain || !m_writable) return false;
-  m_values.insert_or_assign(name, text);
+  return plain && setValue(name, text);
+}
+
+bool IniUserStore::setValue(const std::string& name, const std::string& raw) {
+  if (!m_writable) return false;
+  m_values.insert_or_assign(name, raw);
   for (auto& pending : m_pending) {
     if (pending.first == name) {
-      pending.second = text;
+      pending.second = raw;
       return true;
     }
   }
-  m_pending.emplace_back(name, text);
+  m_pending.emplace_back(name, raw);
   return true;
 }
 

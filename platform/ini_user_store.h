@@ -49,6 +49,8 @@ class IniUserStore : public UserStore {
 
  private:
   std::string readSettingsFile();
+  // Keeps the raw value text for the next sync(); false when writes are not allowed.
+  bool setValue(const std::string& name, const std::string& raw);
 
   Files& m_files;
   std::string m_path;

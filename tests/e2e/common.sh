@@ -17,13 +17,14 @@ double_bytes() {
   for ((i = 0; i < 8; i++)); do printf '%b' "\\x$(printf %02x $(((bits >> (8 * i)) & 255)))"; done
 }
 
-# One 420-byte event record: DATE (YYYY-MM-DD), TEXT (plain ASCII), AUTODELETE (0 or 1).
+# One 420-byte event record: DATE (YYYY-MM-DD), TEXT (plain ASCII), AUTODELETE (0 or 1, 0 when
+# left out).
 record() {
   local days=$(($(date -u -d "$1" +%s) / 86400 + 25569))
   double_bytes "$days"
   printf '%b' "\\x$(printf %02x "${#2}")"
   printf '%s' "$2"
   head -c $((200 - ${#2})) /dev/zero
-  printf "\\x00\\x00\\x00\\x0$3\\x00"
+  printf "\\x00\\x00\\x00\\x0${3:-0}\\x00"
   head -c 206 /dev/zero
 }

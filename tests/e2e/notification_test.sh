@@ -29,17 +29,6 @@ command -v dbus-run-session >/dev/null || { echo "dbus-run-session is missing"; 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# One 420-byte event record: DATE (YYYY-MM-DD), TEXT (plain ASCII).
-record() {
-  local days=$(($(date -u -d "$1" +%s) / 86400 + 25569))
-  double_bytes "$days"
-  printf '%b' "\\x$(printf %02x "${#2}")"
-  printf '%s' "$2"
-  head -c $((200 - ${#2})) /dev/zero
-  printf '\x00\x00\x00\x00\x00'
-  head -c 206 /dev/zero
-}
-
 # A fresh start directory and settings: closes itself after a second, shown last on the 10th.
 prepare() {  # NOTIFY
   rm -rf "$work/start" "$work/config" "$work/server"
