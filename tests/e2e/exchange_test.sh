@@ -10,7 +10,7 @@ tavik=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/common.sh"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" LC_ALL=C.UTF-8
 
 crlf() { sed 's/$/\r/'; }
 

@@ -17,7 +17,7 @@ if [ "${3:-}" = --inside ]; then
     "$server" $mode >"$work/server" 2>&1 &
     for _ in $(seq 100); do grep -q ready "$work/server" 2>/dev/null && break; sleep 0.05; done
   fi
-  (cd "$work/start" && QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" \
+  (cd "$work/start" && QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
     timeout 60 faketime '2006-12-15 12:00:00' "$window" >"$work/out" 2>"$work/err")
   echo $? >"$work/rc"
   sleep 0.3  # what the server still has to print
@@ -92,7 +92,7 @@ closed_normally "no server"
 prepare 1
 mkdir -p "$work/runtime"
 (cd "$work/start" && env -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
-  QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" \
+  QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
   timeout 60 faketime '2006-12-15 12:00:00' "$window" >"$work/out" 2>"$work/err")
 echo $? >"$work/rc"
 closed_normally "no bus"

@@ -171,15 +171,21 @@ void exportCalendar(MainWindow& window, const QString& path) {
   page.Button11->click();
   page.RadioGroup3Items->button(4)->click();
   auto* answer = new QTimer(&window);
-  QObject::connect(answer, &QTimer::timeout, &window, [answer, path] {
+  // The name is typed into the dialog's name field, as a user does: selectFile() leaves that
+  // field alone while it has the focus, and whether it has it by then depends on timing.
+  QObject::connect(answer, &QTimer::timeout, &window, [path] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
-    answer->stop();
-    dialog->selectFile(path);
+    if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+      name->setText(path);
+    } else {
+      dialog->selectFile(path);
+    }
     QMetaObject::invokeMethod(dialog, "accept");
   });
-  answer->start(10);
+  answer->start(50);
   page.Button13->click();
+  answer->stop();
   answer->deleteLater();
 }
 

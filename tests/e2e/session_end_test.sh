@@ -13,7 +13,7 @@ xvfb=
 trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
       rm -rf "$work"' EXIT
 . "$(dirname "$0")/common.sh"
-export QT_QPA_PLATFORM=offscreen
+export QT_QPA_PLATFORM=offscreen XDG_CACHE_HOME="$work/cache"
 
 # Twenty events, every third expired long ago and marked for deletion; the new file keeps the
 # other fourteen.
