@@ -99,7 +99,7 @@ bool saysHidden(const std::string& text) {
 
 QString autostartEntryPath() {
   QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-  // The specification asks for an absolute path; anything else counts as not set.
+  // XDG base directories must be absolute paths; anything else counts as not set.
   if (!base.startsWith(u'/')) base = QDir::homePath() + QStringLiteral("/.config");
   return base + QStringLiteral("/autostart/tavik.desktop");
 }
