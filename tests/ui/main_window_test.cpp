@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "app/late_page.h"
 #include "app/pages/about_page.h"
 #include "app/pages/options_page.h"
 #include "dates/countdown.h"
@@ -559,6 +560,41 @@ class MainWindowTest : public QObject {
       QCOMPARE(control<QLabel>(m, "Label11")->text(), QStringLiteral("Tavik! v4.5"));
     }
     QApplication::setFont(appFont);
+  }
+
+  // The page-size cache is a file anyone can spoil: only what the writer wrote, for the same
+  // display setup, is taken; anything else counts as no sizes kept.
+  void pageSizesCacheTakesOnlyItsOwnFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray good = "0 1 2 3 4 5 6 7 8 9 10 11";
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("description only") << QByteArray("setup\n");
+    QTest::newRow("another setup") << "other\n" + good + "\n";
+    QTest::newRow("too few numbers") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10\n");
+    QTest::newRow("too many numbers") << "setup\n" + good + " 12\n";
+    QTest::newRow("not a number") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 x 10 11\n");
+    QTest::newRow("double blank") << QByteArray("setup\n0 1 2 3 4 5 6 7 8  10 11\n");
+    QTest::newRow("too large") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 100001\n");
+    QTest::newRow("below -1") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 -2\n");
+    QTest::newRow("beyond int") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 99999999999\n");
+    QTest::newRow("binary") << QByteArray("setup\n\0\xff\xfe 1 2\n", 14);
+  }
+  void pageSizesCacheTakesOnlyItsOwnFile() {
+    QFETCH(QByteArray, bytes);
+    TempDir dir("tavik-ui-page-sizes");
+    const QString file = QString::fromStdString(dir.file("page-sizes"));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup")));
+    writeFile(file.toStdString(), std::string_view(bytes.constData(), bytes.size()));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup")));
+
+    PageSizes sizes;
+    for (int p = 0; p < PageSizes::kPages; ++p) {
+      sizes.hint[p] = QSize(300 + p, 200 - p);
+      sizes.minimum[p] = p == 0 ? QSize() : QSize(100000, 0);  // an invalid size as Qt gives it
+    }
+    writePageSizes(file, QStringLiteral("setup"), sizes);
+    QVERIFY(readPageSizes(file, QStringLiteral("setup")) == sizes);
+    QVERIFY(!readPageSizes(file, QStringLiteral("other")));
   }
 
   // A page built late keeps its controls between visits, and the Tab key goes through the
