@@ -313,15 +313,15 @@ void TForm3::applyPreset(QListWidget* list, int firstByte, unsigned preset) {
   m_settingMarks = false;
 }
 
-void TForm3::checkRows(QListWidget* list, int firstByte, unsigned rows) {
+void TForm3::checkOtherDays(unsigned rows) {
   m_settingMarks = true;
-  for (int j = 0; j < list->count(); ++j) {
+  for (int j = 0; j < CheckListBox2->count(); ++j) {
     if (!((rows >> j) & 1u)) continue;
-    if (list->item(j)->checkState() != Qt::Checked) {
-      list->item(j)->setCheckState(Qt::Checked);
-      if (list == CheckListBox2) m_combo2Applied = false;
+    if (CheckListBox2->item(j)->checkState() != Qt::Checked) {
+      CheckListBox2->item(j)->setCheckState(Qt::Checked);
+      m_combo2Applied = false;
     }
-    writeByte(list, firstByte, j);
+    writeByte(CheckListBox2, kFirstOtherDayByte, j);
   }
   m_settingMarks = false;
 }
@@ -331,7 +331,7 @@ void TForm3::ComboBox1Change() {
   if (entry < 1) return;  // "Aktuelle Einstellung" or a typed text: the empty preset
   const StatePreset& preset = kStatePresets[static_cast<std::size_t>(entry - 1)];
   applyPreset(CheckListBox1, kFirstPublicHolidayByte, preset.rows);
-  checkRows(CheckListBox2, kFirstOtherDayByte, preset.otherRows);
+  checkOtherDays(preset.otherRows);
 }
 
 void TForm3::ComboBox2Change() {

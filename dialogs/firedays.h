@@ -66,8 +66,9 @@ class TForm3 : public QDialog {
   void checkItemChanged(QListWidgetItem* item);
   // Sets the marks of a list to the preset (a bit per item) and writes their bytes.
   void applyPreset(QListWidget* list, int firstByte, unsigned preset);
-  // Checks the items of `rows` (a bit per item) and writes their bytes; leaves the others.
-  void checkRows(QListWidget* list, int firstByte, unsigned rows);
+  // Checks the right list's items of `rows` (a bit per item) and writes their bytes; leaves
+  // the others.
+  void checkOtherDays(unsigned rows);
   void writeByte(QListWidget* list, int firstByte, int row);
 
   HolidaySelection& m_selection;
