@@ -31,7 +31,10 @@ template <typename DateOf>
 std::optional<std::pair<DayNumber, int>> occurrenceFrom(DayNumber today, int first, DateOf dateOf) {
   const auto now = splitDayNumber(today);
   if (!now) return std::nullopt;
-  if (first <= -1 && now->year > kMinYear) {
+  // Last year's dates lie at least as many days back as today's day of the year, so only
+  // early January needs them; a day of the year of 32 stands for any later month.
+  const int dayOfYearAtLeast = now->month == 1 ? now->day : 32;
+  if (-first >= dayOfYearAtLeast && now->year > kMinYear) {
     if (const auto last = dateOf(now->year - 1)) {
       const int d = *last - today;
       if (d >= first && d <= -1) return std::pair{*last, d};

@@ -43,14 +43,14 @@ inline constexpr int kOccurrenceFailure = std::numeric_limits<int>::min();
 // The most days back that missed events are listed for.
 inline constexpr int kMostMissedDays = 30;
 
-// True when the day difference d is shown: from yesterday (-1) to `anzdays` days ahead.
-constexpr bool inDayWindow(int d, int anzdays) {
-  return d >= -1 && d <= anzdays;
-}
-
 // True when d lies from `first` (-1 or further back) to `anzdays` days ahead.
 constexpr bool inDayWindow(int d, int first, int anzdays) {
   return d >= first && d <= anzdays;
+}
+
+// True when the day difference d is shown: from yesterday (-1) to `anzdays` days ahead.
+constexpr bool inDayWindow(int d, int anzdays) {
+  return inDayWindow(d, -1, anzdays);
 }
 
 // The first day difference listed for events: -min(max(today - lastshown - 1, 1), 30), so the

@@ -28,3 +28,13 @@ record() {
   printf "\\x00\\x00\\x00\\x0${3:-0}\\x00"
   head -c 206 /dev/zero
 }
+
+# A 51-byte holiday file with the given bytes set to 1.
+holidays() {
+  local i on b
+  for ((i = 0; i < 51; i++)); do
+    on=0
+    for b in "$@"; do [ "$b" -eq "$i" ] && on=1; done
+    printf "\\x0$on"
+  done
+}

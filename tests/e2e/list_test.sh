@@ -24,16 +24,6 @@ record() {
   head -c 206 /dev/zero
 }
 
-# A 51-byte holiday file with the given bytes set to 1.
-holidays() {
-  local i on
-  for ((i = 0; i < 51; i++)); do
-    on=0
-    for b in "$@"; do [ "$b" -eq "$i" ] && on=1; done
-    printf "\\x0$on"
-  done
-}
-
 # Names, sizes, times and contents of everything below the given directories.
 snapshot() {
   find "$@" -printf '%p %y %s %T@ %m\n' | sort

@@ -119,9 +119,7 @@ fi
 export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/HOLVENTARIS" "$work/start"
 # Holidays on, Silvester only; auto-exit after 5 seconds, no today box.
-for ((i = 0; i < 51; i++)); do
-  case $i in 0 | 30) printf '\x01' ;; *) printf '\x00' ;; esac
-done >"$work/start/tavik!4.ini"
+holidays 0 30 >"$work/start/tavik!4.ini"
 printf '[General]\nanzdays=30\nautoclose=5\nheutebox=0\nprior=0\n' \
   >"$XDG_CONFIG_HOME/HOLVENTARIS/Tavik! v4.x.conf"
 if have faketime "runs of the packaged programs"; then
