@@ -13,11 +13,6 @@
 namespace tavik {
 namespace {
 
-// Year-less dates are stored in a leap year, as the text import does, so 29 February exists.
-constexpr int kYearlessYear = 2000;
-// Apple's stand-in for an unknown year.
-constexpr int kPlaceholderYear = 1604;
-
 enum class DateKind { Birthday, Wedding, Death };
 
 constexpr std::string_view kPrefixes[] = {"Geburtstag ", "Hochzeitstag ", "Todestag "};
