@@ -217,27 +217,6 @@ int number(std::string_view digits) {
   return n;
 }
 
-// The properties a card's events are made of; every other line is passed over.
-bool isWanted(std::string_view name) {
-  static constexpr std::string_view kWanted[] = {"VERSION",
-                                                 "FN",
-                                                 "N",
-                                                 "NICKNAME",
-                                                 "BDAY",
-                                                 "ANNIVERSARY",
-                                                 "X-ANNIVERSARY",
-                                                 "X-EVOLUTION-ANNIVERSARY",
-                                                 "X-KADDRESSBOOK-X-ANNIVERSARY",
-                                                 "X-MS-ANNIVERSARY",
-                                                 "X-ABDATE",
-                                                 "X-ABLABEL",
-                                                 "X-ANDROID-CUSTOM",
-                                                 "DEATHDATE",
-                                                 "X-EVOLUTION-DEATHDATE"};
-  return std::any_of(std::begin(kWanted), std::end(kWanted),
-                     [&](std::string_view w) { return equalsIgnoreCase(name, w); });
-}
-
 std::optional<DateKind> dateKindOf(std::string_view name) {
   if (equalsIgnoreCase(name, "BDAY")) return DateKind::Birthday;
   for (const std::string_view n : {"ANNIVERSARY", "X-ANNIVERSARY", "X-EVOLUTION-ANNIVERSARY",
@@ -248,6 +227,15 @@ std::optional<DateKind> dateKindOf(std::string_view name) {
     return DateKind::Death;
   }
   return std::nullopt;
+}
+
+// The properties a card's events are made of; every other line is passed over.
+bool isWanted(std::string_view name) {
+  static constexpr std::string_view kOthers[] = {
+      "VERSION", "FN", "N", "NICKNAME", "X-ABDATE", "X-ABLABEL", "X-ANDROID-CUSTOM"};
+  return dateKindOf(name) ||
+         std::any_of(std::begin(kOthers), std::end(kOthers),
+                     [&](std::string_view w) { return equalsIgnoreCase(name, w); });
 }
 
 // A date found on a card, still as text.
