@@ -285,7 +285,7 @@ class Card {
 
     std::vector<OTdaten> cardCandidates;
     for (const FoundDate& d : dates) {
-      const std::optional<VcardDate> parsed =
+      const std::optional<Ymd> parsed =
           d.value && !d.isText ? parseVcardDate(*d.value) : std::nullopt;
       std::optional<DayNumber> day;
       bool yearless = false;
@@ -448,11 +448,11 @@ bool looksLikeVcard(std::string_view bytes) {
   return beginsWithMarkerLine(bytes, "BEGIN:VCARD");
 }
 
-std::optional<VcardDate> parseVcardDate(std::string_view value) {
+std::optional<Ymd> parseVcardDate(std::string_view value) {
   std::string_view v = trimmed(value);
   const std::size_t t = v.find_first_of("Tt");
   if (t != std::string_view::npos) v = v.substr(0, t);
-  VcardDate d;
+  Ymd d;
   if (v.starts_with("--")) {
     v.remove_prefix(2);
     if (v.size() == 5 && v[2] == '-') {
