@@ -13,9 +13,6 @@ constexpr char kLf = '\n';
 constexpr char kTab = '\t';
 constexpr char kCtrlZ = '\x1a';
 
-// The year-less dates of this format are stored in a leap year, so 29 February exists.
-constexpr int kYearlessYear = 2000;
-
 // Characters `first` to `last` (1-based) of `s`; fewer when `s` is shorter.
 std::string_view characters(std::string_view s, std::size_t first, std::size_t last) {
   if (s.size() < first) return {};

@@ -13,9 +13,6 @@
 namespace tavik {
 namespace {
 
-constexpr int kYearlessYear = 2000;
-constexpr int kPlaceholderYear = 1604;
-
 struct ComponentFree {
   void operator()(icalcomponent* c) const { icalcomponent_free(c); }
 };

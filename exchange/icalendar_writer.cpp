@@ -5,6 +5,7 @@
 #include <ctime>
 #include <map>
 
+#include "exchange/import_candidate.h"
 #include "store/cp1252.h"
 #include "store/day_number.h"
 
@@ -16,7 +17,6 @@ constexpr std::size_t kMaxOctets = 75;
 // A leap year near the start of common calendar ranges (Nextcloud does the same); 1604,
 // Apple's choice, makes clients show ages of 400 and more or stop expanding.
 constexpr int kYearlessStartYear = 1972;
-constexpr int kPlaceholderYear = 1604;
 
 std::string dateValue(int year, int month, int day) {
   char buf[40];

@@ -19,6 +19,11 @@ struct OTdaten {
   friend bool operator==(const OTdaten&, const OTdaten&) = default;
 };
 
+// Year-less dates are stored in this leap year, so 29 February exists.
+inline constexpr int kYearlessYear = 2000;
+// Apple's stand-in for an unknown year, which other producers copied.
+inline constexpr int kPlaceholderYear = 1604;
+
 // A candidate from an address book or calendar: year-less ones without, dated ones with the
 // anniversary count. `text` is Windows-1252 and at most 200 bytes.
 OTdaten datedCandidate(DayNumber day, bool yearless, std::string_view text);

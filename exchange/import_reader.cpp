@@ -18,9 +18,9 @@ constexpr std::size_t kProbeRecordSize = 4;
 
 void runReader(ImportResult& result, const char* status, ReadResult (*reader)(std::string_view),
                std::string_view bytes) {
-  result.statusTexts.push_back(status);
-  result.readerRan = true;
   ReadResult read = reader(bytes);
+  result.statusTexts.push_back(read.utf8 ? kStatusReadingCsvUtf8 : status);
+  result.readerRan = true;
   result.candidates = std::move(read.candidates);
   result.succeeded = read.ok;
   if (!read.ok) {
@@ -129,8 +129,7 @@ ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTa
                         readIcalendar(bytes, context.today, context.localDate), context);
       break;
     case ImportFormat::Csv:
-      runReader(result, isUtf8Text(bytes) ? kStatusReadingCsvUtf8 : kStatusReadingCsv, readCsv,
-                bytes);
+      runReader(result, kStatusReadingCsv, readCsv, bytes);
       break;
     case ImportFormat::Tavik4:
       runReader(result, kStatusReadingTavik4, readTavik4, bytes);

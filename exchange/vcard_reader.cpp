@@ -13,11 +13,6 @@
 namespace tavik {
 namespace {
 
-// Year-less dates are stored in a leap year, as the text import does, so 29 February exists.
-constexpr int kYearlessYear = 2000;
-// Apple's stand-in for an unknown year.
-constexpr int kPlaceholderYear = 1604;
-
 enum class DateKind { Birthday, Wedding, Death };
 
 constexpr std::string_view kPrefixes[] = {"Geburtstag ", "Hochzeitstag ", "Todestag "};
@@ -222,27 +217,6 @@ int number(std::string_view digits) {
   return n;
 }
 
-// The properties a card's events are made of; every other line is passed over.
-bool isWanted(std::string_view name) {
-  static constexpr std::string_view kWanted[] = {"VERSION",
-                                                 "FN",
-                                                 "N",
-                                                 "NICKNAME",
-                                                 "BDAY",
-                                                 "ANNIVERSARY",
-                                                 "X-ANNIVERSARY",
-                                                 "X-EVOLUTION-ANNIVERSARY",
-                                                 "X-KADDRESSBOOK-X-ANNIVERSARY",
-                                                 "X-MS-ANNIVERSARY",
-                                                 "X-ABDATE",
-                                                 "X-ABLABEL",
-                                                 "X-ANDROID-CUSTOM",
-                                                 "DEATHDATE",
-                                                 "X-EVOLUTION-DEATHDATE"};
-  return std::any_of(std::begin(kWanted), std::end(kWanted),
-                     [&](std::string_view w) { return equalsIgnoreCase(name, w); });
-}
-
 std::optional<DateKind> dateKindOf(std::string_view name) {
   if (equalsIgnoreCase(name, "BDAY")) return DateKind::Birthday;
   for (const std::string_view n : {"ANNIVERSARY", "X-ANNIVERSARY", "X-EVOLUTION-ANNIVERSARY",
@@ -253,6 +227,15 @@ std::optional<DateKind> dateKindOf(std::string_view name) {
     return DateKind::Death;
   }
   return std::nullopt;
+}
+
+// The properties a card's events are made of; every other line is passed over.
+bool isWanted(std::string_view name) {
+  static constexpr std::string_view kOthers[] = {
+      "VERSION", "FN", "N", "NICKNAME", "X-ABDATE", "X-ABLABEL", "X-ANDROID-CUSTOM"};
+  return dateKindOf(name) ||
+         std::any_of(std::begin(kOthers), std::end(kOthers),
+                     [&](std::string_view w) { return equalsIgnoreCase(name, w); });
 }
 
 // A date found on a card, still as text.
@@ -302,7 +285,7 @@ class Card {
 
     std::vector<OTdaten> cardCandidates;
     for (const FoundDate& d : dates) {
-      const std::optional<VcardDate> parsed =
+      const std::optional<Ymd> parsed =
           d.value && !d.isText ? parseVcardDate(*d.value) : std::nullopt;
       std::optional<DayNumber> day;
       bool yearless = false;
@@ -465,11 +448,11 @@ bool looksLikeVcard(std::string_view bytes) {
   return beginsWithMarkerLine(bytes, "BEGIN:VCARD");
 }
 
-std::optional<VcardDate> parseVcardDate(std::string_view value) {
+std::optional<Ymd> parseVcardDate(std::string_view value) {
   std::string_view v = trimmed(value);
   const std::size_t t = v.find_first_of("Tt");
   if (t != std::string_view::npos) v = v.substr(0, t);
-  VcardDate d;
+  Ymd d;
   if (v.starts_with("--")) {
     v.remove_prefix(2);
     if (v.size() == 5 && v[2] == '-') {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "exchange/import_candidate.h"
+#include "store/day_number.h"
 
 namespace tavik {
 
@@ -13,17 +14,10 @@ namespace tavik {
 // the line BEGIN:VCARD (any case).
 bool looksLikeVcard(std::string_view bytes);
 
-// A date as a card writes it; year 0 when it has none.
-struct VcardDate {
-  int year = 0;
-  int month = 0;
-  int day = 0;
-  friend bool operator==(const VcardDate&, const VcardDate&) = default;
-};
-
-// "YYYY-MM-DD", "YYYYMMDD", "--MMDD" or "--MM-DD", each optionally followed by a time part
-// ("T..."), which is ignored. nullopt for any other form; the date itself is not checked.
-std::optional<VcardDate> parseVcardDate(std::string_view value);
+// A date as a card writes it, year 0 when it has none: "YYYY-MM-DD", "YYYYMMDD", "--MMDD" or
+// "--MM-DD", each optionally followed by a time part ("T..."), which is ignored. nullopt for any
+// other form; the date itself is not checked.
+std::optional<Ymd> parseVcardDate(std::string_view value);
 
 // One candidate per date of each card, in file order: BDAY gives "Geburtstag <name>", the
 // anniversary properties "Hochzeitstag <name>", DEATHDATE "Todestag <name>". The name is FN,

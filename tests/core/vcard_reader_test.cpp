@@ -146,15 +146,15 @@ TEST(VcardReader, RealProducersLines) {
 TEST(VcardReader, DateForms) {
   struct Case {
     const char* text;
-    std::optional<VcardDate> want;
+    std::optional<Ymd> want;
   } const cases[] = {
-      {"1996-04-15", VcardDate{1996, 4, 15}},
-      {"19960415", VcardDate{1996, 4, 15}},
-      {"--0415", VcardDate{0, 4, 15}},
-      {"--04-15", VcardDate{0, 4, 15}},
-      {"1953-10-15T23:10:00Z", VcardDate{1953, 10, 15}},
-      {"1987-09-27T08:30:00-06:00", VcardDate{1987, 9, 27}},
-      {" 19960415 ", VcardDate{1996, 4, 15}},
+      {"1996-04-15", Ymd{1996, 4, 15}},
+      {"19960415", Ymd{1996, 4, 15}},
+      {"--0415", Ymd{0, 4, 15}},
+      {"--04-15", Ymd{0, 4, 15}},
+      {"1953-10-15T23:10:00Z", Ymd{1953, 10, 15}},
+      {"1987-09-27T08:30:00-06:00", Ymd{1987, 9, 27}},
+      {" 19960415 ", Ymd{1996, 4, 15}},
       {"1996-4-15", std::nullopt},
       {"1996", std::nullopt},
       {"1996-04", std::nullopt},
