@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 namespace tavik {
@@ -38,6 +39,26 @@ int PosixFiles::open(const std::string& path, OpenMode mode, FileHandle& out) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
   out = fd;
+  return 0;
+}
+
+int PosixFiles::createNew(const std::string& path, std::uint32_t permissions, FileHandle& out) {
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), flags, static_cast<mode_t>(permissions & 07777));
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  out = fd;
+  return 0;
+}
+
+int PosixFiles::readLink(const std::string& path, std::string& target) {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
+  if (n < 0) return errno;
+  if (static_cast<std::size_t>(n) == sizeof buffer) return ENAMETOOLONG;
+  target.assign(buffer, static_cast<std::size_t>(n));
   return 0;
 }
 

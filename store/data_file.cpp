@@ -143,7 +143,7 @@ void DataFile::save(Files& files, const EventTable& table) {
       writeFileAtomically(
           files, backupPath(),
           std::span(reinterpret_cast<const std::uint8_t*>(original.data()), original.size()),
-          1 << 16);
+          1 << 16, Links::Replace);
     }
   }
   const std::vector<std::uint8_t> bytes = encodeTable(table);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <random>
 
 #include "store/failure.h"
 
@@ -12,23 +13,84 @@ void check(int errorNumber) {
   if (errorNumber != 0) throw FileError(errorNumber);
 }
 
+namespace {
+
+constexpr int kMaxLinks = 40;  // as the kernel's own limit for a path
+constexpr int kTemporaryTries = 100;
+
+std::string randomSuffix() {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937_64 generator{(static_cast<std::uint64_t>(std::random_device{}()) << 32) ^
+                                   std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  std::string out(6, 'x');
+  for (char& c : out) c = kLetters[pick(generator)];
+  return out;
+}
+
+}  // namespace
+
+int resolveLinks(Files& files, const std::string& path, std::string& out) {
+  std::string at = path;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    std::string target;
+    const int result = files.readLink(at, target);
+    if (result == EINVAL || result == ENOENT || result == ENOTDIR) {
+      out = std::move(at);
+      return 0;
+    }
+    if (result != 0) return result;
+    if (target.empty()) return ENOENT;
+    if (target.front() != '/') {
+      const std::size_t slash = at.rfind('/');
+      target.insert(0, slash == std::string::npos ? std::string() : at.substr(0, slash + 1));
+    }
+    at = std::move(target);
+  }
+  return ELOOP;
+}
+
+int createTemporaryFile(Files& files, const std::string& beside, std::uint32_t permissions,
+                        FileHandle& out, std::string& temp) {
+  int result = EEXIST;
+  for (int attempt = 0; attempt < kTemporaryTries && result == EEXIST; ++attempt) {
+    temp = beside + "." + randomSuffix() + ".tmp";
+    result = files.createNew(temp, permissions, out);
+  }
+  return result;
+}
+
 void writeFileAtomically(Files& files, const std::string& path,
-                         std::span<const std::uint8_t> bytes, std::size_t chunkSize) {
+                         std::span<const std::uint8_t> bytes, std::size_t chunkSize,
+                         Links links) {
+  // Through a link, the target is replaced in its own directory, so the link stays one.
+  std::string target = path;
+  bool replacesLink = false;
+  if (links == Links::Follow) {
+    check(resolveLinks(files, path, target));
+  } else {
+    // A link to be replaced tells nothing about the file: its target is never looked at.
+    std::string ignored;
+    replacesLink = files.readLink(path, ignored) == 0;
+  }
+
   FileStatus old;
-  const int statResult = files.status(path, old);
+  const int statResult = replacesLink ? ENOENT : files.status(target, old);
   if (statResult != 0 && statResult != ENOENT) throw FileError(statResult);
   const bool exists = statResult == 0;
   if (exists && old.isDirectory) throw FileError(EISDIR);
   if (exists) {
     // Refuse what the user may not write, as an in-place rewrite would.
     FileHandle probe = -1;
-    check(files.open(path, OpenMode::ReadWrite, probe));
+    check(files.open(target, OpenMode::ReadWrite, probe));
     check(files.close(probe));
   }
 
-  const std::string temp = path + ".tmp";
+  // The old file's mode from the start: a private file is never readable by others meanwhile.
+  std::string temp;
   FileHandle out = -1;
-  check(files.open(temp, OpenMode::Create, out));
+  check(createTemporaryFile(files, target, exists ? (old.permissions & 0777) : 0644, out, temp));
   int failure = 0;
   for (std::size_t at = 0; failure == 0 && at < bytes.size(); at += chunkSize) {
     failure = files.write(out, bytes.subspan(at, std::min(chunkSize, bytes.size() - at)));
@@ -36,8 +98,9 @@ void writeFileAtomically(Files& files, const std::string& path,
   if (failure == 0) failure = files.sync(out);
   const int closed = files.close(out);
   if (failure == 0) failure = closed;
+  // The umask may have taken bits the old file had.
   if (failure == 0 && exists) failure = files.setPermissions(temp, old.permissions);
-  if (failure == 0) failure = files.rename(temp, path);
+  if (failure == 0) failure = files.rename(temp, target);
   if (failure != 0) {
     files.remove(temp);
     throw FileError(failure);

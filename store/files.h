@@ -29,6 +29,11 @@ class Files {
   virtual ~Files() = default;
   virtual int status(const std::string& path, FileStatus& out) = 0;  // ENOENT when missing
   virtual int open(const std::string& path, OpenMode mode, FileHandle& out) = 0;
+  // Creates `path` for writing with `permissions` (less the umask); EEXIST when anything, a
+  // symbolic link included, is there already. Nothing that was there is followed or changed.
+  virtual int createNew(const std::string& path, std::uint32_t permissions, FileHandle& out) = 0;
+  // The target of the symbolic link `path` as stored; EINVAL when `path` is no link.
+  virtual int readLink(const std::string& path, std::string& target) = 0;
   // Reads up to buffer.size() bytes; `got` < size only at the end of the file.
   virtual int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) = 0;
   // Writes all of `data` or fails.
@@ -43,12 +48,30 @@ class Files {
 // Throws FileError for a non-zero result.
 void check(int errorNumber);
 
+// What writeFileAtomically does with a symbolic link at the path.
+enum class Links {
+  Follow,   // the link stays and its target is replaced (a missing target is created)
+  Replace,  // the link itself is replaced by the file
+};
+
 // Writes `bytes` to `path` so that the old file stays whole until the new one is complete:
-// a temporary file beside it is written, synced and renamed over it, keeping the old file's
-// permissions. A file that may not be written fails with EACCES and stays as it was.
-// Throws FileError; the temporary file is removed on failure.
+// a temporary file of a unique name is created beside it (never opening anything that was
+// there), written with the old file's permissions, synced and renamed over it. A file that may
+// not be written fails with EACCES and stays as it was. Throws FileError; the temporary file is
+// removed on failure.
 void writeFileAtomically(Files& files, const std::string& path,
-                         std::span<const std::uint8_t> bytes, std::size_t chunkSize);
+                         std::span<const std::uint8_t> bytes, std::size_t chunkSize,
+                         Links links = Links::Follow);
+
+// Creates a new file "<beside>.XXXXXX.tmp" with a random XXXXXX, trying other names while one
+// exists. Returns 0 or the error number; `temp` is the name created.
+int createTemporaryFile(Files& files, const std::string& beside, std::uint32_t permissions,
+                        FileHandle& out, std::string& temp);
+
+// The file that writing `path` reaches: symbolic links followed (a relative target is taken
+// from the link's directory), up to 40 of them; ELOOP beyond. A dangling link leads to its
+// missing target. Returns 0 or the error number.
+int resolveLinks(Files& files, const std::string& path, std::string& out);
 
 // Reads at most `limit` bytes of a file; throws FileError.
 std::string readFileBytes(Files& files, const std::string& path, std::size_t limit);

@@ -74,6 +74,18 @@ void saveSettings(UserStore& store, const Settings& settings) {
 
 void saveHolidaySelection(Files& files, const std::string& path,
                           const HolidaySelection& selection) {
+  // A file of another size was not (wholly) what the selection came from: keep it before it is
+  // replaced. Any failure to look at it stops the save.
+  FileStatus st;
+  const int statResult = files.status(path, st);
+  if (statResult != ENOENT) check(statResult);
+  if (statResult == 0 && !st.isDirectory && st.size != kHolidaySelectionSize) {
+    const std::string original = readFileBytes(files, path, st.size);
+    writeFileAtomically(
+        files, path + kHolidayBackupSuffix,
+        std::span(reinterpret_cast<const std::uint8_t*>(original.data()), original.size()),
+        1 << 16, Links::Replace);
+  }
   writeFileAtomically(files, path, selection.bytes, selection.bytes.size());
 }
 

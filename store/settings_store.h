@@ -11,6 +11,7 @@
 namespace tavik {
 
 inline constexpr const char* kHolidayFileName = "tavik!4.ini";
+inline constexpr const char* kHolidayBackupSuffix = ".bak";
 
 // The per-user key-value store holding one-byte values and texts; platform/ implements it with
 // QSettings.
@@ -43,7 +44,8 @@ void readSettings(UserStore& store, Settings& settings);
 // throws Failure "Konnte Daten für 'NAME' nicht setzen".
 void saveSettings(UserStore& store, const Settings& settings);
 
-// Writes the 51 bytes atomically. Throws FileError.
+// Writes the 51 bytes atomically. A file there of another size (one that could not be read, or
+// holds more) is first kept as "<path>.bak". Throws FileError.
 void saveHolidaySelection(Files& files, const std::string& path, const HolidaySelection& selection);
 
 // Creates a missing file from `selection` first, then reads the 51 bytes into it. A file shorter

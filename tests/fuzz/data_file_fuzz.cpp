@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.save(files, table);
   } catch (const FileError&) {
     if (files.files["d"] != original) std::abort();
-    if (files.files.count("d.tmp") || files.files.count("d.bak.tmp")) std::abort();
+    if (files.anyTemporary()) std::abort();
     if (!files.allClosed()) std::abort();
     files.failCall(0);
     file.save(files, table);

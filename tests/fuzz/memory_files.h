@@ -36,6 +36,18 @@ class MemoryFiles : public Files {
     out = m_next;
     return 0;
   }
+  int createNew(const std::string& path, std::uint32_t, FileHandle& out) override {
+    if (failsNow()) return EIO;
+    if (files.count(path)) return EEXIST;
+    files[path].clear();
+    m_open[++m_next] = {path, 0};
+    out = m_next;
+    return 0;
+  }
+  int readLink(const std::string& path, std::string&) override {
+    if (failsNow()) return EIO;
+    return files.count(path) ? EINVAL : ENOENT;
+  }
   int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
     if (failsNow()) return EIO;
     auto& [path, at] = m_open.at(file);
@@ -76,6 +88,11 @@ class MemoryFiles : public Files {
   int setPermissions(const std::string&, std::uint32_t) override { return failsNow() ? EIO : 0; }
 
   bool allClosed() const { return m_open.empty(); }
+  // Whether a temporary file of a write is left over.
+  bool anyTemporary() const {
+    return std::any_of(files.begin(), files.end(),
+                       [](const auto& entry) { return entry.first.ends_with(".tmp"); });
+  }
 
  private:
   bool failsNow() { return m_failingCall != 0 && ++m_calls == m_failingCall; }

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!writer.write(written[i], static_cast<std::uint8_t>(size > i ? data[i] : i))) std::abort();
   }
   if (!writer.writeText("lastshown", "2026-12-10")) std::abort();
-  if (!writer.sync() || !files.allClosed() || files.files.count("s.tmp") != 0) std::abort();
+  if (!writer.sync() || !files.allClosed() || files.anyTemporary()) std::abort();
   IniUserStore after(files, "s");
   for (std::size_t i = 0; i < std::size(written); ++i) {
     std::uint8_t value = 0;

@@ -28,6 +28,16 @@ int FakeFiles::open(const std::string& path, OpenMode mode, FileHandle& out) {
   return PosixFiles::open(path, mode, out);
 }
 
+int FakeFiles::createNew(const std::string& path, std::uint32_t permissions, FileHandle& out) {
+  if (const int e = injected(Op::Open)) return e;
+  return PosixFiles::createNew(path, permissions, out);
+}
+
+int FakeFiles::readLink(const std::string& path, std::string& target) {
+  if (const int e = injected(Op::ReadLink)) return e;
+  return PosixFiles::readLink(path, target);
+}
+
 int FakeFiles::read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) {
   if (const int e = injected(Op::Read)) return e;
   return PosixFiles::read(file, buffer, got);

@@ -9,7 +9,18 @@ namespace tavik::test {
 
 class FakeFiles : public PosixFiles {
  public:
-  enum class Op { Status, Open, Read, Write, Sync, Close, Rename, Remove, SetPermissions };
+  enum class Op {
+    Status,
+    Open,
+    Read,
+    Write,
+    Sync,
+    Close,
+    Rename,
+    Remove,
+    SetPermissions,
+    ReadLink
+  };
 
   // The `nth` call (1-based, counted from now) of `op` fails with `errorNumber`.
   void failAt(Op op, int nth, int errorNumber);
@@ -17,6 +28,9 @@ class FakeFiles : public PosixFiles {
 
   int status(const std::string& path, FileStatus& out) override;
   int open(const std::string& path, OpenMode mode, FileHandle& out) override;
+  // Counted as Open calls: they open a file as well.
+  int createNew(const std::string& path, std::uint32_t permissions, FileHandle& out) override;
+  int readLink(const std::string& path, std::string& target) override;
   int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override;
   int write(FileHandle file, std::span<const std::uint8_t> data) override;
   int sync(FileHandle file) override;
