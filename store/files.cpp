@@ -61,9 +61,8 @@ int createTemporaryFile(Files& files, const std::string& beside, std::uint32_t p
   return result;
 }
 
-void writeFileAtomically(Files& files, const std::string& path,
-                         std::span<const std::uint8_t> bytes, std::size_t chunkSize,
-                         Links links) {
+void writeFileAtomically(Files& files, const std::string& path, std::span<const std::uint8_t> bytes,
+                         std::size_t chunkSize, Links links) {
   // Through a link, the target is replaced in its own directory, so the link stays one.
   std::string target = path;
   bool replacesLink = false;

@@ -12,9 +12,9 @@ namespace tavik {
 using FileHandle = int;
 
 enum class OpenMode {
-  Read,        // existing file, read only
-  ReadWrite,   // existing file, read and write, not truncated
-  Create,      // create or truncate, write only
+  Read,       // existing file, read only
+  ReadWrite,  // existing file, read and write, not truncated
+  Create,     // create or truncate, write only
 };
 
 struct FileStatus {
@@ -59,9 +59,8 @@ enum class Links {
 // there), written with the old file's permissions, synced and renamed over it. A file that may
 // not be written fails with EACCES and stays as it was. Throws FileError; the temporary file is
 // removed on failure.
-void writeFileAtomically(Files& files, const std::string& path,
-                         std::span<const std::uint8_t> bytes, std::size_t chunkSize,
-                         Links links = Links::Follow);
+void writeFileAtomically(Files& files, const std::string& path, std::span<const std::uint8_t> bytes,
+                         std::size_t chunkSize, Links links = Links::Follow);
 
 // Creates a new file "<beside>.XXXXXX.tmp" with a random XXXXXX, trying other names while one
 // exists. Returns 0 or the error number; `temp` is the name created.

@@ -83,8 +83,8 @@ void saveHolidaySelection(Files& files, const std::string& path,
     const std::string original = readFileBytes(files, path, st.size);
     writeFileAtomically(
         files, path + kHolidayBackupSuffix,
-        std::span(reinterpret_cast<const std::uint8_t*>(original.data()), original.size()),
-        1 << 16, Links::Replace);
+        std::span(reinterpret_cast<const std::uint8_t*>(original.data()), original.size()), 1 << 16,
+        Links::Replace);
   }
   writeFileAtomically(files, path, selection.bytes, selection.bytes.size());
 }
