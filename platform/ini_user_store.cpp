@@ -137,18 +137,27 @@ std::string unescapeKey(std::string_view key) {
 }
 
 // A value's text with quotes and escapes resolved; nullopt for a list (an unquoted comma).
+// As QSettings: blanks at the start and after a closing quote are skipped, and an unquoted
+// value loses its blanks at the end, back to the last escape at most.
 std::optional<std::string> unescapeValue(std::string_view s) {
   static constexpr char kEscapes[][2] = {{'a', '\a'}, {'b', '\b'},  {'f', '\f'}, {'n', '\n'},
                                          {'r', '\r'}, {'t', '\t'},  {'v', '\v'}, {'"', '"'},
                                          {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
   std::string out;
   bool inQuotes = false;
+  bool quoted = false;
   std::size_t i = 0;
+  std::size_t chopLimit = 0;  // blanks before this came from escapes or quotes and stay
+  const auto skipBlanks = [&] {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    chopLimit = out.size();
+  };
+  skipBlanks();
   while (i < s.size()) {
     const char ch = s[i];
     if (ch == '\\') {
       ++i;
-      if (i >= s.size()) break;
+      if (i >= s.size()) return out;  // a lone backslash at the end: nothing is chopped
       const char e = s[i++];
       bool done = false;
       for (const auto& escape : kEscapes) {
@@ -158,35 +167,39 @@ std::optional<std::string> unescapeValue(std::string_view s) {
           break;
         }
       }
-      if (done) continue;
-      if (e == 'x' || (e >= '0' && e <= '7')) {
+      if (!done && (e == 'x' || (e >= '0' && e <= '7'))) {
         const int base = e == 'x' ? 16 : 8;
-        if (e == 'x' && (i >= s.size() || hexValue(s[i]) < 0)) continue;
-        char32_t value = e == 'x' ? 0 : static_cast<char32_t>(e - '0');
-        while (i < s.size()) {
-          const int digit = hexValue(s[i]);
-          if (digit < 0 || digit >= base) break;
-          value = (value * static_cast<char32_t>(base) + static_cast<char32_t>(digit)) & 0xFFFF;
-          ++i;
+        if (e == 'x' && i >= s.size()) return out;
+        if (e != 'x' || hexValue(s[i]) >= 0) {
+          char32_t value = e == 'x' ? 0 : static_cast<char32_t>(e - '0');
+          while (i < s.size()) {
+            const int digit = hexValue(s[i]);
+            if (digit < 0 || digit >= base) break;
+            value = (value * static_cast<char32_t>(base) + static_cast<char32_t>(digit)) & 0xFFFF;
+            ++i;
+          }
+          appendUtf8(out, value);
         }
-        appendUtf8(out, value);
-      } else if ((e == '\n' || e == '\r') && i < s.size() && (s[i] == '\n' || s[i] == '\r') &&
-                 s[i] != e) {
+      } else if (!done && (e == '\n' || e == '\r') && i < s.size() &&
+                 (s[i] == '\n' || s[i] == '\r') && s[i] != e) {
         ++i;  // a line continuation ending in CR LF or LF CR
       }
+      chopLimit = out.size();
       continue;
     }
     if (ch == '"') {
       inQuotes = !inQuotes;
+      quoted = true;
       ++i;
-      if (!inQuotes) {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-      }
+      if (!inQuotes) skipBlanks();
       continue;
     }
     if (ch == ',' && !inQuotes) return std::nullopt;
     out += ch;
     ++i;
+  }
+  if (!quoted) {
+    while (out.size() > chopLimit && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
   }
   return out;
 }
