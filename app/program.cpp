@@ -18,6 +18,7 @@
 #include "platform/instance_lock.h"
 #include "platform/qt_seams.h"
 #include "platform/seams.h"
+#include "store/failure.h"
 
 namespace tavik {
 
@@ -90,10 +91,20 @@ void setUpApplication(QApplication& app) {
 
 bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages) {
   const QString path = startDirectory + QLatin1Char('/') + QLatin1String(kLockFileName);
-  if (lock.acquire(path.toLocal8Bit().toStdString()) != InstanceLock::Result::HeldByOther) {
-    return true;
+  switch (lock.acquire(path.toLocal8Bit().toStdString())) {
+    case InstanceLock::Result::Locked:
+    case InstanceLock::Result::Unavailable:  // a directory nobody here may write to
+      return true;
+    case InstanceLock::Result::HeldByOther:
+      messages.info(nullptr, QString::fromUtf8(kAlreadyRunningMessage));
+      return false;
+    case InstanceLock::Result::Failed:
+      break;
   }
-  messages.info(nullptr, QString::fromUtf8(kAlreadyRunningMessage));
+  // Without the lock another run could overwrite what this one saves, and the other way round.
+  messages.error(nullptr, QString::fromUtf8(kLockFailedMessage)
+                              .arg(QString::fromUtf8(kLockFileName),
+                                   QString::fromStdString(fileErrorText(lock.errorNumber()))));
   return false;
 }
 

@@ -19,6 +19,10 @@ class TForm5;
 class ForwardingQuickHelp;
 
 inline constexpr const char* kAlreadyRunningMessage = "Tavik! läuft bereits in diesem Verzeichnis.";
+// %1 the lock file's name, %2 the system's reason.
+inline constexpr const char* kLockFailedMessage =
+    "Die Sperrdatei '%1' im Startverzeichnis kann nicht geöffnet werden (%2). Tavik! wird nicht "
+    "gestartet, damit kein zweiter Lauf die gespeicherten Daten überschreibt.";
 
 // The application-wide setup of the window program: the application's name (the caption of
 // every message box), that it ends only with the main window, German texts in Qt's own dialogs

@@ -9,6 +9,24 @@
 
 namespace tavik {
 
+namespace {
+
+int openRetrying(const std::string& path, int flags) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool directoryIsWritable(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  return ::access(dir.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
 InstanceLock::~InstanceLock() {
   release();
 }
@@ -21,17 +39,30 @@ void InstanceLock::release() {
 
 InstanceLock::Result InstanceLock::acquire(const std::string& path) {
   if (m_fd >= 0) return Result::Locked;
-  // Close-on-exec, so that a program started from the window does not keep the lock.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return Result::Unavailable;
+  m_error = 0;
+  // Close-on-exec, so that a program started from the window does not keep the lock; never
+  // through a link, which could make us create a file elsewhere.
+  constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW;
+  int fd = openRetrying(path, O_RDWR | O_CREAT | kFlags);
+  if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    // Another user's lock file: flock works on a descriptor open for reading just as well.
+    const int refused = errno;
+    fd = openRetrying(path, O_RDONLY | kFlags);
+    if (fd < 0 && errno == ENOENT) errno = refused;
+  }
+  if (fd < 0) {
+    m_error = errno;
+    if (!directoryIsWritable(path)) return Result::Unavailable;
+    return Result::Failed;
+  }
   int result = 0;
   do {
     result = ::flock(fd, LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   if (result != 0) {
-    const bool held = errno == EWOULDBLOCK;
+    m_error = errno;
     ::close(fd);
-    return held ? Result::HeldByOther : Result::Unavailable;
+    return m_error == EWOULDBLOCK ? Result::HeldByOther : Result::Failed;
   }
   m_fd = fd;
   return Result::Locked;
