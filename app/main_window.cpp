@@ -474,10 +474,23 @@ bool MainWindow::runCloseSteps() {
 }
 
 void MainWindow::writeStores(UserStore& userStore) {
-  saveSettings(userStore, m_settings);
-  // A data file that start-up never read holds events this table does not know.
-  if (m_dataFileRead) m_dataFile->save(m_platform.files, m_table);
-  saveHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
+  // The events come first: a settings folder that cannot be written (read-only, full) does not
+  // keep them from the data file. Its failure is reported after the files are written.
+  std::string settingsFailure;
+  try {
+    saveSettings(userStore, m_settings);
+  } catch (const Failure& failure) {
+    settingsFailure = failure.what();
+  }
+  try {
+    // A data file that start-up never read holds events this table does not know.
+    if (m_dataFileRead) m_dataFile->save(m_platform.files, m_table);
+    saveHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
+  } catch (const Failure& failure) {
+    if (settingsFailure.empty()) throw;
+    throw Failure(settingsFailure + ".\n" + failure.what());
+  }
+  if (!settingsFailure.empty()) throw Failure(settingsFailure);
 }
 
 void MainWindow::finishClose() {

@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "app/main_window.h"
@@ -59,6 +60,16 @@ void saveAtExit() {
   if (std::this_thread::get_id() != g_guiThread || g_active == nullptr) return;
   g_active->saveBeforeExit();
 }
+
+// Stands in for a settings file that could not be read: every write fails, as it would.
+class RefusingStore : public UserStore {
+ public:
+  Read read(const std::string&, std::uint8_t&) override { return Read::Missing; }
+  bool write(const std::string&, std::uint8_t) override { return false; }
+  Read readText(const std::string&, std::string&) override { return Read::Missing; }
+  bool writeText(const std::string&, const std::string&) override { return false; }
+  bool sync() override { return false; }
+};
 
 void drainSignalPipe() {
   unsigned char bytes[64];
@@ -114,13 +125,18 @@ void SessionEnd::readSignals() {
 }
 
 void SessionEnd::saveBeforeExit() {
-  std::string failure;
+  // A settings file that cannot be read must not keep the events from their file.
+  std::string unreadable;
+  std::optional<IniUserStore> settings;
   try {
-    IniUserStore settings(m_files, m_settingsPath, IniUserStore::Writes::Allowed);
-    failure = m_window.saveBeforeExit(settings);
+    settings.emplace(m_files, m_settingsPath, IniUserStore::Writes::Allowed);
   } catch (const Failure& f) {
-    failure = f.userMessage();
+    unreadable = f.userMessage();
   }
+  RefusingStore none;
+  const std::string failure =
+      m_window.saveBeforeExit(settings ? static_cast<UserStore&>(*settings) : none);
+  if (!unreadable.empty()) std::fputs((unreadable + "\n").c_str(), stderr);
   if (!failure.empty()) std::fputs((failure + "\n").c_str(), stderr);
   std::fflush(stderr);
   m_lock.release();

@@ -260,6 +260,22 @@ TEST_F(IniUserStoreTest, WritesWhatQSettingsReads) {
   }
 }
 
+// A settings file that is a link (into a synced folder, say) stays one: the exit path writes
+// its target, as QSettings does.
+TEST_F(IniUserStoreTest, WritesThroughALinkedSettingsFile) {
+  const std::string dir = freshConfigHome();
+  ::mkdir((dir + "/HOLVENTARIS").c_str(), 0755);
+  ::mkdir((dir + "/synced").c_str(), 0755);
+  test::writeFile(dir + "/synced/tavik.conf", "[General]\nprior=1\n");
+  const std::string path = IniUserStore::defaultPath();
+  ASSERT_EQ(::symlink("../synced/tavik.conf", path.c_str()), 0);
+  IniUserStore ini(m_files, path, IniUserStore::Writes::Allowed);
+  ASSERT_TRUE(ini.write("anzdays", 12));
+  ASSERT_TRUE(ini.sync());
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(test::readFile(dir + "/synced/tavik.conf"), "[General]\nanzdays=12\nprior=1\n");
+}
+
 // A missing file is made; one that cannot be replaced fails and stays.
 TEST_F(IniUserStoreTest, WritingMakesTheFileOrFails) {
   std::string dir = freshConfigHome();

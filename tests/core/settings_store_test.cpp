@@ -253,5 +253,49 @@ TEST(HolidayFile, FailedSaveKeepsTheOldFile) {
   EXPECT_EQ(test::readFile(dir.file(kHolidayFileName)), old);
 }
 
+// A file that could not be read wholly, or holds more than the selection, is kept as ".bak"
+// before the selection replaces it; a whole one leaves no backup, and a backup that cannot be
+// written stops the save with the file as it was.
+TEST(HolidayFile, FileOfAnotherSizeIsKeptBeforeItIsReplaced) {
+  struct Case {
+    const char* name;
+    std::string old;
+    bool wantBackup;
+  } const cases[] = {
+      {"50 bytes", std::string(50, '\x7f'), true},
+      {"empty", "", true},
+      {"52 bytes", std::string(52, '\x7f'), true},
+      {"51 bytes", std::string(51, '\x7f'), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const std::string path = dir.file(kHolidayFileName);
+    test::writeFile(path, c.old);
+    test::FakeFiles files;
+    HolidaySelection sel;
+    if (c.old.size() < kHolidaySelectionSize) {
+      EXPECT_THROW(loadHolidaySelection(files, path, sel), FileError);
+    } else {
+      loadHolidaySelection(files, path, sel);
+    }
+    saveHolidaySelection(files, path, sel);
+    EXPECT_EQ(test::readFile(path), std::string(sel.bytes.begin(), sel.bytes.end()));
+    EXPECT_EQ(test::fileExists(path + ".bak"), c.wantBackup);
+    if (c.wantBackup) {
+      EXPECT_EQ(test::readFile(path + ".bak"), c.old);
+    }
+  }
+
+  test::TempDir dir;
+  const std::string path = dir.file(kHolidayFileName);
+  test::writeFile(path, std::string(50, '\x7f'));
+  test::FakeFiles files;
+  files.failAt(test::FakeFiles::Op::Write, 1, ENOSPC);  // the backup's
+  EXPECT_THROW(saveHolidaySelection(files, path, HolidaySelection{}), FileError);
+  EXPECT_EQ(test::readFile(path), std::string(50, '\x7f'));
+  EXPECT_FALSE(test::fileExists(path + ".bak"));
+}
+
 }  // namespace
 }  // namespace tavik

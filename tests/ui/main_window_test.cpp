@@ -1,4 +1,6 @@
 // The main window: start-up, header, activation, page changes, "?", auto-exit and close.
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -446,6 +448,32 @@ class MainWindowTest : public QObject {
     QCOMPARE(readFile(w.path(kHolidayFileName)), zeros(51));
   }
 
+  // A settings folder that cannot be written: its failure shows and the window stays open as
+  // after any failed close, but the events and the holiday file are written all the same.
+  void unwritableSettingsStillSaveTheEvents() {
+    const EventFixture added{QDate(1980, 1, 1), "Neu"};
+    WindowWorld w;
+    w.setSetting("heutebox", 0);
+    w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
+    const std::string newData = readFile(w.path(kDataFileName)) + image(makeEvent(added));
+    w.create();
+    w.showMain();
+    w.main().table().storeRecord(2, makeEvent(added));
+    control<QCheckBox>(w.main(), "CheckBox2")->setChecked(true);
+    // A folder where the settings file was: nothing can replace it.
+    const std::string settingsFile = w.store->filePath();
+    std::filesystem::remove(settingsFile);
+    std::filesystem::create_directory(settingsFile);
+
+    w.messages.answers = {false};
+    QVERIFY(!w.main().close());
+    QVERIFY(w.main().isVisible());
+    QCOMPARE(w.messages.texts(), (QStringList{"Konnte Daten für 'anzdays' nicht setzen.",
+                                              QString::fromUtf8(kCloseAnywayQuestion)}));
+    QCOMPARE(readFile(w.path(kDataFileName)), newData);
+    QCOMPARE(readFile(w.path(kHolidayFileName)), std::string("\1").append(zeros(50)));
+  }
+
   // A fault while saving leaves the files that were not yet replaced as they were and no
   // temporary file; the next close writes everything.
   void faultDuringCloseLosesNothing_data() {
@@ -674,6 +702,21 @@ class MainWindowTest : public QObject {
     InstanceLock later;
     QVERIFY(claimStartDirectory(later, start, firstMessages));
     QVERIFY(firstMessages.boxes.empty());
+  }
+
+  // A lock that cannot be had (here a link planted in its place) stops the start with a reason.
+  void startStopsWhenTheLockCannotBeTaken() {
+    TempDir dir("tavik-lock");
+    QVERIFY(::symlink(dir.file("elsewhere").c_str(), dir.file(kLockFileName).c_str()) == 0);
+    FakeMessages messages;
+    InstanceLock lock;
+    QVERIFY(!claimStartDirectory(lock, QString::fromStdString(dir.path()), messages));
+    QCOMPARE(messages.texts(),
+             QStringList{"Die Sperrdatei 'tavik!4.lock' im Startverzeichnis kann nicht geöffnet "
+                         "werden (E/A-Fehler 40). Tavik! wird nicht gestartet, damit kein zweiter "
+                         "Lauf die gespeicherten Daten überschreibt."});
+    QCOMPARE(messages.boxes[0].kind, FakeMessages::Box::Error);
+    QVERIFY(!fileExists(dir.file("elsewhere")));
   }
 };
 

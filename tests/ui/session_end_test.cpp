@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
 
 #include "app/pages/options_page.h"
 #include "platform/ini_user_store.h"
@@ -110,6 +111,42 @@ class SessionEndTest : public QObject {
     QCOMPARE(run.w.main().saveBeforeExit(settings), std::string("E/A-Fehler 5."));
     QVERIFY(run.settingsText().find("anzdays=45\n") != std::string::npos);
     QCOMPARE(readFile(run.w.path(kDataFileName)), run.oldData);
+    QVERIFY(run.w.messages.boxes.empty());
+  }
+
+  // The session-end saves write the events when the settings cannot be written or read: the
+  // exit handler's with a settings path that cannot be made or that is a folder, the signal's
+  // with QSettings' file replaced by a folder.
+  void unwritableSettingsStillSaveTheEventsAtTheEnd_data() {
+    QTest::addColumn<int>("way");
+    QTest::newRow("exit handler, settings path below a file") << 0;
+    QTest::newRow("exit handler, settings file is a folder") << 1;
+    QTest::newRow("signal, settings file is a folder") << 2;
+  }
+  void unwritableSettingsStillSaveTheEventsAtTheEnd() {
+    QFETCH(int, way);
+    ChangedRun run;
+    InstanceLock lock;
+    const std::string settingsFile = run.w.store->filePath();
+    if (way == 0) {
+      SessionEnd end(run.w.main(), run.w.files, lock, run.w.path(kDataFileName) + "/x.conf");
+      end.saveBeforeExit();
+    } else {
+      std::filesystem::remove(settingsFile);
+      std::filesystem::create_directory(settingsFile);
+      if (way == 1) {
+        SessionEnd end(run.w.main(), run.w.files, lock, settingsFile);
+        end.saveBeforeExit();
+      } else {
+        QSignalSpy closed(&run.w.main(), &MainWindow::closed);
+        run.w.main().endSession();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(run.w.main().endFailure(),
+                 std::string("Konnte Daten für 'anzdays' nicht setzen."));
+      }
+    }
+    QCOMPARE(readFile(run.w.path(kDataFileName)), imagesOf({kKept}));
+    QCOMPARE(readFile(run.w.path(kHolidayFileName)), std::string("\1") + std::string(50, '\0'));
     QVERIFY(run.w.messages.boxes.empty());
   }
 
