@@ -98,8 +98,8 @@ cp -r "$fixture" "$work/whole"
   fail "untouched close: exit code $?: $(tail -20 "$work/trace.err")"
 check_dir "$work/whole" new "untouched close"
 calls=$(grep -c '^call ' "$work/trace")
-replaced=$(sed -n 's/^call \([0-9]*\) rename tavik!4.dat.tmp tavik!4.dat$/\1/p' "$work/trace")
-writes=($(sed -n 's/^call \([0-9]*\) write tavik!4.dat.tmp$/\1/p' "$work/trace"))
+replaced=$(sed -n 's/^call \([0-9]*\) rename tavik!4.dat.XXXXXX.tmp tavik!4.dat$/\1/p' "$work/trace")
+writes=($(sed -n 's/^call \([0-9]*\) write tavik!4.dat.XXXXXX.tmp$/\1/p' "$work/trace"))
 [ "${#writes[@]}" = 667 ] && [ -n "$replaced" ] ||
   fail "trace: ${#writes[@]} writes, rename at '$replaced'"
 
@@ -107,7 +107,7 @@ writes=($(sed -n 's/^call \([0-9]*\) write tavik!4.dat.tmp$/\1/p' "$work/trace")
 # two (a write is killed halfway, with half a record in the temporary file).
 points=(0)
 for ((n = 1; n <= calls; n++)); do
-  grep -q "^call $n write tavik!4.dat.tmp$" "$work/trace" || points+=("$n")
+  grep -q "^call $n write tavik!4.dat.XXXXXX.tmp$" "$work/trace" || points+=("$n")
 done
 points+=("${writes[0]}" "${writes[1]}" "${writes[333]}" "${writes[665]}" "${writes[666]}")
 
@@ -136,17 +136,21 @@ done
 # The next start of the real program, where a kill left half a record in the temporary file:
 # it reads the old file, closes by itself and writes the new one.
 dir=$work/kill-${writes[333]}
-[ -s "$dir/tavik!4.dat.tmp" ] || fail "no temporary file left by a kill halfway through a write"
+temps=("$dir"/tavik!4.dat.??????.tmp)
+[ -s "${temps[0]}" ] || fail "no temporary file left by a kill halfway through a write"
 (cd "$dir" && timeout 60 "$window" >/dev/null 2>"$work/window.err") ||
   fail "the next start: exit code $?: $(cat "$work/window.err")"
 check_dir "$dir" new "the next start"
-[ -e "$dir/tavik!4.dat.tmp" ] && fail "the next start left the temporary file"
+# Temporary names are unique now: the killed run's file stays as it was, and the next start
+# leaves none of its own.
+after=("$dir"/tavik!4.dat.??????.tmp)
+[ "${after[*]}" = "${temps[*]}" ] || fail "the next start left a temporary file: ${after[*]}"
 
 # The real program, killed as soon as its temporary file appears.
 dir=$work/real
 cp -r "$fixture" "$dir"
 start_in "$dir" /dev/null "$window"
-until [ -e "$dir/tavik!4.dat.tmp" ] || ! kill -0 "$pid" 2>/dev/null; do :; done
+until compgen -G "$dir/tavik!4.dat.??????.tmp" >/dev/null || ! kill -0 "$pid" 2>/dev/null; do :; done
 stop
 check_dir "$dir" either "the real program killed while saving"
 

@@ -12,6 +12,7 @@
 //                              prints "paused N" and waits to be killed; a write is held
 //                              halfway, with half of its bytes written
 //          --slow-writes MS    each write of the close takes MS milliseconds longer
+//          --refuse-temporary NAME  a temporary file beside NAME cannot be created (EACCES)
 //          --import FILE       before "shown", on the Import page: reads FILE as the file
 //                              dialog would leave it, prints the status line, ticks all, imports
 //          --export-ics FILE   then, on the Export page: ticks all, chooses the calendar
@@ -52,8 +53,14 @@ void say(const std::string& line) {
   std::fflush(stdout);
 }
 
+// The name without its folder; a temporary file's random part shows as XXXXXX, so that traces
+// of two runs compare.
 std::string baseName(const std::string& path) {
-  return path.substr(path.rfind('/') + 1);
+  std::string name = path.substr(path.rfind('/') + 1);
+  if (name.size() > 11 && name.ends_with(".tmp") && name[name.size() - 11] == '.') {
+    name.replace(name.size() - 10, 6, "XXXXXX");
+  }
+  return name;
 }
 
 class PrintedMessages : public Messages {
@@ -69,7 +76,8 @@ class PrintedMessages : public Messages {
 // Real files; from the start of the close on, each call is printed as "call N OP NAME".
 class TracedFiles : public PosixFiles {
  public:
-  TracedFiles(int pauseAt, int slowWrites) : m_pauseAt(pauseAt), m_slowWrites(slowWrites) {}
+  TracedFiles(int pauseAt, int slowWrites, std::string refused)
+      : m_pauseAt(pauseAt), m_slowWrites(slowWrites), m_refused(std::move(refused)) {}
 
   void beginClose() {
     if (m_closing) return;
@@ -85,6 +93,17 @@ class TracedFiles : public PosixFiles {
     const int result = step("open", path, [&] { return PosixFiles::open(path, mode, out); });
     if (result == 0) m_names[out] = path;
     return result;
+  }
+  int createNew(const std::string& path, std::uint32_t permissions, FileHandle& out) override {
+    const bool refused = !m_refused.empty() && baseName(path) == m_refused + ".XXXXXX.tmp";
+    const int result = step("create", path, [&] {
+      return refused ? EACCES : PosixFiles::createNew(path, permissions, out);
+    });
+    if (result == 0) m_names[out] = path;
+    return result;
+  }
+  int readLink(const std::string& path, std::string& target) override {
+    return step("readlink", path, [&] { return PosixFiles::readLink(path, target); });
   }
   int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
     return step("read", m_names[file], [&] { return PosixFiles::read(file, buffer, got); });
@@ -149,6 +168,7 @@ class TracedFiles : public PosixFiles {
 
   int m_pauseAt;
   int m_slowWrites;
+  std::string m_refused;
   bool m_closing = false;
   int m_calls = 0;
   std::map<FileHandle, std::string> m_names;
@@ -222,7 +242,8 @@ int main(int argc, char** argv) {
   const QString importPath = optionValue("--import");
   const QString exportPath = optionValue("--export-ics");
 
-  TracedFiles files(number("--pause-at", -1), number("--slow-writes", 0));
+  TracedFiles files(number("--pause-at", -1), number("--slow-writes", 0),
+                    optionValue("--refuse-temporary").toStdString());
   PrintedMessages messages;
   CloseWatch watch(files);
   const auto created = [&](Program& program) {

@@ -82,7 +82,7 @@ check_written() {
     grep -qx "$value" <<<"$conf" || fail "$name: settings lack $value: $conf"
   done
   cmp -s "$dir/tavik!4.ini" <(head -c 51 /dev/zero) || fail "$name: holiday file is not whole"
-  [ -e "$dir/tavik!4.dat.tmp" ] && fail "$name: temporary file left"
+  compgen -G "$dir/*.tmp" >/dev/null && fail "$name: temporary file left"
   grep -q '^\(error\|confirm\|info\): ' "$dir.out" && fail "$name: a box was shown"
   (cd "$dir" && XDG_CONFIG_HOME="$dir.config" "$tavik" --list >/dev/null 2>"$dir.list") ||
     fail "$name: the listing cannot read what was left: $(cat "$dir.list")"
@@ -99,7 +99,7 @@ done
 # Signals while the save runs, each record write slowed down: the save goes on to its end.
 start_window slow --slow-writes 100
 kill -TERM "$pid"
-wait_for '^call [0-9]* write tavik!4.dat.tmp$' || fail "slow save: no record written"
+wait_for '^call [0-9]* write tavik!4.dat.XXXXXX.tmp$' || fail "slow save: no record written"
 cmp -s "$dir/tavik!4.dat" "$work/old.dat" || fail "slow save: the data file changed mid-save"
 grep -q '^renamed tavik!4.dat$' "$dir.out" && fail "slow save: over before the next signals"
 kill -TERM "$pid"
@@ -109,11 +109,10 @@ ended
 [ "$status" = 0 ] || fail "slow save: exit status $status: $(tail -3 "$dir.err")"
 check_written "slow save"
 
-# A data file that cannot be replaced (a directory stands where its temporary file goes): the
+# A data file that cannot be replaced (its temporary file cannot be created): the
 # German text on standard error, no box, a failed exit; the data file stays the old one and the
 # holiday file, which comes after it, is not written.
-start_window failing
-mkdir "$dir/tavik!4.dat.tmp"
+start_window failing --refuse-temporary 'tavik!4.dat'
 holiday_before=$(stat -c %Y.%i "$dir/tavik!4.ini")
 kill -TERM "$pid"
 ended
