@@ -1,8 +1,11 @@
 // Format detection and the reading of one import file.
 #include "exchange/import_reader.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "exchange/csv_reader.h"
 #include "exchange/tavik3_reader.h"
@@ -75,22 +78,54 @@ std::string csvSkippedLine(int lines) {
 }
 
 void dropDuplicates(ReadResult& read, const EventTable* existing) {
-  std::set<EventKey> seen;
+  std::set<EventKey> inTable;
   if (existing) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-      if (!existing->slotIsFree(slot)) seen.insert(keyOf(existing->record(slot)));
+      if (!existing->slotIsFree(slot)) inTable.insert(keyOf(existing->record(slot)));
     }
   }
-  std::vector<OTdaten> kept;
-  kept.reserve(read.candidates.size());
-  for (OTdaten& c : read.candidates) {
-    if (seen.insert(keyOf(c.record)).second) {
-      kept.push_back(std::move(c));
-    } else {
+  // The candidates are compared among themselves through a sorted list of their indices, and
+  // the list is thinned in place: an address book may give a million of them.
+  std::vector<OTdaten>& all = read.candidates;
+  std::vector<std::pair<std::int32_t, std::uint32_t>> order;  // date key, index
+  order.reserve(all.size());
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const Ymd d = splitRecordDate(all[i].record.date);
+    const bool yearless = isSet(all[i].record.withoutYear) || d.year == yearlessMarkerYear;
+    order.emplace_back(((yearless ? 0 : d.year) * 100 + d.month) * 100 + d.day,
+                       static_cast<std::uint32_t>(i));
+  }
+  const auto textOf = [&](std::uint32_t i) {
+    const EventRecord& r = all[i].record;
+    return std::string_view(reinterpret_cast<const char*>(r.textBytes.data()),
+                            std::min<std::size_t>(r.textLength, kMaxTextLength));
+  };
+  std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    const int texts = textOf(a.second).compare(textOf(b.second));
+    return texts != 0 ? texts < 0 : a.second < b.second;
+  });
+  std::vector<bool> dropped(all.size(), false);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::uint32_t i = order[k].second;
+    // Within a run of equal ones the first in the file stays.
+    if (k > 0 && order[k - 1].first == order[k].first && textOf(order[k - 1].second) == textOf(i)) {
+      dropped[i] = true;
+    } else if (!inTable.empty() && inTable.contains(keyOf(all[i].record))) {
+      dropped[i] = true;
+    }
+  }
+  order = {};
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (dropped[i]) {
       read.skip(SkipReason::Duplicate);
+    } else {
+      if (kept != i) all[kept] = std::move(all[i]);
+      ++kept;
     }
   }
-  read.candidates = std::move(kept);
+  all.resize(kept);
 }
 
 std::string sizeLine(std::uint64_t size) {

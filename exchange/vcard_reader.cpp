@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -229,73 +232,105 @@ std::optional<DateKind> dateKindOf(std::string_view name) {
   return std::nullopt;
 }
 
-// The properties a card's events are made of; every other line is passed over.
-bool isWanted(std::string_view name) {
-  static constexpr std::string_view kOthers[] = {
-      "VERSION", "FN", "N", "NICKNAME", "X-ABDATE", "X-ABLABEL", "X-ANDROID-CUSTOM"};
-  return dateKindOf(name) ||
-         std::any_of(std::begin(kOthers), std::end(kOthers),
-                     [&](std::string_view w) { return equalsIgnoreCase(name, w); });
-}
-
-// A date found on a card, still as text.
-struct FoundDate {
-  DateKind kind;
-  std::optional<std::string> value;  // decoded and unescaped; nullopt when it could not be
-  bool isText = false;               // VALUE=text
-  std::optional<int> omitYear;       // X-APPLE-OMIT-YEAR
+// A date as read in a card of version 2.1 and in one of 3.0/4.0: the two escape differently,
+// and VERSION may come after the date.
+struct DateReading {
+  std::optional<DayNumber> day;  // nullopt (or day 0) when it cannot be taken
+  bool yearless = false;
 };
 
-// The wanted lines of one card, kept until its end because VERSION and the labels of
-// X-ABDATE may come after the lines they concern.
+// A date found on a card, already read both ways.
+struct FoundDate {
+  DateKind kind;
+  std::array<DateReading, 2> reading;  // [0] 3.0 and 4.0, [1] 2.1
+  // X-ABDATE: the index of its group, whose label decides whether it is a wedding day.
+  std::optional<std::size_t> labelGroup;
+};
+
+DateReading readDate(const std::optional<std::string>& value, bool isText,
+                     std::optional<int> omitYear, bool version21) {
+  if (!value || isText) return {};
+  const std::optional<Ymd> parsed = parseVcardDate(unescape(trimmed(*value), version21));
+  if (!parsed) return {};
+  DateReading r;
+  r.yearless = parsed->year == 0 || parsed->year == kPlaceholderYear ||
+               (omitYear && *omitYear == parsed->year);
+  r.day = makeDayNumber(r.yearless ? kYearlessYear : parsed->year, parsed->month, parsed->day);
+  return r;
+}
+
+std::optional<std::string> decoded(const Property& p) {
+  const std::string raw =
+      p.quotedPrintable() ? decodeQuotedPrintable(p.value) : std::string(p.value);
+  return toUtf8(raw, p.param("CHARSET"));
+}
+
+std::string lowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// A candidate before it becomes a record: its text is kept once per card and kind in the
+// reader's text store, so a card of many dates and a book of many cards stay small until the
+// records are made, all at once and in a list of the right size.
+struct TextRef {
+  std::size_t offset;
+  std::size_t length;
+};
+
+struct Pending {
+  DayNumber day;
+  bool yearless;
+  TextRef text;
+};
+
+struct Collected {
+  std::vector<Pending> pending;
+  std::string texts;
+};
+
+// One card. Each wanted line is taken as it comes and only what the events need is kept: the
+// first name lines, each date read both ways, the labels of the X-ABDATE groups.
 class Card {
  public:
-  void keep(std::string line) { m_lines.push_back(std::move(line)); }
-
-  void finish(ReadResult& out) const {
-    bool version21 = false;
-    std::vector<Property> props;
-    props.reserve(m_lines.size());
-    for (const std::string& line : m_lines) {
-      Property p;
-      if (!parseProperty(line, p)) continue;
-      if (equalsIgnoreCase(p.name, "VERSION")) version21 = trimmed(p.value) == "2.1";
-      props.push_back(std::move(p));
+  void take(const Property& p, std::string_view line) {
+    if (equalsIgnoreCase(p.name, "VERSION")) {
+      m_version21 = trimmed(p.value) == "2.1";
+    } else if (const auto kind = dateKindOf(p.name)) {
+      addDate(p, *kind, std::nullopt);
+    } else if (equalsIgnoreCase(p.name, "X-ABDATE")) {
+      if (!p.group.empty()) addDate(p, DateKind::Wedding, groupIndex(p.group));
+    } else if (equalsIgnoreCase(p.name, "X-ABLABEL")) {
+      if (!p.group.empty()) takeLabel(p);
+    } else if (equalsIgnoreCase(p.name, "X-ANDROID-CUSTOM")) {
+      androidEvent(p);
+    } else {
+      for (std::size_t i = 0; i < std::size(kNameKeys); ++i) {
+        if (equalsIgnoreCase(p.name, kNameKeys[i]) && !m_nameLines[i]) {
+          m_nameLines[i] = std::string(line);
+        }
+      }
     }
+  }
 
+  void finish(ReadResult& out, Collected& collected) {
+    const std::size_t v = m_version21 ? 1 : 0;
     std::optional<std::string> name;
     bool nameUndecodable = false;
-    findName(props, version21, name, nameUndecodable);
+    findName(name, nameUndecodable);
 
-    std::vector<FoundDate> dates;
-    for (const Property& p : props) {
-      if (const auto kind = dateKindOf(p.name)) {
-        dates.push_back(dateOf(p, *kind, version21));
-      } else if (equalsIgnoreCase(p.name, "X-ABDATE") &&
-                 isWeddingLabelled(props, p.group, version21)) {
-        dates.push_back(dateOf(p, DateKind::Wedding, version21));
-      } else if (equalsIgnoreCase(p.name, "X-ANDROID-CUSTOM")) {
-        androidEvent(p, version21, dates);
-      }
-    }
-    if (dates.empty()) {
-      out.skip(SkipReason::NoDate);
-      return;
-    }
-
-    std::vector<OTdaten> cardCandidates;
-    for (const FoundDate& d : dates) {
-      const std::optional<Ymd> parsed =
-          d.value && !d.isText ? parseVcardDate(*d.value) : std::nullopt;
-      std::optional<DayNumber> day;
-      bool yearless = false;
-      if (parsed) {
-        yearless = parsed->year == 0 || parsed->year == kPlaceholderYear ||
-                   (d.omitYear && *d.omitYear == parsed->year);
-        day = makeDayNumber(yearless ? kYearlessYear : parsed->year, parsed->month, parsed->day);
-      }
+    bool anyDate = false;
+    // The text of each kind, made at its first date: the name is the same for all.
+    std::array<std::optional<std::optional<TextRef>>, 3> kindText;
+    for (const FoundDate& d : m_dates) {
+      if (d.labelGroup && !m_anniversaryLabel[*d.labelGroup][v]) continue;
+      anyDate = true;
+      const DateReading& r = d.reading[v];
       // Day 0 (30 December 1899) marks a free slot; stored, the event would vanish.
-      if (!day || day->value == 0) {
+      if (!r.day || r.day->value == 0) {
         out.skip(SkipReason::BadDate);
         continue;
       }
@@ -307,39 +342,91 @@ class Card {
         out.skip(SkipReason::NoName);
         continue;
       }
-      const std::optional<std::string> stored =
-          storableText(std::string(kPrefixes[static_cast<int>(d.kind)]) + *name);
-      if (!stored) {
+      auto& text = kindText[static_cast<std::size_t>(d.kind)];
+      if (!text)
+        text = storeText(collected, std::string(kPrefixes[static_cast<int>(d.kind)]) + *name);
+      if (!*text) {
         out.skip(SkipReason::Unstorable);
         continue;
       }
-      const OTdaten c = datedCandidate(*day, yearless, *stored);
       // The same date given twice on one card (ANNIVERSARY and X-ANNIVERSARY) is one event.
-      if (std::find(cardCandidates.begin(), cardCandidates.end(), c) == cardCandidates.end()) {
-        cardCandidates.push_back(c);
-      }
+      const std::uint64_t key =
+          (static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.day->value)) << 3) |
+          (static_cast<std::uint64_t>(d.kind) << 1) | (r.yearless ? 1U : 0U);
+      if (!m_seen.insert(key).second) continue;
+      collected.pending.push_back({.day = *r.day, .yearless = r.yearless, .text = **text});
     }
-    out.candidates.insert(out.candidates.end(), cardCandidates.begin(), cardCandidates.end());
+    if (!anyDate) out.skip(SkipReason::NoDate);
   }
 
  private:
-  static std::optional<std::string> decoded(const Property& p) {
-    const std::string raw =
-        p.quotedPrintable() ? decodeQuotedPrintable(p.value) : std::string(p.value);
-    return toUtf8(raw, p.param("CHARSET"));
+  static constexpr std::string_view kNameKeys[] = {"FN", "N", "NICKNAME"};
+
+  static std::optional<TextRef> storeText(Collected& collected, const std::string& utf8) {
+    const std::optional<std::string> stored = storableText(utf8);
+    if (!stored) return std::nullopt;
+    const TextRef ref{.offset = collected.texts.size(), .length = stored->size()};
+    collected.texts += *stored;
+    return ref;
   }
 
-  static void findName(const std::vector<Property>& props, bool version21,
-                       std::optional<std::string>& name, bool& undecodable) {
-    const auto first = [&](std::string_view key) -> const Property* {
-      for (const Property& p : props) {
-        if (equalsIgnoreCase(p.name, key)) return &p;
-      }
-      return nullptr;
-    };
-    const auto consider = [&](const Property* p, auto&& compose) {
-      if (!p) return false;
-      const std::optional<std::string> value = decoded(*p);
+  std::size_t groupIndex(std::string_view group) {
+    const auto [it, added] = m_groups.try_emplace(lowerAscii(group), m_anniversaryLabel.size());
+    if (added) {
+      m_anniversaryLabel.push_back({false, false});
+      m_labelled.push_back(false);
+    }
+    return it->second;
+  }
+
+  // The first label of a group decides, wherever it stands on the card.
+  void takeLabel(const Property& p) {
+    const std::size_t g = groupIndex(p.group);
+    if (m_labelled[g]) return;
+    m_labelled[g] = true;
+    const auto label = decoded(p);
+    if (!label) return;
+    for (const std::size_t v : {0U, 1U}) {
+      m_anniversaryLabel[g][v] = containsIgnoreCase(unescape(*label, v == 1), "Anniversary");
+    }
+  }
+
+  void addDate(const Property& p, DateKind kind, std::optional<std::size_t> labelGroup) {
+    const auto value = decoded(p);
+    const auto type = p.param("VALUE");
+    const bool isText = type && equalsIgnoreCase(*type, "text");
+    std::optional<int> omitYear;
+    if (const auto omit = p.param("X-APPLE-OMIT-YEAR")) {
+      if (!omit->empty() && omit->size() <= 4 && allDigits(*omit)) omitYear = number(*omit);
+    }
+    m_dates.push_back({.kind = kind,
+                       .reading = {readDate(value, isText, omitYear, false),
+                                   readDate(value, isText, omitYear, true)},
+                       .labelGroup = labelGroup});
+  }
+
+  // Android: "vnd.android.cursor.item/contact_event;<date>;<type>;...", type 1 = anniversary.
+  void androidEvent(const Property& p) {
+    const auto value = decoded(p);
+    if (!value) return;
+    const auto fields = splitUnescaped(*value, ';');
+    if (fields.size() < 3 || trimmed(fields[0]) != "vnd.android.cursor.item/contact_event" ||
+        trimmed(fields[2]) != "1") {
+      return;
+    }
+    const std::optional<std::string> date(std::string(trimmed(fields[1])));
+    m_dates.push_back({.kind = DateKind::Wedding,
+                       .reading = {readDate(date, false, std::nullopt, false),
+                                   readDate(date, false, std::nullopt, true)},
+                       .labelGroup = std::nullopt});
+  }
+
+  void findName(std::optional<std::string>& name, bool& undecodable) const {
+    const auto consider = [&](const std::optional<std::string>& line, auto&& compose) {
+      if (!line) return false;
+      Property p;
+      parseProperty(*line, p);
+      const std::optional<std::string> value = decoded(p);
       if (!value) {
         undecodable = true;
         return true;
@@ -353,61 +440,29 @@ class Card {
       name = std::string(trimmed(text));
       return true;
     };
-    if (consider(first("FN"), [&](const std::string& v) { return unescape(v, version21); })) {
-      return;
-    }
-    if (consider(first("N"), [&](const std::string& v) {
+    const bool v21 = m_version21;
+    if (consider(m_nameLines[0], [&](const std::string& v) { return unescape(v, v21); })) return;
+    if (consider(m_nameLines[1], [&](const std::string& v) {
           const auto parts = splitUnescaped(v, ';');
-          const std::string family(trimmed(unescape(parts[0], version21)));
-          const std::string given(parts.size() > 1 ? trimmed(unescape(parts[1], version21))
+          const std::string family(trimmed(unescape(parts[0], v21)));
+          const std::string given(parts.size() > 1 ? trimmed(unescape(parts[1], v21))
                                                    : std::string_view());
           if (given.empty()) return family;
           return family.empty() ? given : given + ' ' + family;
         })) {
       return;
     }
-    consider(first("NICKNAME"),
-             [&](const std::string& v) { return unescape(splitUnescaped(v, ',')[0], version21); });
+    consider(m_nameLines[2],
+             [&](const std::string& v) { return unescape(splitUnescaped(v, ',')[0], v21); });
   }
 
-  static FoundDate dateOf(const Property& p, DateKind kind, bool version21) {
-    FoundDate d{.kind = kind, .value = std::nullopt, .isText = false, .omitYear = std::nullopt};
-    if (const auto v = decoded(p)) d.value = unescape(trimmed(*v), version21);
-    const auto type = p.param("VALUE");
-    d.isText = type && equalsIgnoreCase(*type, "text");
-    if (const auto omit = p.param("X-APPLE-OMIT-YEAR")) {
-      if (!omit->empty() && omit->size() <= 4 && allDigits(*omit)) d.omitYear = number(*omit);
-    }
-    return d;
-  }
-
-  static bool isWeddingLabelled(const std::vector<Property>& props, std::string_view group,
-                                bool version21) {
-    if (group.empty()) return false;
-    for (const Property& p : props) {
-      if (!equalsIgnoreCase(p.name, "X-ABLABEL") || !equalsIgnoreCase(p.group, group)) continue;
-      const auto label = decoded(p);
-      return label && containsIgnoreCase(unescape(*label, version21), "Anniversary");
-    }
-    return false;
-  }
-
-  // Android: "vnd.android.cursor.item/contact_event;<date>;<type>;...", type 1 = anniversary.
-  static void androidEvent(const Property& p, bool version21, std::vector<FoundDate>& dates) {
-    const auto value = decoded(p);
-    if (!value) return;
-    const auto fields = splitUnescaped(*value, ';');
-    if (fields.size() < 3 || trimmed(fields[0]) != "vnd.android.cursor.item/contact_event" ||
-        trimmed(fields[2]) != "1") {
-      return;
-    }
-    dates.push_back({.kind = DateKind::Wedding,
-                     .value = unescape(trimmed(fields[1]), version21),
-                     .isText = false,
-                     .omitYear = std::nullopt});
-  }
-
-  std::vector<std::string> m_lines;
+  bool m_version21 = false;
+  std::array<std::optional<std::string>, 3> m_nameLines;
+  std::vector<FoundDate> m_dates;
+  std::map<std::string, std::size_t> m_groups;          // lower-case group name -> index
+  std::vector<std::array<bool, 2>> m_anniversaryLabel;  // per group, read as 3.0 and as 2.1
+  std::vector<bool> m_labelled;
+  std::set<std::uint64_t> m_seen;
 };
 
 // Physical lines: each ends at CR LF, LF or CR.
@@ -434,13 +489,30 @@ class Lines {
   std::string_view m_rest;
 };
 
-// A logical line of quoted-printable text ending in "=" goes on in the next physical line.
-bool endsInSoftBreak(const std::string& line) {
-  if (line.empty() || line.back() != '=') return false;
-  const std::size_t colon = colonPosition(line);
-  return colon != std::string::npos && colon + 1 < line.size() &&
-         containsIgnoreCase(std::string_view(line).substr(0, colon), "QUOTED-PRINTABLE");
-}
+// The part of a logical line before its first colon outside double quotes, found once however
+// often the line grows: a soft line break must not scan it again.
+class Head {
+ public:
+  void reset() { *this = Head(); }
+  // A line of quoted-printable text ending in "=" goes on in the next physical line.
+  bool endsInSoftBreak(std::string_view line) {
+    if (line.empty() || line.back() != '=') return false;
+    for (; m_colon == std::string_view::npos && m_scanned < line.size(); ++m_scanned) {
+      if (line[m_scanned] == '"') m_quoted = !m_quoted;
+      if (line[m_scanned] == ':' && !m_quoted) {
+        m_colon = m_scanned;
+        m_quotedPrintable = containsIgnoreCase(line.substr(0, m_colon), "QUOTED-PRINTABLE");
+      }
+    }
+    return m_colon != std::string_view::npos && m_colon + 1 < line.size() && m_quotedPrintable;
+  }
+
+ private:
+  std::size_t m_scanned = 0;
+  bool m_quoted = false;
+  std::size_t m_colon = std::string_view::npos;
+  bool m_quotedPrintable = false;
+};
 
 }  // namespace
 
@@ -486,15 +558,23 @@ std::optional<Ymd> parseVcardDate(std::string_view value) {
 
 ReadResult readVcard(std::string_view bytes) {
   ReadResult result;
+  Collected collected;
   Lines lines(withoutUtf8Bom(bytes));
-  std::optional<Card> card;
+  // The open cards: a 2.1 AGENT holds a whole card in the lines after it, which ends before
+  // the card around it does.
+  std::vector<Card> cards;
+  bool agentFollows = false;  // the line before was an AGENT without a value
   std::string line;
+  Head head;
+  Property p;
   while (!lines.done()) {
     line.assign(lines.next());
+    head.reset();
     while (true) {
       if (lines.nextIsFolded()) {
         line.append(lines.next().substr(1));
-      } else if (endsInSoftBreak(line) && !lines.done() && !lines.nextStartsWith("END:VCARD")) {
+      } else if (head.endsInSoftBreak(line) && !lines.done() &&
+                 !lines.nextStartsWith("END:VCARD")) {
         line.pop_back();
         line.append(lines.next());
       } else {
@@ -502,22 +582,43 @@ ReadResult readVcard(std::string_view bytes) {
       }
     }
     const std::string_view text = trimmed(line);
+    const bool agentCard = agentFollows;
+    agentFollows = false;
     if (equalsIgnoreCase(text, "BEGIN:VCARD")) {
-      // A card that another one interrupts has lost its end.
-      if (card) result.skip(SkipReason::Incomplete);
-      card.emplace();
+      if (!agentCard) {
+        // A card that another one interrupts has lost its end.
+        for (std::size_t i = 0; i < cards.size(); ++i) result.skip(SkipReason::Incomplete);
+        cards.clear();
+      }
+      cards.emplace_back();
       continue;
     }
-    if (!card) continue;
+    if (cards.empty()) continue;
     if (equalsIgnoreCase(text, "END:VCARD")) {
-      card->finish(result);
-      card.reset();
+      cards.back().finish(result, collected);
+      cards.pop_back();
       continue;
     }
-    Property p;
-    if (parseProperty(line, p) && isWanted(p.name)) card->keep(line);
+    if (!parseProperty(line, p)) continue;
+    if (equalsIgnoreCase(p.name, "AGENT")) {
+      const std::string_view value = trimmed(p.value);
+      if (value.empty()) {
+        agentFollows = true;
+      } else if (equalsIgnoreCase(value, "BEGIN:VCARD")) {
+        // The embedded card begun on the AGENT line itself, its lines unescaped.
+        cards.emplace_back();
+      }
+      continue;
+    }
+    cards.back().take(p, line);
   }
-  if (card) result.skip(SkipReason::Incomplete);
+  for (std::size_t i = 0; i < cards.size(); ++i) result.skip(SkipReason::Incomplete);
+
+  result.candidates.reserve(collected.pending.size());
+  for (const Pending& c : collected.pending) {
+    result.candidates.push_back(datedCandidate(
+        c.day, c.yearless, std::string_view(collected.texts).substr(c.text.offset, c.text.length)));
+  }
   return result;
 }
 

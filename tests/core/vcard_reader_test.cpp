@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -203,6 +204,103 @@ TEST(VcardReader, BadInputEndsCleanly) {
   for (int i = 0; i < 100000; ++i) garbage += static_cast<char>((i * 7919) % 256);
   const ReadResult g = readVcard(garbage);
   EXPECT_TRUE(g.candidates.empty());
+}
+
+// A 2.1 AGENT holds another person's card in the lines after it; that card ends before the
+// one around it does and is read as a card of its own. The 3.0 form, escaped on one line, is a
+// value like any other.
+TEST(VcardReader, EmbeddedAgentCardKeepsTheOuterCard) {
+  struct Case {
+    const char* name;
+    std::string file;
+    std::vector<Want> want;
+    int incomplete = 0;
+  } const cases[] = {
+      {.name = "2.1: AGENT without a value, the card on the following lines",
+       .file = card({"VERSION:2.1", "FN:Chefin", "BDAY:19600101", "AGENT:", "BEGIN:VCARD",
+                     "VERSION:2.1", "FN:Sekret\xC3\xA4r", "BDAY:19700202", "END:VCARD",
+                     "X-MS-ANNIVERSARY:19900303"}),
+       .want = {{"Geburtstag Sekret\xE4r", {1970, 2, 2}, 0},
+                {"Geburtstag Chefin", {1960, 1, 1}, 0},
+                {"Hochzeitstag Chefin", {1990, 3, 3}, 0}}},
+      {.name = "2.1: the outer name after the embedded card; an agent card without dates",
+       .file = card({"VERSION:2.1", "AGENT;TYPE=VCARD:", "BEGIN:VCARD", "FN:Ohne Datum",
+                     "END:VCARD", "FN:Chefin", "BDAY:19600101"}),
+       .want = {{"Geburtstag Chefin", {1960, 1, 1}, 0}}},
+      {.name = "the embedded card begun on the AGENT line itself",
+       .file = card({"VERSION:3.0", "FN:Chefin", "AGENT:BEGIN:VCARD", "FN:Bote", "BDAY:--0505",
+                     "END:VCARD", "BDAY:1960-01-01"}),
+       .want = {{"Geburtstag Bote", {2000, 5, 5}, 1}, {"Geburtstag Chefin", {1960, 1, 1}, 0}}},
+      {.name = "3.0: the embedded card escaped on one line",
+       .file = card({"VERSION:3.0", "FN:Chefin",
+                     "AGENT:BEGIN:VCARD\\nVERSION:3.0\\nFN:Bote\\nBDAY:1970-02-02\\nEND:VCARD\\n",
+                     "BDAY:1960-01-01"}),
+       .want = {{"Geburtstag Chefin", {1960, 1, 1}, 0}}},
+      {.name = "an embedded card that never ends loses only itself and the card around it",
+       .file = card({"FN:Erste", "BDAY:19600101"}) +
+               "BEGIN:VCARD\r\nFN:Zweite\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:Bote\r\n" +
+               card({"FN:Dritte", "BDAY:19800101"}),
+       .want = {{"Geburtstag Erste", {1960, 1, 1}, 0}, {"Geburtstag Dritte", {1980, 1, 1}, 0}},
+       .incomplete = 2},
+      {.name = "a BEGIN:VCARD not right after the AGENT line interrupts the card",
+       .file =
+           "BEGIN:VCARD\r\nFN:Chefin\r\nAGENT:\r\nNOTE:x\r\n" + card({"FN:Bote", "BDAY:19700202"}),
+       .want = {{"Geburtstag Bote", {1970, 2, 2}, 0}},
+       .incomplete = 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ReadResult r = readVcard(c.file);
+    expectSame(got(r), c.want);
+    EXPECT_EQ(r.skippedFor(SkipReason::Incomplete), c.incomplete);
+  }
+}
+
+// Shapes of a megabyte that were once read in quadratic time still give every event.
+TEST(VcardReader, LargeCardsGiveEveryEvent) {
+  // One card with 60000 birthday lines on 30000 days, each day twice.
+  std::string many = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Viele\r\n";
+  constexpr int kDays = 30000;
+  for (int i = 0; i < 2 * kDays; ++i) {
+    const Ymd d = *splitDayNumber(DayNumber{40000 + i % kDays});
+    many += "BDAY:" + std::to_string(d.year * 10000 + d.month * 100 + d.day) + "\r\n";
+  }
+  const ReadResult r = readVcard(many + "END:VCARD\r\n");
+  ASSERT_EQ(r.candidates.size(), std::size_t{kDays});
+  for (int i = 0; i < kDays; i += 7919) {
+    EXPECT_EQ(r.candidates[i].record.date, 40000.0 + i);
+    EXPECT_EQ(r.candidates[i].record.text(), "Geburtstag Viele");
+  }
+
+  // 20000 labelled dates, all labels after all dates; every third label another one.
+  std::string dates;
+  std::string labels;
+  constexpr int kLabelled = 20000;
+  for (int i = 0; i < kLabelled; ++i) {
+    const std::string group = "item" + std::to_string(i);
+    dates += group + ".X-ABDATE:" + std::to_string(1901 + i % 100) + "-01-01\r\n";
+    labels += "ITEM" + std::to_string(i) +
+              (i % 3 == 2 ? ".X-ABLabel:Kennengelernt\r\n" : ".X-ABLabel:_$!<Anniversary>!$_\r\n");
+  }
+  const ReadResult l =
+      readVcard("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Jo\r\n" + dates + labels + "END:VCARD\r\n");
+  // Labelled as anniversaries: each of the 100 years once, those of the other label later.
+  std::set<int> years;
+  for (const OTdaten& c : l.candidates) {
+    EXPECT_EQ(c.record.text(), "Hochzeitstag Jo");
+    years.insert(splitRecordDate(c.record.date).year);
+  }
+  EXPECT_EQ(l.candidates.size(), 100U);
+  EXPECT_EQ(years.size(), 100U);
+  EXPECT_EQ(splitRecordDate(l.candidates[1].record.date).year, 1902);
+  EXPECT_EQ(splitRecordDate(l.candidates[2].record.date).year, 1904);
+
+  // A quoted-printable name behind half a megabyte of parameters, in 100000 soft breaks.
+  std::string qp = "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;X-LANG=" + std::string(500'000, 'a') +
+                   ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=84";
+  for (int i = 0; i < 100'000; ++i) qp += "=\r\n" + std::string(i < 10 ? "=62" : "");
+  const ReadResult q = readVcard(qp + "\r\nBDAY:1970-01-31\r\nEND:VCARD\r\n");
+  expectSame(got(q), {{"Geburtstag \xC4" + std::string(10, 'b'), {1970, 1, 31}, 0}});
 }
 
 TEST(VcardReader, RecognisedByItsFirstLine) {
