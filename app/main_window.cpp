@@ -64,7 +64,7 @@ QStringList toQStrings(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-MainWindow::MainWindow(Platform& platform, QString startDirectory, QWidget* parent)
+MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
@@ -214,12 +214,8 @@ void MainWindow::runCreationSteps() {
   try {
     // Hints show in the status bar (QMainWindow does that); see event() for the window's own.
     m_firstViewDone = false;
-    m_dataFilePath = (m_startDirectory + QLatin1Char('/') + QLatin1String(kDataFileName))
-                         .toLocal8Bit()
-                         .toStdString();
-    m_holidayFilePath = (m_startDirectory + QLatin1Char('/') + QLatin1String(kHolidayFileName))
-                            .toLocal8Bit()
-                            .toStdString();
+    m_dataFilePath = m_startDirectory + "/" + kDataFileName;
+    m_holidayFilePath = m_startDirectory + "/" + kHolidayFileName;
     loadSettings(m_platform.userStore, m_settings);
     m_shownBefore = m_settings.lastshown;
     m_dataFile.emplace(m_dataFilePath);

@@ -88,9 +88,9 @@ void setUpApplication(QApplication& app) {
   QApplication::setWindowIcon(QIcon(new DeferredIconEngine({16, 32, 48, 64, 128, 256})));
 }
 
-bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages) {
-  const QString path = startDirectory + QLatin1Char('/') + QLatin1String(kLockFileName);
-  if (lock.acquire(path.toLocal8Bit().toStdString()) != InstanceLock::Result::HeldByOther) {
+bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
+                         Messages& messages) {
+  if (lock.acquire(startDirectory + "/" + kLockFileName) != InstanceLock::Result::HeldByOther) {
     return true;
   }
   messages.info(nullptr, QString::fromUtf8(kAlreadyRunningMessage));
@@ -109,7 +109,7 @@ class ForwardingQuickHelp : public QuickHelp {
   bool quickHelpVisible() const override { return target && target->quickHelpVisible(); }
 };
 
-Program::Program(Platform& platform, QString startDirectory)
+Program::Program(Platform& platform, std::string startDirectory)
     : m_platform(platform), m_startDirectory(std::move(startDirectory)) {}
 
 Program::~Program() = default;

@@ -336,7 +336,7 @@ class MainWindowTest : public QObject {
       help->click();
       const QString topic = QString::fromUtf8(topics[page]);
       QCOMPARE(control<QLabel>(w.quickHelp(), "Label1")->text(), topic);
-      QCOMPARE(w.quickHelp().helpFilePath(), w.startPath() + "/" + topic + ".txt");
+      QCOMPARE(w.quickHelp().helpFilePath(), w.path(topics[page]) + ".txt");
     }
   }
 
@@ -655,7 +655,7 @@ class MainWindowTest : public QObject {
 
   void secondRunInTheSameDirectoryIsRefused() {
     TempDir dir("tavik-lock");
-    const QString start = QString::fromStdString(dir.path());
+    const std::string start = dir.path();
     FakeMessages firstMessages;
     FakeMessages secondMessages;
     {
