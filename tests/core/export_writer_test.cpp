@@ -73,11 +73,11 @@ TEST(ExportWriter, FileBytes) {
        "24.12.2000\tOhne\r\n"},
       {"csv: bytes as stored", ExportFormat::Csv, {umlaut}, "01.03.2001\tM\xE4rz\r\n"},
       {"htm: nothing", ExportFormat::Htm, {}, kHtmlFirst + kHtmlLast},
-      {"htm: two cells per event, TAB kept",
+      {"htm: two cells per event, TAB as a blank",
        ExportFormat::Htm,
        {feier, tabbed},
        kHtmlFirst + "<TR><TD>24.12.1975</TD>\r\n<TD>Feier</TD></TR>\r\n" +
-           "<TR><TD>01.05.2001</TD>\r\n<TD>a\tb</TD></TR>\r\n" + kHtmlLast},
+           "<TR><TD>01.05.2001</TD>\r\n<TD>a b</TD></TR>\r\n" + kHtmlLast},
       {"htm: 9999 stays, 9996 as blanks",
        ExportFormat::Htm,
        {fromTavik3, everyYear},
@@ -97,7 +97,7 @@ TEST(ExportWriter, FileBytes) {
       {"txt: list lines",
        ExportFormat::Txt,
        {feier, tabbed, fromDialog},
-       "24.12.1975   Feier\r\n01.05.2001   a\tb\r\n24.12.           Ohne\r\n"},
+       "24.12.1975   Feier\r\n01.05.2001   a b\r\n24.12.           Ohne\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -140,6 +140,44 @@ TEST(ExportWriter, CsvReadsBack) {
   ASSERT_EQ(got.candidates.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(got.candidates[i].record, want[i]) << "record " << i + 1;
+  }
+}
+
+// Texts from a foreign data file or an import can hold any byte. In the text formats each
+// control byte becomes "?" (a TAB a blank), so every event stays one line and the bytes around
+// it are kept; the CSV reads back as it was written.
+TEST(ExportWriter, ControlBytesInTextsAreNeutralised) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string want;
+  } const cases[] = {
+      {"CR LF", "Zeile\r\n01.01.2001\tFalsch", "Zeile??01.01.2001 Falsch"},
+      {"lone LF", "a\nb", "a?b"},
+      {"lone CR", "a\rb", "a?b"},
+      {"NUL inside", std::string("a\0b", 3), "a?b"},
+      {"ESC sequence", "\x1B[31mrot", "?[31mrot"},
+      {"other C0 and DEL", "\x01\x07\x1F\x7F", "????"},
+      {"undefined Windows-1252 bytes", "\x81\x8D\x8F\x90\x9D", "?????"},
+      {"printable bytes kept", "M\xE4rz \x80 \xA0\xFF", "M\xE4rz \x80 \xA0\xFF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<EventRecord> records = {event(2001, 5, 1, c.text), feier};
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Csv),
+              "01.05.2001\t" + c.want + "\r\n24.12.1975\tFeier\r\n");
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Txt),
+              "01.05.2001   " + c.want + "\r\n24.12.1975   Feier\r\n");
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Htm),
+              kHtmlFirst + "<TR><TD>01.05.2001</TD>\r\n<TD>" + htmlEscape(c.want) +
+                  "</TD></TR>\r\n<TR><TD>24.12.1975</TD>\r\n<TD>Feier</TD></TR>\r\n" + kHtmlLast);
+    // The data file format keeps every byte.
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Dat), image(records[0]) + image(feier));
+
+    const ImportResult back = readImportBytes(exportFileBytes(records, ExportFormat::Csv), nullptr);
+    EXPECT_EQ(back.status(), "lese Format: CSV");
+    ASSERT_EQ(back.candidates.size(), 2u);
+    EXPECT_EQ(back.candidates[0].record.text(), c.want);
   }
 }
 

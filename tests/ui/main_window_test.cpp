@@ -291,6 +291,31 @@ class MainWindowTest : public QObject {
     QVERIFY(w.notifications == want);
   }
 
+  // A text from a foreign data file can hold any byte: in the notification a line break would
+  // forge a line and a NUL end the body early, so each control shows as U+FFFD. The table
+  // keeps the bytes.
+  void notificationShowsControlsInTextsAsReplacements() {
+    WindowWorld w;
+    w.setSetting("notify", 1);
+    const char raw[] = "Feier\r\nHeute  15.12.1970   Falsch\0Ende\x1B[1m\x7F\x9D";
+    const std::string text(raw, sizeof raw - 1);
+    EventRecord record = makeEvent({QDate(1970, 12, 15)});
+    record.setText(text);
+    writeFile(w.path(kDataFileName), image(record));
+    w.create();
+    w.showMain();
+    w.main().TabbedNotebook1->setCurrentIndex(kEditorPage);
+    w.main().TabbedNotebook1->setCurrentIndex(kCountdownPage);
+    control<QPushButton>(w.main(), "Button10")->click();
+    const QString r(QChar(0xFFFD));
+    const std::vector<DesktopNotification> want = {
+        {QStringLiteral("Heute"), todayLine("15.12.1970   Feier") + r + r +
+                                      QStringLiteral("Heute  15.12.1970   Falsch") + r +
+                                      QStringLiteral("Ende") + r + QStringLiteral("[1m") + r + r}};
+    QVERIFY(w.notifications == want);
+    QCOMPARE(w.main().table().record(1).text(), text);
+  }
+
   void brokenHolidayFileSkipsTheActivation() {
     WindowWorld w;
     w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
