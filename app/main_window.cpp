@@ -148,7 +148,10 @@ void MainWindow::buildPages() {
   // last start under the same display setup; without them every page is built now and
   // measured, and their sizes kept for the next start.
   m_displaySetup = displaySetupDescription(*this);
-  m_awaitedSizes = readPageSizes(pageSizesFile(), m_displaySetup);
+  // Sizes kept for a window larger than the screen can show are not ours to take.
+  const QScreen* shownOn = screen();
+  m_awaitedSizes = readPageSizes(pageSizesFile(), m_displaySetup,
+                                 shownOn ? shownOn->availableGeometry().size() : QSize());
   if (m_awaitedSizes) {
     for (int i = 0; i < PageSizes::kPages; ++i) {
       m_latePages[i]->setAwaitedSizes(m_awaitedSizes->hint[i], m_awaitedSizes->minimum[i]);

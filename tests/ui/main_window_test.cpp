@@ -1,4 +1,7 @@
 // The main window: start-up, header, activation, page changes, "?", auto-exit and close.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -541,11 +544,13 @@ class MainWindowTest : public QObject {
 
   // The Import, Export and About pages are built at creation only when their sizes are not
   // kept for this display setup; otherwise when first shown. Either way the window gets the
-  // same size, at each font size, and a kept size of another font is not taken.
+  // same size, at each font size, and a kept size of another font is not taken. (The offscreen
+  // screen is 800 pixels wide; sizes wider than the screen are never kept, so the larger font
+  // stays below that.)
   void latePagesKeepTheWindowSize() {
     const QFont appFont = QApplication::font();
     TempDir shared("tavik-ui-shared-cache");
-    for (const int points : {9, 14}) {
+    for (const int points : {9, 11}) {
       QFont font = appFont;
       font.setPointSize(points);
       QApplication::setFont(font);
@@ -588,38 +593,102 @@ class MainWindowTest : public QObject {
   }
 
   // The page-size cache is a file anyone can spoil: only what the writer wrote, for the same
-  // display setup, is taken; anything else counts as no sizes kept.
+  // display setup and sizes a screen of 1920x1080 can show, is taken; anything else counts as
+  // no sizes kept.
   void pageSizesCacheTakesOnlyItsOwnFile_data() {
     QTest::addColumn<QByteArray>("bytes");
-    const QByteArray good = "0 1 2 3 4 5 6 7 8 9 10 11";
+    const QByteArray good = "300 200 16 -1 301 199 1920 1080 302 198 100 50";
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("description only") << QByteArray("setup\n");
     QTest::newRow("another setup") << "other\n" + good + "\n";
-    QTest::newRow("too few numbers") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10\n");
+    QTest::newRow("too few numbers")
+        << QByteArray("setup\n300 200 300 200 300 200 300 200 300 200 300\n");
     QTest::newRow("too many numbers") << "setup\n" + good + " 12\n";
-    QTest::newRow("not a number") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 x 10 11\n");
-    QTest::newRow("double blank") << QByteArray("setup\n0 1 2 3 4 5 6 7 8  10 11\n");
-    QTest::newRow("too large") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 100001\n");
-    QTest::newRow("below -1") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 -2\n");
-    QTest::newRow("beyond int") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 99999999999\n");
+    QTest::newRow("not a number") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300 x 300 200\n");
+    QTest::newRow("double blank") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300  300 200\n");
+    QTest::newRow("wider than the screen")
+        << QByteArray("setup\n1921 200 300 200 300 200 300 200 300 200 300 200\n");
+    QTest::newRow("taller than the screen")
+        << QByteArray("setup\n300 200 300 200 300 200 300 1081 300 200 300 200\n");
+    QTest::newRow("a huge window") << QByteArray(
+        "setup\n30000 30000 30000 30000 30000 30000 30000 30000 30000 30000 30000 30000\n");
+    QTest::newRow("below the smallest side")
+        << QByteArray("setup\n300 200 300 200 300 200 300 200 300 200 15 200\n");
+    QTest::newRow("zero") << QByteArray("setup\n300 0 300 200 300 200 300 200 300 200 300 200\n");
+    QTest::newRow("below -1") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300 200 300 -2\n");
+    QTest::newRow("beyond int") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300 200 300 99999999999\n");
     QTest::newRow("binary") << QByteArray("setup\n\0\xff\xfe 1 2\n", 14);
+    QTest::newRow("longer than 4 KB")
+        << "setup\n" + good + "\n" + QByteArray(kMostPageSizesBytes, ' ');
   }
   void pageSizesCacheTakesOnlyItsOwnFile() {
     QFETCH(QByteArray, bytes);
+    const QSize screen(1920, 1080);
     TempDir dir("tavik-ui-page-sizes");
     const QString file = QString::fromStdString(dir.file("page-sizes"));
-    QVERIFY(!readPageSizes(file, QStringLiteral("setup")));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup"), screen));
     writeFile(file.toStdString(), std::string_view(bytes.constData(), bytes.size()));
-    QVERIFY(!readPageSizes(file, QStringLiteral("setup")));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup"), screen));
 
     PageSizes sizes;
     for (int p = 0; p < PageSizes::kPages; ++p) {
       sizes.hint[p] = QSize(300 + p, 200 - p);
-      sizes.minimum[p] = p == 0 ? QSize() : QSize(100000, 0);  // an invalid size as Qt gives it
+      sizes.minimum[p] = p == 0 ? QSize() : QSize(1920, 16);  // an invalid size as Qt gives it
     }
     writePageSizes(file, QStringLiteral("setup"), sizes);
-    QVERIFY(readPageSizes(file, QStringLiteral("setup")) == sizes);
-    QVERIFY(!readPageSizes(file, QStringLiteral("other")));
+    QVERIFY(readPageSizes(file, QStringLiteral("setup"), screen) == sizes);
+    QVERIFY(!readPageSizes(file, QStringLiteral("other"), screen));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup"), QSize(1919, 1080)));
+  }
+
+  // Only a regular file is read: a FIFO in its place neither hangs the start nor counts, nor
+  // do a symbolic link (even to a good file) or a directory.
+  void pageSizesCacheReadsOnlyARegularFile() {
+    const QSize screen(1920, 1080);
+    TempDir dir("tavik-ui-page-sizes");
+    PageSizes sizes;
+    for (int p = 0; p < PageSizes::kPages; ++p) sizes.hint[p] = sizes.minimum[p] = QSize(300, 200);
+    const QString good = QString::fromStdString(dir.file("good"));
+    writePageSizes(good, QStringLiteral("setup"), sizes);
+    QVERIFY(readPageSizes(good, QStringLiteral("setup"), screen) == sizes);
+
+    const std::string fifo = dir.file("fifo");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    QVERIFY(!readPageSizes(QString::fromStdString(fifo), QStringLiteral("setup"), screen));
+    const std::string link = dir.file("link");
+    QCOMPARE(::symlink(good.toStdString().c_str(), link.c_str()), 0);
+    QVERIFY(!readPageSizes(QString::fromStdString(link), QStringLiteral("setup"), screen));
+    const std::string folder = dir.file("folder");
+    QCOMPARE(::mkdir(folder.c_str(), 0700), 0);
+    QVERIFY(!readPageSizes(QString::fromStdString(folder), QStringLiteral("setup"), screen));
+  }
+
+  // Sizes in the cache for the very display setup, but larger than the screen, are not taken:
+  // the window keeps the size of one built without a cache, and the pages are built and
+  // measured anew.
+  void oversizedPageSizesCacheIsNotTaken() {
+    WindowWorld first;
+    first.create();
+    const QSize expected = first.main().size();
+    const std::string cache = first.cacheHome + "/tavik/page-sizes";
+    std::string kept = readFile(cache);
+    const std::size_t lineEnd = kept.find('\n');
+    QVERIFY(lineEnd != std::string::npos);
+    kept.resize(lineEnd + 1);
+    for (int i = 0; i < 4 * PageSizes::kPages; ++i)
+      kept += i + 1 < 4 * PageSizes::kPages ? "30000 " : "30000\n";
+    writeFile(cache, kept);
+
+    WindowWorld later;
+    later.cacheHome = first.cacheHome;
+    later.create();
+    QCOMPARE(later.main().size(), expected);
+    QVERIFY(later.main().importPage != nullptr);
+    QVERIFY(readFile(cache) != kept);
   }
 
   // A page built late keeps its controls between visits, and the Tab key goes through the
