@@ -31,8 +31,8 @@ std::string csvLine(const EventRecord& record);
 std::string htmlEscape(std::string_view text);
 
 // The whole file for `records` in the given order; text lines end with CR LF, text bytes are
-// written as stored (Windows-1252) but for control bytes, which the text formats write as in
-// csvLine: a TAB as a blank, any other as "?". "dat" gives the 420-byte images back to back; "htm"
+// written as stored (Windows-1252) but for control bytes other than TAB, which the text
+// formats write as "?". "dat" gives the 420-byte images back to back; "htm"
 // the first line, two lines per event (the text escaped) and the last line; "ics" a calendar in
 // UTF-8 (icalendar_writer.h) stamped with `nowUnixSeconds`.
 std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format,

@@ -73,11 +73,11 @@ TEST(ExportWriter, FileBytes) {
        "24.12.2000\tOhne\r\n"},
       {"csv: bytes as stored", ExportFormat::Csv, {umlaut}, "01.03.2001\tM\xE4rz\r\n"},
       {"htm: nothing", ExportFormat::Htm, {}, kHtmlFirst + kHtmlLast},
-      {"htm: two cells per event, TAB as a blank",
+      {"htm: two cells per event, TAB kept",
        ExportFormat::Htm,
        {feier, tabbed},
        kHtmlFirst + "<TR><TD>24.12.1975</TD>\r\n<TD>Feier</TD></TR>\r\n" +
-           "<TR><TD>01.05.2001</TD>\r\n<TD>a b</TD></TR>\r\n" + kHtmlLast},
+           "<TR><TD>01.05.2001</TD>\r\n<TD>a\tb</TD></TR>\r\n" + kHtmlLast},
       {"htm: 9999 stays, 9996 as blanks",
        ExportFormat::Htm,
        {fromTavik3, everyYear},
@@ -97,7 +97,7 @@ TEST(ExportWriter, FileBytes) {
       {"txt: list lines",
        ExportFormat::Txt,
        {feier, tabbed, fromDialog},
-       "24.12.1975   Feier\r\n01.05.2001   a b\r\n24.12.           Ohne\r\n"},
+       "24.12.1975   Feier\r\n01.05.2001   a\tb\r\n24.12.           Ohne\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -144,15 +144,15 @@ TEST(ExportWriter, CsvReadsBack) {
 }
 
 // Texts from a foreign data file or an import can hold any byte. In the text formats each
-// control byte becomes "?" (a TAB a blank), so every event stays one line and the bytes around
-// it are kept; the CSV reads back as it was written.
+// control byte but TAB becomes "?" (TAB: see FileBytes), so every event stays one line and the
+// bytes around it are kept; the CSV reads back as it was written.
 TEST(ExportWriter, ControlBytesInTextsAreNeutralised) {
   struct Case {
     const char* name;
     std::string text;
     std::string want;
   } const cases[] = {
-      {"CR LF", "Zeile\r\n01.01.2001\tFalsch", "Zeile??01.01.2001 Falsch"},
+      {"CR LF", "Zeile\r\n01.01.2001   Falsch", "Zeile??01.01.2001   Falsch"},
       {"lone LF", "a\nb", "a?b"},
       {"lone CR", "a\rb", "a?b"},
       {"NUL inside", std::string("a\0b", 3), "a?b"},
