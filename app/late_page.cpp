@@ -1,6 +1,10 @@
 // Late notebook pages and the sizes kept for them.
 #include "app/late_page.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -15,6 +19,7 @@
 #include <QStringList>
 #include <QStyle>
 #include <QTextStream>
+#include <cerrno>
 
 namespace tavik {
 
@@ -67,6 +72,35 @@ QString metricsText(const QFont& font) {
 
 }  // namespace
 
+namespace {
+
+// The whole file when it is a regular file of at most kMostPageSizesBytes. Opened without
+// blocking and without following a link, so a FIFO put in its place cannot hang the start.
+std::optional<QByteArray> readSmallRegularFile(const QString& file) {
+  const int fd =
+      ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<QByteArray> result;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMostPageSizesBytes) {
+    QByteArray bytes(kMostPageSizesBytes + 1, '\0');
+    qsizetype filled = 0;
+    while (filled < bytes.size()) {
+      const ssize_t n =
+          ::read(fd, bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      filled += n;
+    }
+    // Grown since fstat: not the writer's file either.
+    if (filled <= kMostPageSizesBytes) result = bytes.left(filled);
+  }
+  ::close(fd);
+  return result;
+}
+
+}  // namespace
+
 QString displaySetupDescription(const QWidget& window) {
   QStringList parts;
   const QFileInfo program(QCoreApplication::applicationFilePath());
@@ -88,12 +122,11 @@ QString displaySetupDescription(const QWidget& window) {
   return parts.join(u'\t');
 }
 
-std::optional<PageSizes> readPageSizes(const QString& file, const QString& description) {
-  QFile in(file);
-  if (!in.open(QIODevice::ReadOnly)) return std::nullopt;
-  // A few hundred bytes; anything longer is not ours.
-  const QByteArray bytes = in.read(4096);
-  const QList<QByteArray> lines = bytes.split('\n');
+std::optional<PageSizes> readPageSizes(const QString& file, const QString& description,
+                                       QSize largest) {
+  const std::optional<QByteArray> bytes = readSmallRegularFile(file);
+  if (!bytes) return std::nullopt;
+  const QList<QByteArray> lines = bytes->split('\n');
   if (lines.size() < 2 || QString::fromUtf8(lines[0]) != description) return std::nullopt;
   const QList<QByteArray> numbers = lines[1].split(' ');
   if (numbers.size() != 4 * PageSizes::kPages) return std::nullopt;
@@ -101,7 +134,10 @@ std::optional<PageSizes> readPageSizes(const QString& file, const QString& descr
   for (int i = 0; i < 4 * PageSizes::kPages; ++i) {
     bool ok = false;
     values[i] = numbers[i].toInt(&ok);
-    if (!ok || values[i] < -1 || values[i] > 100000) return std::nullopt;
+    const int side = i % 2 == 0 ? largest.width() : largest.height();
+    if (!ok || (values[i] != -1 && (values[i] < kSmallestPageSide || values[i] > side))) {
+      return std::nullopt;
+    }
   }
   PageSizes sizes;
   for (int p = 0; p < PageSizes::kPages; ++p) {

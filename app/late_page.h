@@ -52,9 +52,18 @@ struct PageSizes {
 // density and scale. A window built under the same description gets the same sizes.
 QString displaySetupDescription(const QWidget& window);
 
+// The smallest side a kept size may have: less than any page with a control in it.
+inline constexpr int kSmallestPageSide = 16;
+// The longest the file may be; the writer's is a few hundred bytes.
+inline constexpr int kMostPageSizesBytes = 4096;
+
 // The sizes kept for `description` in `file`, or nullopt when the file holds none for it, or
-// none that can be read.
-std::optional<PageSizes> readPageSizes(const QString& file, const QString& description);
+// none that can be read. Only a regular file of at most kMostPageSizesBytes is read (a FIFO,
+// a device or a symbolic link is not opened or not waited on), and only sizes a screen of
+// `largest` can show: each side from kSmallestPageSide to the side of `largest`, or -1 (Qt's
+// "no size").
+std::optional<PageSizes> readPageSizes(const QString& file, const QString& description,
+                                       QSize largest);
 // Keeps `sizes` for `description`, replacing what the file held. A failure loses only time at
 // the next start, so it is not reported.
 void writePageSizes(const QString& file, const QString& description, const PageSizes& sizes);

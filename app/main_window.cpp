@@ -64,7 +64,7 @@ QStringList toQStrings(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-MainWindow::MainWindow(Platform& platform, QString startDirectory, QWidget* parent)
+MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
@@ -148,7 +148,10 @@ void MainWindow::buildPages() {
   // last start under the same display setup; without them every page is built now and
   // measured, and their sizes kept for the next start.
   m_displaySetup = displaySetupDescription(*this);
-  m_awaitedSizes = readPageSizes(pageSizesFile(), m_displaySetup);
+  // Sizes kept for a window larger than the screen can show are not ours to take.
+  const QScreen* shownOn = screen();
+  m_awaitedSizes = readPageSizes(pageSizesFile(), m_displaySetup,
+                                 shownOn ? shownOn->availableGeometry().size() : QSize());
   if (m_awaitedSizes) {
     for (int i = 0; i < PageSizes::kPages; ++i) {
       m_latePages[i]->setAwaitedSizes(m_awaitedSizes->hint[i], m_awaitedSizes->minimum[i]);
@@ -214,12 +217,8 @@ void MainWindow::runCreationSteps() {
   try {
     // Hints show in the status bar (QMainWindow does that); see event() for the window's own.
     m_firstViewDone = false;
-    m_dataFilePath = (m_startDirectory + QLatin1Char('/') + QLatin1String(kDataFileName))
-                         .toLocal8Bit()
-                         .toStdString();
-    m_holidayFilePath = (m_startDirectory + QLatin1Char('/') + QLatin1String(kHolidayFileName))
-                            .toLocal8Bit()
-                            .toStdString();
+    m_dataFilePath = m_startDirectory + "/" + kDataFileName;
+    m_holidayFilePath = m_startDirectory + "/" + kHolidayFileName;
     loadSettings(m_platform.userStore, m_settings);
     m_shownBefore = m_settings.lastshown;
     m_dataFile.emplace(m_dataFilePath);

@@ -53,7 +53,7 @@ class MainWindow : public QMainWindow {
   // Runs the creation steps: reads the settings from the per-user store and the data file from
   // `startDirectory`, fills the header and the options and arms the auto-exit countdown. A
   // failure shows its message and skips the remaining steps.
-  MainWindow(Platform& platform, QString startDirectory, QWidget* parent = nullptr);
+  MainWindow(Platform& platform, std::string startDirectory, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The other windows are created when first needed (see Program). The editor page works
@@ -76,7 +76,7 @@ class MainWindow : public QMainWindow {
   EventTable& table() { return m_table; }
   HolidaySelection& holidaySelection() { return m_holidays; }
   Settings& settings() { return m_settings; }
-  const QString& startDirectory() const { return m_startDirectory; }
+  const std::string& startDirectory() const { return m_startDirectory; }
   const std::string& dataFilePath() const { return m_dataFilePath; }
   const std::string& holidayFilePath() const { return m_holidayFilePath; }
   bool firstViewDone() const { return m_firstViewDone; }
@@ -165,7 +165,7 @@ class MainWindow : public QMainWindow {
   // The day the countdown was shown before this run, as read at start: the rebuilds of the run
   // list the days missed since, while m_settings.lastshown follows each rebuild.
   std::optional<DayNumber> m_shownBefore;
-  QString m_startDirectory;
+  std::string m_startDirectory;
   AutostartEntry m_autostart;
   std::string m_dataFilePath;
   std::string m_holidayFilePath;

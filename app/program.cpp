@@ -89,9 +89,9 @@ void setUpApplication(QApplication& app) {
   QApplication::setWindowIcon(QIcon(new DeferredIconEngine({16, 32, 48, 64, 128, 256})));
 }
 
-bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages) {
-  const QString path = startDirectory + QLatin1Char('/') + QLatin1String(kLockFileName);
-  switch (lock.acquire(path.toLocal8Bit().toStdString())) {
+bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
+                         Messages& messages) {
+  switch (lock.acquire(startDirectory + "/" + kLockFileName)) {
     case InstanceLock::Result::Locked:
     case InstanceLock::Result::Unavailable:  // a directory nobody here may write to
       return true;
@@ -120,7 +120,7 @@ class ForwardingQuickHelp : public QuickHelp {
   bool quickHelpVisible() const override { return target && target->quickHelpVisible(); }
 };
 
-Program::Program(Platform& platform, QString startDirectory)
+Program::Program(Platform& platform, std::string startDirectory)
     : m_platform(platform), m_startDirectory(std::move(startDirectory)) {}
 
 Program::~Program() = default;

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 class QApplication;
 
@@ -32,14 +33,15 @@ void setUpApplication(QApplication& app);
 // Takes the lock of `startDirectory` for this run. False, after telling the user, when another
 // run holds it: two runs would overwrite each other's changes at close. A directory where no
 // lock file can be made locks nothing and is no reason to refuse the start.
-bool claimStartDirectory(InstanceLock& lock, const QString& startDirectory, Messages& messages);
+bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory, Messages& messages);
 
 // The windows of the run, each created once and living until the program ends: the main
 // window at start, the event edit dialog, the holiday selection dialog, the today box and the
 // quick-help window when first needed. A window keeps its controls between uses.
 class Program {
  public:
-  Program(Platform& platform, QString startDirectory);
+  // `startDirectory` is the directory's name as the system gives it, in bytes.
+  Program(Platform& platform, std::string startDirectory);
   ~Program();
 
   // Creates the main window, hidden; its creation steps run.
@@ -54,7 +56,7 @@ class Program {
 
  private:
   Platform& m_platform;
-  QString m_startDirectory;
+  std::string m_startDirectory;
   // The dialogs exist before the quick-help window they call; this hands their calls on.
   std::unique_ptr<ForwardingQuickHelp> m_quickHelpForDialogs;
   std::unique_ptr<MainWindow> m_form1;

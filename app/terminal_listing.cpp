@@ -70,11 +70,6 @@ void readHolidays(Files& files, const std::string& path, HolidaySelection& selec
   std::copy(bytes.begin(), bytes.end(), selection.bytes.begin());
 }
 
-bool isControl(unsigned char b) {
-  // C0, DEL, and the bytes Windows-1252 leaves undefined (they decode to C1 controls).
-  return b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
-}
-
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -199,19 +194,7 @@ std::string terminalText(const std::vector<std::string>& lines) {
   std::string out;
   out.reserve(total + total / 4);
   for (const std::string& line : lines) {
-    std::size_t plain = 0;  // start of the current run of printable ASCII
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const auto b = static_cast<unsigned char>(line[i]);
-      if (b >= 0x20 && b < 0x7F) continue;
-      out.append(line, plain, i - plain);
-      plain = i + 1;
-      if (isControl(b)) {
-        out += "\xEF\xBF\xBD";
-      } else {
-        out += cp1252ToUtf8(std::string_view(line).substr(i, 1));
-      }
-    }
-    out.append(line, plain, line.size() - plain);
+    out += cp1252ToPrintableUtf8(line);
     out += '\n';
   }
   return out;

@@ -2,8 +2,9 @@
 #include "app/window_program.h"
 
 #include <QApplication>
-#include <QDir>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/main_window.h"
 #include "app/program.h"
@@ -17,7 +18,10 @@ namespace tavik {
 int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
   setUpApplication(app);
 
-  const QString startDirectory = QDir::currentPath();
+  // The directory's name as bytes: it need not be valid UTF-8, and a QString would lose it.
+  std::error_code error;
+  std::string startDirectory = std::filesystem::current_path(error).native();
+  if (error) startDirectory = ".";
   InstanceLock lock;
   if (!claimStartDirectory(lock, startDirectory, seams.messages)) return 1;
 
@@ -28,7 +32,7 @@ int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
   SystemClock clock;
   Platform platform{seams.files, userStore, seams.messages, fileDialogs, shell, clock};
 
-  Program program(platform, startDirectory);
+  Program program(platform, std::move(startDirectory));
   program.create();
   MainWindow& window = program.mainWindow();
   QObject::connect(&window, &MainWindow::closed, &app, [&window] {

@@ -3,8 +3,9 @@
 // activation, then the first paint of the grid after it. Nothing is written: the close steps
 // do not run.
 #include <QApplication>
-#include <QDir>
 #include <QTableView>
+#include <filesystem>
+#include <string>
 
 #include "app/main_window.h"
 #include "app/pages/countdown_page.h"
@@ -23,7 +24,7 @@ int start(int argc, char** argv, bench::PaintTimes& times) {
   QApplication app(argc, argv);
   setUpApplication(app);
 
-  const QString startDirectory = QDir::currentPath();
+  const std::string startDirectory = std::filesystem::current_path().native();
   QtMessages messages;
   InstanceLock lock;
   if (!claimStartDirectory(lock, startDirectory, messages)) return 1;

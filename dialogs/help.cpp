@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -41,7 +42,7 @@ HelpHeights fitHelpHeights(int displayedLines, int linePitch, int minimumPadding
   return {memo, memo + scaled(49, k)};
 }
 
-TForm5::TForm5(Files& files, QString startDirectory, QWidget* parent)
+TForm5::TForm5(Files& files, std::string startDirectory, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_files(files), m_startDirectory(std::move(startDirectory)) {
   setObjectName(QStringLiteral("TForm5"));
   setWindowTitle(QStringLiteral("Quickhelp"));
@@ -67,8 +68,8 @@ TForm5::TForm5(Files& files, QString startDirectory, QWidget* parent)
   resize(scaled(239, s), scaled(336 - kDesignFrameHeight, s));
 }
 
-QString TForm5::helpFilePath() const {
-  return m_startDirectory + QLatin1Char('/') + Label1->text() + QStringLiteral(".txt");
+std::string TForm5::helpFilePath() const {
+  return m_startDirectory + "/" + QFile::encodeName(Label1->text()).toStdString() + ".txt";
 }
 
 void TForm5::showQuickHelp(const QString& topic) {
@@ -112,10 +113,9 @@ void TForm5::layoutChildren() {
 }
 
 void TForm5::FormActivate() {
-  const QByteArray path = helpFilePath().toLocal8Bit();
   QStringList lines;
   try {
-    const std::string bytes = readFileBytes(m_files, path.toStdString(), kHelpFileLimit);
+    const std::string bytes = readFileBytes(m_files, helpFilePath(), kHelpFileLimit);
     for (const std::string_view line : helpTextLines(bytes)) lines << fromCp1252(line);
   } catch (const Failure&) {
     lines = QStringList{QString::fromUtf8(kHelpNotFound)};

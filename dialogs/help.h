@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <string>
 
 #include "dialogs/quick_help.h"
 
@@ -31,7 +32,8 @@ class TForm5 : public QWidget, public QuickHelp {
  public:
   // `startDirectory` is where the help files are looked up, whatever the current directory is
   // later.
-  TForm5(Files& files, QString startDirectory, QWidget* parent = nullptr);
+  // The name is in bytes, as the system gives it; it need not be UTF-8.
+  TForm5(Files& files, std::string startDirectory, QWidget* parent = nullptr);
 
   void showQuickHelp(const QString& topic) override;
   void hideQuickHelp() override;
@@ -41,7 +43,7 @@ class TForm5 : public QWidget, public QuickHelp {
   // activation of the window.
   void FormActivate();
 
-  QString helpFilePath() const;
+  std::string helpFilePath() const;
   // The number of lines the memo shows, wrapped lines counted once per displayed line.
   int displayedLineCount() const;
   // The height of one line of the memo in pixels.
@@ -59,7 +61,7 @@ class TForm5 : public QWidget, public QuickHelp {
   void layoutChildren();
 
   Files& m_files;
-  QString m_startDirectory;
+  std::string m_startDirectory;
 };
 
 }  // namespace tavik

@@ -6,6 +6,7 @@
 #include "dates/date_text.h"
 #include "exchange/icalendar_writer.h"
 #include "exchange/tavik3_reader.h"
+#include "store/cp1252.h"
 #include "store/data_file.h"
 #include "store/day_number.h"
 
@@ -13,6 +14,20 @@ namespace tavik {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+
+// A text as the text formats write it: a TAB as `tab` (in CSV it would start a field), any
+// other control byte as "?", as Windows-1252 has no U+FFFD; a line break would end the line.
+std::string exportText(std::string text, char tab) {
+  for (char& ch : text) {
+    if (ch == '\t') {
+      ch = tab;
+    } else if (isControlCharacter(cp1252CodePoint(static_cast<unsigned char>(ch)))) {
+      ch = '?';
+    }
+  }
+  return text;
+}
+
 // The previous generation's year-less year 9999 becomes 0 in CSV, which reads back as year-less.
 std::string dateCell(const EventRecord& record, bool yearlessAsZero) {
   const Ymd d = splitRecordDate(record.date);
@@ -24,9 +39,7 @@ std::string dateCell(const EventRecord& record, bool yearlessAsZero) {
 }  // namespace
 
 std::string csvLine(const EventRecord& record) {
-  std::string text = record.text();
-  std::replace(text.begin(), text.end(), '\t', ' ');
-  return dateCell(record, true) + '\t' + text;
+  return dateCell(record, true) + '\t' + exportText(record.text(), ' ');
 }
 
 std::string htmlEscape(std::string_view text) {
@@ -70,10 +83,10 @@ std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat f
         break;
       case ExportFormat::Htm:
         out += "<TR><TD>" + dateCell(r, false) + "</TD>" + kLineEnd;
-        out += "<TD>" + htmlEscape(r.text()) + "</TD></TR>" + kLineEnd;
+        out += "<TD>" + htmlEscape(exportText(r.text(), '\t')) + "</TD></TR>" + kLineEnd;
         break;
       case ExportFormat::Txt:
-        out += formatEventLine(r) + kLineEnd;
+        out += exportText(formatEventLine(r), '\t') + kLineEnd;
         break;
       case ExportFormat::Ics:
         break;

@@ -23,15 +23,17 @@ inline constexpr const char* kHtmlFirstLine =
 inline constexpr const char* kHtmlLastLine = "</TABLE></BODY></HTML>";
 
 // The CSV line of one event without its CR LF: the date (year 9999 written as "00", year 9996
-// as 8 blanks), a TAB, the text with each TAB turned into a blank.
+// as 8 blanks), a TAB, the text with each TAB turned into a blank and any other control byte
+// (a line break would end the line, a NUL cut it) into "?".
 std::string csvLine(const EventRecord& record);
 
 // `text` with &, <, > and " written as HTML entities.
 std::string htmlEscape(std::string_view text);
 
 // The whole file for `records` in the given order; text lines end with CR LF, text bytes are
-// written as stored (Windows-1252). "dat" gives the 420-byte images back to back; "htm" the
-// first line, two lines per event (the text escaped) and the last line; "ics" a calendar in
+// written as stored (Windows-1252) but for control bytes other than TAB, which the text
+// formats write as "?". "dat" gives the 420-byte images back to back; "htm"
+// the first line, two lines per event (the text escaped) and the last line; "ics" a calendar in
 // UTF-8 (icalendar_writer.h) stamped with `nowUnixSeconds`.
 std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat format,
                             std::int64_t nowUnixSeconds = 0);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QList>
+#include <QStringDecoder>
 #include <cerrno>
 
 #include "store/failure.h"
@@ -132,7 +133,8 @@ QByteArray autostartEntryText(const QString& program, const QString& startDirect
   return text;
 }
 
-AutostartEntry::AutostartEntry(Files& files, QString path, QString program, QString startDirectory)
+AutostartEntry::AutostartEntry(Files& files, QString path, QString program,
+                               std::string startDirectory)
     : m_files(files),
       m_path(std::move(path)),
       m_program(std::move(program)),
@@ -150,8 +152,11 @@ bool AutostartEntry::enabled() const {
 
 void AutostartEntry::setEnabled(bool on) {
   if (on) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString startDirectory = utf8(QByteArrayView(m_startDirectory));
+    if (utf8.hasError()) throw Failure(kAutostartNotUtf8Message);
     makeFolders(QFileInfo(m_path).path());
-    const QByteArray text = autostartEntryText(m_program, m_startDirectory);
+    const QByteArray text = autostartEntryText(m_program, startDirectory);
     writeFileAtomically(m_files, localPath(m_path),
                         std::span(reinterpret_cast<const std::uint8_t*>(text.constData()),
                                   static_cast<std::size_t>(text.size())),

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <string>
 
 namespace tavik {
 
@@ -20,14 +21,23 @@ QString autostartProgram();
 // Terminal and X-GNOME-Autostart-enabled, escaped as desktop entries want.
 QByteArray autostartEntryText(const QString& program, const QString& startDirectory);
 
+// Why an entry for a start directory whose name is not UTF-8 is refused: the desktop cannot
+// run an entry that is not UTF-8 text. Without the full stop, as Failure::what().
+inline constexpr const char* kAutostartNotUtf8Message =
+    "Der Autostart kann nicht eingerichtet werden, weil der Name des Startverzeichnisses "
+    "keine gültige UTF-8-Zeichenfolge ist";
+
 class AutostartEntry {
  public:
-  AutostartEntry(Files& files, QString path, QString program, QString startDirectory);
+  // `startDirectory` is the directory's name in bytes, as the system gives it.
+  AutostartEntry(Files& files, QString path, QString program, std::string startDirectory);
 
   // True when the entry exists and does not say Hidden=true (a hidden entry is ignored).
   bool enabled() const;
   // Writes the entry crash-safely (a temporary file renamed over it), creating its folder, or
-  // removes it; a missing entry is already off. Throws FileError.
+  // removes it; a missing entry is already off. Throws FileError, or Failure with
+  // kAutostartNotUtf8Message, before anything is written, for a start directory whose name is
+  // not UTF-8.
   void setEnabled(bool on);
 
   const QString& path() const { return m_path; }
@@ -36,7 +46,7 @@ class AutostartEntry {
   Files& m_files;
   QString m_path;
   QString m_program;
-  QString m_startDirectory;
+  std::string m_startDirectory;
 };
 
 }  // namespace tavik

@@ -10,6 +10,8 @@
 #include <QVariantMap>
 #include <algorithm>
 
+#include "platform/qt_text.h"
+
 namespace tavik {
 
 namespace {
@@ -47,7 +49,9 @@ DesktopNotification todayNotification(const QStringList& lines) {
     return line.startsWith(QStringLiteral("Heute"));
   });
   n.summary = today ? QStringLiteral("Heute") : QStringLiteral("Tavik!");
-  QStringList shown = lines.mid(0, kMostNotificationLines);
+  QStringList shown;
+  // The body is one line per event; a text's line break would forge another.
+  for (const QString& line : lines.mid(0, kMostNotificationLines)) shown << printableText(line);
   if (lines.size() > kMostNotificationLines) {
     shown << QStringLiteral("… und %1 weitere").arg(lines.size() - kMostNotificationLines);
   }

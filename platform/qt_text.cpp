@@ -18,6 +18,13 @@ QString fromCp1252(std::string_view bytes) {
   return text;
 }
 
+QString printableText(QString text) {
+  for (QChar& c : text) {
+    if (isControlCharacter(c.unicode())) c = QChar(char16_t{0xFFFD});
+  }
+  return text;
+}
+
 std::optional<std::string> toCp1252(const QString& text) {
   const QByteArray utf8 = text.toUtf8();
   return utf8ToCp1252(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));

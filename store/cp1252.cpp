@@ -47,6 +47,34 @@ std::string cp1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+bool isControlCharacter(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+std::string withoutControls(std::string_view bytes, char replacement) {
+  std::string out(bytes);
+  for (char& ch : out) {
+    if (isControlCharacter(cp1252CodePoint(static_cast<unsigned char>(ch)))) ch = replacement;
+  }
+  return out;
+}
+
+std::string cp1252ToPrintableUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  std::size_t plain = 0;  // start of the current run of printable ASCII, copied in one go
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b >= 0x20 && b < 0x7F) continue;
+    out.append(bytes, plain, i - plain);
+    plain = i + 1;
+    const char32_t c = cp1252CodePoint(b);
+    appendUtf8(out, isControlCharacter(c) ? char32_t{0xFFFD} : c);
+  }
+  out.append(bytes, plain, bytes.size() - plain);
+  return out;
+}
+
 std::optional<std::string> utf8ToCp1252(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

@@ -143,6 +143,44 @@ TEST(ExportWriter, CsvReadsBack) {
   }
 }
 
+// Texts from a foreign data file or an import can hold any byte. In the text formats each
+// control byte but TAB becomes "?" (TAB: see FileBytes), so every event stays one line and the
+// bytes around it are kept; the CSV reads back as it was written.
+TEST(ExportWriter, ControlBytesInTextsAreNeutralised) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string want;
+  } const cases[] = {
+      {"CR LF", "Zeile\r\n01.01.2001   Falsch", "Zeile??01.01.2001   Falsch"},
+      {"lone LF", "a\nb", "a?b"},
+      {"lone CR", "a\rb", "a?b"},
+      {"NUL inside", std::string("a\0b", 3), "a?b"},
+      {"ESC sequence", "\x1B[31mrot", "?[31mrot"},
+      {"other C0 and DEL", "\x01\x07\x1F\x7F", "????"},
+      {"undefined Windows-1252 bytes", "\x81\x8D\x8F\x90\x9D", "?????"},
+      {"printable bytes kept", "M\xE4rz \x80 \xA0\xFF", "M\xE4rz \x80 \xA0\xFF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<EventRecord> records = {event(2001, 5, 1, c.text), feier};
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Csv),
+              "01.05.2001\t" + c.want + "\r\n24.12.1975\tFeier\r\n");
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Txt),
+              "01.05.2001   " + c.want + "\r\n24.12.1975   Feier\r\n");
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Htm),
+              kHtmlFirst + "<TR><TD>01.05.2001</TD>\r\n<TD>" + htmlEscape(c.want) +
+                  "</TD></TR>\r\n<TR><TD>24.12.1975</TD>\r\n<TD>Feier</TD></TR>\r\n" + kHtmlLast);
+    // The data file format keeps every byte.
+    EXPECT_EQ(exportFileBytes(records, ExportFormat::Dat), image(records[0]) + image(feier));
+
+    const ImportResult back = readImportBytes(exportFileBytes(records, ExportFormat::Csv), nullptr);
+    EXPECT_EQ(back.status(), "lese Format: CSV");
+    ASSERT_EQ(back.candidates.size(), 2u);
+    EXPECT_EQ(back.candidates[0].record.text(), c.want);
+  }
+}
+
 TEST(ExportWriter, CsvStartingWithYear9996IsNotTakenForCsv) {
   const std::vector<EventRecord> records = {everyYear, feier};
   EXPECT_NE(detectImportFormat(exportFileBytes(records, ExportFormat::Csv)), ImportFormat::Csv);

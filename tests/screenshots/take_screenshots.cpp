@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   QtShell shell;
   SystemClock clock;
   Platform platform{files, store, messages, dialogs, shell, clock};
-  Program program(platform, start.path());
+  Program program(platform, QFile::encodeName(start.path()).toStdString());
   program.create();
   MainWindow& main = program.mainWindow();
   main.show();

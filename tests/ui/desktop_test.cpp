@@ -9,6 +9,7 @@
 
 #include "platform/autostart.h"
 #include "platform/desktop_notification.h"
+#include "store/failure.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -112,11 +113,32 @@ class DesktopTest : public QObject {
     QTRY_COMPARE(ran(), start + u'\n' + program + u'\n');
   }
 
+  // The desktop runs only entries that are UTF-8 text: for a start directory named otherwise
+  // the entry is refused with the reason, and nothing is created.
+  void startDirectoryThatIsNotUtf8IsRefused() {
+    TempDir dir{"tavik-autostart"};
+    const QString folder = QString::fromStdString(dir.path()) + QStringLiteral("/autostart");
+    FakeFiles files;
+    AutostartEntry entry(files, folder + QStringLiteral("/tavik.desktop"),
+                         QStringLiteral("/usr/bin/tavik"), "/home/greta/lat\xe4n1");
+    QString shown;
+    try {
+      entry.setEnabled(true);
+    } catch (const Failure& failure) {
+      shown = QString::fromStdString(failure.userMessage());
+    }
+    QCOMPARE(shown,
+             QStringLiteral("Der Autostart kann nicht eingerichtet werden, weil der Name des "
+                            "Startverzeichnisses keine gültige UTF-8-Zeichenfolge ist."));
+    QVERIFY(!entry.enabled());
+    QVERIFY(!QFileInfo::exists(folder));
+  }
+
   void entryStateComesFromTheFile() {
     TempDir dir{"tavik-autostart"};
     const QString path = QString::fromStdString(dir.path()) + QStringLiteral("/a b/tavik.desktop");
     FakeFiles files;
-    AutostartEntry entry(files, path, QStringLiteral("/opt/t avik/tavik"), QStringLiteral("/d"));
+    AutostartEntry entry(files, path, QStringLiteral("/opt/t avik/tavik"), "/d");
     QVERIFY(!entry.enabled());
     entry.setEnabled(true);
     QVERIFY(entry.enabled());

@@ -52,7 +52,7 @@ class HelpTest : public QObject {
               "Importieren\r\n\r\nF\xFCr \x80 5\nso.\r\n\x1a"
               "Rest\r\n");
     PosixFiles files;
-    TForm5 help(files, QString::fromStdString(dir.path()));
+    TForm5 help(files, dir.path());
     QCOMPARE(help.windowTitle(), QStringLiteral("Quickhelp"));
     help.showQuickHelp(QStringLiteral("Importfenster"));
     QVERIFY(help.isVisible());
@@ -86,7 +86,7 @@ class HelpTest : public QObject {
     writeFile(dir.file("Lang.txt"), wrapped);
     writeFile(dir.file("Leer.txt"), "");
     PosixFiles files;
-    TForm5 help(files, QString::fromStdString(dir.path()));
+    TForm5 help(files, dir.path());
     const int pitch = help.linePitch();
 
     help.showQuickHelp(QStringLiteral("Viele"));
@@ -114,7 +114,7 @@ class HelpTest : public QObject {
   // The delivered help texts: one per topic, Windows-1252 with CR LF, found by the window.
   void deliveredHelpTexts() {
     PosixFiles files;
-    TForm5 help(files, QStringLiteral(TAVIK_HELP_DIR));
+    TForm5 help(files, TAVIK_HELP_DIR);
     for (const char* topic : {"Hauptfenster", "Editorfenster", "Optionenfenster", "Importfenster",
                               "Exportfenster", "Aboutfenster", "Editor", "Feiertagewahl"}) {
       const std::string bytes = readFile(std::string(TAVIK_HELP_DIR "/") + topic + ".txt");
@@ -136,7 +136,7 @@ class HelpTest : public QObject {
     TempDir dir("tavik-help");
     ::mkdir(dir.file("Hauptfenster.txt").c_str(), 0755);
     PosixFiles files;
-    TForm5 help(files, QString::fromStdString(dir.path()));
+    TForm5 help(files, dir.path());
     help.showQuickHelp(QStringLiteral("Hauptfenster"));
     QVERIFY(help.isVisible());
     QCOMPARE(help.Label1->text(), QStringLiteral("Hauptfenster"));
@@ -144,14 +144,20 @@ class HelpTest : public QObject {
     QCOMPARE(help.displayedLineCount(), 1);
   }
 
-  // Blanks, umlauts and a "!" in the start directory's name.
+  // Blanks, umlauts and a "!" in the start directory's name, or a name that is not UTF-8.
+  void startDirectoryWithAnUnusualName_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("UTF-8") << QByteArray("Meine Tage \xC3\xA4\xC3\xB6\xC3\xBC!");
+    QTest::newRow("Latin-1") << QByteArray("lat\xE4n1");
+  }
   void startDirectoryWithAnUnusualName() {
+    QFETCH(QByteArray, name);
     TempDir base("tavik-help");
-    const std::string path = base.path() + "/Meine Tage \xC3\xA4\xC3\xB6\xC3\xBC!";
+    const std::string path = base.path() + "/" + name.toStdString();
     ::mkdir(path.c_str(), 0755);
     writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
     PosixFiles files;
-    TForm5 help(files, QString::fromUtf8(path));
+    TForm5 help(files, path);
     help.showQuickHelp(QStringLiteral("Hauptfenster"));
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
   }
@@ -166,7 +172,7 @@ class HelpTest : public QObject {
     }
     writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
     PosixFiles files;
-    TForm5 help(files, QString::fromStdString(path));
+    TForm5 help(files, path);
     help.showQuickHelp(QStringLiteral("Hauptfenster"));
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
   }

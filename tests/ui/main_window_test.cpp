@@ -1,4 +1,5 @@
 // The main window: start-up, header, activation, page changes, "?", auto-exit and close.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCheckBox>
@@ -293,6 +294,31 @@ class MainWindowTest : public QObject {
     QVERIFY(w.notifications == want);
   }
 
+  // A text from a foreign data file can hold any byte: in the notification a line break would
+  // forge a line and a NUL end the body early, so each control shows as U+FFFD. The table
+  // keeps the bytes.
+  void notificationShowsControlsInTextsAsReplacements() {
+    WindowWorld w;
+    w.setSetting("notify", 1);
+    const char raw[] = "Feier\r\nHeute  15.12.1970   Falsch\0Ende\x1B[1m\x7F\x9D";
+    const std::string text(raw, sizeof raw - 1);
+    EventRecord record = makeEvent({QDate(1970, 12, 15)});
+    record.setText(text);
+    writeFile(w.path(kDataFileName), image(record));
+    w.create();
+    w.showMain();
+    w.main().TabbedNotebook1->setCurrentIndex(kEditorPage);
+    w.main().TabbedNotebook1->setCurrentIndex(kCountdownPage);
+    control<QPushButton>(w.main(), "Button10")->click();
+    const QString r(QChar(0xFFFD));
+    const std::vector<DesktopNotification> want = {
+        {QStringLiteral("Heute"), todayLine("15.12.1970   Feier") + r + r +
+                                      QStringLiteral("Heute  15.12.1970   Falsch") + r +
+                                      QStringLiteral("Ende") + r + QStringLiteral("[1m") + r + r}};
+    QVERIFY(w.notifications == want);
+    QCOMPARE(w.main().table().record(1).text(), text);
+  }
+
   void brokenHolidayFileSkipsTheActivation() {
     WindowWorld w;
     w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
@@ -338,7 +364,7 @@ class MainWindowTest : public QObject {
       help->click();
       const QString topic = QString::fromUtf8(topics[page]);
       QCOMPARE(control<QLabel>(w.quickHelp(), "Label1")->text(), topic);
-      QCOMPARE(w.quickHelp().helpFilePath(), w.startPath() + "/" + topic + ".txt");
+      QCOMPARE(w.quickHelp().helpFilePath(), w.path(topics[page]) + ".txt");
     }
   }
 
@@ -544,11 +570,13 @@ class MainWindowTest : public QObject {
 
   // The Import, Export and About pages are built at creation only when their sizes are not
   // kept for this display setup; otherwise when first shown. Either way the window gets the
-  // same size, at each font size, and a kept size of another font is not taken.
+  // same size, at each font size, and a kept size of another font is not taken. (The offscreen
+  // screen is 800 pixels wide; sizes wider than the screen are never kept, so the larger font
+  // stays below that.)
   void latePagesKeepTheWindowSize() {
     const QFont appFont = QApplication::font();
     TempDir shared("tavik-ui-shared-cache");
-    for (const int points : {9, 14}) {
+    for (const int points : {9, 11}) {
       QFont font = appFont;
       font.setPointSize(points);
       QApplication::setFont(font);
@@ -591,38 +619,102 @@ class MainWindowTest : public QObject {
   }
 
   // The page-size cache is a file anyone can spoil: only what the writer wrote, for the same
-  // display setup, is taken; anything else counts as no sizes kept.
+  // display setup and sizes a screen of 1920x1080 can show, is taken; anything else counts as
+  // no sizes kept.
   void pageSizesCacheTakesOnlyItsOwnFile_data() {
     QTest::addColumn<QByteArray>("bytes");
-    const QByteArray good = "0 1 2 3 4 5 6 7 8 9 10 11";
+    const QByteArray good = "300 200 16 -1 301 199 1920 1080 302 198 100 50";
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("description only") << QByteArray("setup\n");
     QTest::newRow("another setup") << "other\n" + good + "\n";
-    QTest::newRow("too few numbers") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10\n");
+    QTest::newRow("too few numbers")
+        << QByteArray("setup\n300 200 300 200 300 200 300 200 300 200 300\n");
     QTest::newRow("too many numbers") << "setup\n" + good + " 12\n";
-    QTest::newRow("not a number") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 x 10 11\n");
-    QTest::newRow("double blank") << QByteArray("setup\n0 1 2 3 4 5 6 7 8  10 11\n");
-    QTest::newRow("too large") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 100001\n");
-    QTest::newRow("below -1") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 -2\n");
-    QTest::newRow("beyond int") << QByteArray("setup\n0 1 2 3 4 5 6 7 8 9 10 99999999999\n");
+    QTest::newRow("not a number") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300 x 300 200\n");
+    QTest::newRow("double blank") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300  300 200\n");
+    QTest::newRow("wider than the screen")
+        << QByteArray("setup\n1921 200 300 200 300 200 300 200 300 200 300 200\n");
+    QTest::newRow("taller than the screen")
+        << QByteArray("setup\n300 200 300 200 300 200 300 1081 300 200 300 200\n");
+    QTest::newRow("a huge window") << QByteArray(
+        "setup\n30000 30000 30000 30000 30000 30000 30000 30000 30000 30000 30000 30000\n");
+    QTest::newRow("below the smallest side")
+        << QByteArray("setup\n300 200 300 200 300 200 300 200 300 200 15 200\n");
+    QTest::newRow("zero") << QByteArray("setup\n300 0 300 200 300 200 300 200 300 200 300 200\n");
+    QTest::newRow("below -1") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300 200 300 -2\n");
+    QTest::newRow("beyond int") << QByteArray(
+        "setup\n300 200 300 200 300 200 300 200 300 200 300 99999999999\n");
     QTest::newRow("binary") << QByteArray("setup\n\0\xff\xfe 1 2\n", 14);
+    QTest::newRow("longer than 4 KB")
+        << "setup\n" + good + "\n" + QByteArray(kMostPageSizesBytes, ' ');
   }
   void pageSizesCacheTakesOnlyItsOwnFile() {
     QFETCH(QByteArray, bytes);
+    const QSize screen(1920, 1080);
     TempDir dir("tavik-ui-page-sizes");
     const QString file = QString::fromStdString(dir.file("page-sizes"));
-    QVERIFY(!readPageSizes(file, QStringLiteral("setup")));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup"), screen));
     writeFile(file.toStdString(), std::string_view(bytes.constData(), bytes.size()));
-    QVERIFY(!readPageSizes(file, QStringLiteral("setup")));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup"), screen));
 
     PageSizes sizes;
     for (int p = 0; p < PageSizes::kPages; ++p) {
       sizes.hint[p] = QSize(300 + p, 200 - p);
-      sizes.minimum[p] = p == 0 ? QSize() : QSize(100000, 0);  // an invalid size as Qt gives it
+      sizes.minimum[p] = p == 0 ? QSize() : QSize(1920, 16);  // an invalid size as Qt gives it
     }
     writePageSizes(file, QStringLiteral("setup"), sizes);
-    QVERIFY(readPageSizes(file, QStringLiteral("setup")) == sizes);
-    QVERIFY(!readPageSizes(file, QStringLiteral("other")));
+    QVERIFY(readPageSizes(file, QStringLiteral("setup"), screen) == sizes);
+    QVERIFY(!readPageSizes(file, QStringLiteral("other"), screen));
+    QVERIFY(!readPageSizes(file, QStringLiteral("setup"), QSize(1919, 1080)));
+  }
+
+  // Only a regular file is read: a FIFO in its place neither hangs the start nor counts, nor
+  // do a symbolic link (even to a good file) or a directory.
+  void pageSizesCacheReadsOnlyARegularFile() {
+    const QSize screen(1920, 1080);
+    TempDir dir("tavik-ui-page-sizes");
+    PageSizes sizes;
+    for (int p = 0; p < PageSizes::kPages; ++p) sizes.hint[p] = sizes.minimum[p] = QSize(300, 200);
+    const QString good = QString::fromStdString(dir.file("good"));
+    writePageSizes(good, QStringLiteral("setup"), sizes);
+    QVERIFY(readPageSizes(good, QStringLiteral("setup"), screen) == sizes);
+
+    const std::string fifo = dir.file("fifo");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    QVERIFY(!readPageSizes(QString::fromStdString(fifo), QStringLiteral("setup"), screen));
+    const std::string link = dir.file("link");
+    QCOMPARE(::symlink(good.toStdString().c_str(), link.c_str()), 0);
+    QVERIFY(!readPageSizes(QString::fromStdString(link), QStringLiteral("setup"), screen));
+    const std::string folder = dir.file("folder");
+    QCOMPARE(::mkdir(folder.c_str(), 0700), 0);
+    QVERIFY(!readPageSizes(QString::fromStdString(folder), QStringLiteral("setup"), screen));
+  }
+
+  // Sizes in the cache for the very display setup, but larger than the screen, are not taken:
+  // the window keeps the size of one built without a cache, and the pages are built and
+  // measured anew.
+  void oversizedPageSizesCacheIsNotTaken() {
+    WindowWorld first;
+    first.create();
+    const QSize expected = first.main().size();
+    const std::string cache = first.cacheHome + "/tavik/page-sizes";
+    std::string kept = readFile(cache);
+    const std::size_t lineEnd = kept.find('\n');
+    QVERIFY(lineEnd != std::string::npos);
+    kept.resize(lineEnd + 1);
+    for (int i = 0; i < 4 * PageSizes::kPages; ++i)
+      kept += i + 1 < 4 * PageSizes::kPages ? "30000 " : "30000\n";
+    writeFile(cache, kept);
+
+    WindowWorld later;
+    later.cacheHome = first.cacheHome;
+    later.create();
+    QCOMPARE(later.main().size(), expected);
+    QVERIFY(later.main().importPage != nullptr);
+    QVERIFY(readFile(cache) != kept);
   }
 
   // A page built late keeps its controls between visits, and the Tab key goes through the
@@ -683,7 +775,7 @@ class MainWindowTest : public QObject {
 
   void secondRunInTheSameDirectoryIsRefused() {
     TempDir dir("tavik-lock");
-    const QString start = QString::fromStdString(dir.path());
+    const std::string start = dir.path();
     FakeMessages firstMessages;
     FakeMessages secondMessages;
     {
@@ -710,7 +802,7 @@ class MainWindowTest : public QObject {
     QVERIFY(::symlink(dir.file("elsewhere").c_str(), dir.file(kLockFileName).c_str()) == 0);
     FakeMessages messages;
     InstanceLock lock;
-    QVERIFY(!claimStartDirectory(lock, QString::fromStdString(dir.path()), messages));
+    QVERIFY(!claimStartDirectory(lock, dir.path(), messages));
     QCOMPARE(messages.texts(),
              QStringList{"Die Sperrdatei 'tavik!4.lock' im Startverzeichnis kann nicht geöffnet "
                          "werden (E/A-Fehler 40). Tavik! wird nicht gestartet, damit kein zweiter "

@@ -98,7 +98,7 @@ class WindowWorld {
     // The page sizes kept between starts go to `cacheHome`: by default this world's own, so
     // that every page is built at creation, as on a first start.
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cacheHome));
-    program = std::make_unique<Program>(*platform, startPath());
+    program = std::make_unique<Program>(*platform, startDir.path());
     program->create();
     main().sendNotification = [this](const DesktopNotification& n) { notifications.push_back(n); };
     auto* watch = new QTimer(&main());
