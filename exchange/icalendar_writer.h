@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,13 @@ std::string icalendarUid(const EventRecord& record);
 // `text` (UTF-8) as an iCalendar TEXT value: backslash, semicolon and comma escaped, line
 // breaks as "\n", other control characters as blanks.
 std::string icalendarText(std::string_view utf8);
+
+// Titles hold no control characters and lose their outer blanks in every calendar program.
+// A text the title does not carry exactly travels as well in X-TAVIK-TEXT, its Windows-1252
+// bytes percent-encoded ("-" for the empty text). nullopt when the title carries it.
+std::optional<std::string> icalendarExactText(std::string_view cp1252);
+// The text of an X-TAVIK-TEXT value; nullopt when it is malformed or longer than 200 bytes.
+std::optional<std::string> icalendarExactTextValue(std::string_view value);
 
 // Appends one content line, folded so that no line exceeds 75 octets and no UTF-8 character
 // is split, ended by CR LF.
