@@ -3,6 +3,7 @@
 
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -409,6 +410,15 @@ ReadResult readIcalendar(std::string_view bytes, DayNumber today, const LocalDat
   icalerror_set_errors_are_fatal(0);
   CalendarScan scan(today, localDate, result);
   std::string_view text = withoutUtf8Bom(bytes);
+  // One allocation for every candidate: a growing list would for a moment be there twice.
+  std::size_t events = 0;
+  for (std::size_t at = text.find("BEGIN:VEVENT"); at != std::string_view::npos;
+       at = text.find("BEGIN:VEVENT", at + 1)) {
+    ++events;
+  }
+  // No yearly event takes fewer bytes than this: a file of bare BEGIN lines reserves no more.
+  constexpr std::size_t kSmallestEvent = 64;
+  result.candidates.reserve(std::min(events, text.size() / kSmallestEvent));
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     const std::string_view line =

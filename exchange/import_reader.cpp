@@ -85,16 +85,17 @@ void dropDuplicates(ReadResult& read, const EventTable* existing) {
       if (!existing->slotIsFree(slot)) seen.insert(keyOf(existing->record(slot)));
     }
   }
-  std::vector<OTdaten> kept;
-  kept.reserve(read.candidates.size());
-  for (OTdaten& c : read.candidates) {
-    if (seen.insert(keyOf(c.record)).second) {
-      kept.push_back(std::move(c));
+  // In place: a large calendar's candidates take several times its size already.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < read.candidates.size(); ++i) {
+    if (seen.insert(keyOf(read.candidates[i].record)).second) {
+      if (kept != i) read.candidates[kept] = std::move(read.candidates[i]);
+      ++kept;
     } else {
       read.skip(SkipReason::Duplicate);
     }
   }
-  read.candidates = std::move(kept);
+  read.candidates.resize(kept);
 }
 
 std::string sizeLine(std::uint64_t size) {
