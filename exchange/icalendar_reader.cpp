@@ -235,6 +235,18 @@ class CalendarScan {
     if (!inEventBody()) return true;
     const Wanted wanted = wantedProperty(propertyName(t));
     if (wanted == Wanted::No) return true;
+    // The event's reading takes the first start and the first title.
+    if ((wanted == Wanted::Start && haveStart_) || (wanted == Wanted::Summary && haveSummary_)) {
+      return true;
+    }
+    haveStart_ = haveStart_ || wanted == Wanted::Start;
+    haveSummary_ = haveSummary_ || wanted == Wanted::Summary;
+    // Rules and marks by the thousand are no calendar program's: what libical would make of
+    // them in memory stays bounded.
+    if (event_.size() >= kMaxEventBytes) {
+      if (wanted == Wanted::Rule && !overlong_) overlong_ = SkipReason::NotYearly;
+      if (wanted == Wanted::Rule || wanted == Wanted::Mark) return true;
+    }
     kept_ = wanted;
     keptStart_ = event_.size();
     append(withoutLineEnd(physical));
@@ -317,6 +329,8 @@ class CalendarScan {
   void startEvent() {
     event_.assign("BEGIN:VEVENT\n");
     overlong_.reset();
+    haveStart_ = false;
+    haveSummary_ = false;
   }
 
   void continued(std::string_view piece) {
@@ -380,6 +394,7 @@ class CalendarScan {
   }
 
   static constexpr std::size_t kMaxKeptLine = 4096;
+  static constexpr std::size_t kMaxEventBytes = 65536;
 
   DayNumber today_;
   const LocalDateOf& localDate_;
@@ -389,6 +404,8 @@ class CalendarScan {
   Wanted kept_ = Wanted::No;
   std::size_t keptStart_ = 0;
   std::optional<SkipReason> overlong_;
+  bool haveStart_ = false;
+  bool haveSummary_ = false;
 };
 
 }  // namespace
