@@ -34,7 +34,8 @@ void appendFoldedLine(std::string& out, std::string_view line);
 // One VCALENDAR (UTF-8, CR LF) with one yearly all-day VEVENT per record, in the given order.
 // A 29 February recurs as BYMONTH=2;BYMONTHDAY=-1. An event without a year (`withoutYear`, or
 // the stored year 9996) starts in 1972 and carries X-TAVIK-YEARLESS:1; one dated 1604, which
-// readers take for "no year", carries X-TAVIK-YEARLESS:0. `stampUnixSeconds` is
+// readers take for "no year", carries X-TAVIK-YEARLESS:0. A title of blanks is left out; a text
+// the title does not carry exactly carries X-TAVIK-TEXT as well. `stampUnixSeconds` is
 // the DTSTAMP. Records whose date is no valid day are left out.
 std::string icalendarFile(std::span<const EventRecord> records, std::int64_t stampUnixSeconds);
 
