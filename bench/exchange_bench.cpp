@@ -4,6 +4,7 @@
 // the time per byte must stay the same at both sizes.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,25 @@ void BM_Read1000CalendarEvents(benchmark::State& state) {
   readFile(state, calendarOf1000());
 }
 BENCHMARK(BM_Read1000CalendarEvents)->Unit(benchmark::kMillisecond);
+
+// One event whose title is one physical line of `mebibytes` MiB, beside an X- line as long.
+std::string calendarWithLongLines(std::size_t mebibytes) {
+  const std::string long_(mebibytes << 19, 'a');
+  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART;VALUE=DATE:19700131\r\n"
+         "RRULE:FREQ=YEARLY\r\nX-SOMETHING:" +
+         long_ + "\r\nSUMMARY:" + long_ + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// Linear: the time per byte stays the same from 1 to 8 MiB.
+void BM_ReadCalendarLongLines(benchmark::State& state) {
+  const std::string bytes = calendarWithLongLines(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    const ReadResult read = readIcalendar(bytes, kToday, systemLocalDate);
+    benchmark::DoNotOptimize(read);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_ReadCalendarLongLines)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 void BM_Export1000AsCalendar(benchmark::State& state) {
   const EventTable table = bench::tableOf(kCount, kToday);

@@ -3,12 +3,15 @@
 
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "exchange/icalendar_writer.h"
 #include "exchange/text_decode.h"
+#include "store/cp1252.h"
 
 namespace tavik {
 namespace {
@@ -73,6 +76,23 @@ std::optional<int> yearValue(std::string_view text) {
   return n;
 }
 
+// A title as compared with our own exact text: control characters, blanks and TABs count as
+// one blank between words, none at the ends.
+std::string looseText(std::string_view utf8) {
+  std::string out;
+  bool gap = false;
+  for (const char c : utf8) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == '\x7f') {
+      gap = !out.empty();
+      continue;
+    }
+    if (gap) out += ' ';
+    gap = false;
+    out += c;
+  }
+  return out;
+}
+
 void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDate,
                ReadResult& out) {
   icalproperty* start = nullptr;
@@ -81,6 +101,7 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   bool unknownYear = false;
   bool datedByUs = false;
   std::optional<int> realYear;
+  std::optional<std::string> exactText;
   for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_ANY_PROPERTY); p;
        p = icalcomponent_get_next_property(event, ICAL_ANY_PROPERTY)) {
     switch (icalproperty_isa(p)) {
@@ -102,6 +123,8 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
         if (equalsIgnoreCase(n, "X-TAVIK-YEARLESS")) {
           unknownYear = unknownYear || v == "1";
           datedByUs = v == "0";
+        } else if (equalsIgnoreCase(n, "X-TAVIK-TEXT")) {
+          if (!exactText) exactText = icalendarExactTextValue(v);
         } else if (n.size() > 13 && equalsIgnoreCase(n.substr(n.size() - 13), "-UNKNOWN-YEAR")) {
           unknownYear = unknownYear || v == "1";
         } else if (equalsIgnoreCase(n, "X-EVOLUTION-SINCE-YEAR") ||
@@ -119,7 +142,8 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
     return;
   }
   const icaltimetype t = icalproperty_get_dtstart(start);
-  if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) {
+  // libical takes years past 3000 for invalid; the store's own check below covers the rest.
+  if (icaltime_is_null_time(t) || t.year < 1 || t.year > 9999) {
     out.skip(SkipReason::BadDate);
     return;
   }
@@ -139,9 +163,12 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
       return;
     }
   }
-  const char* title = summary ? icalproperty_get_summary(summary) : nullptr;
-  const std::optional<std::string> text = storableText(title ? title : "");
-  if (text && text->empty()) {
+  const char* titleValue = summary ? icalproperty_get_summary(summary) : nullptr;
+  const std::string_view title = titleValue ? titleValue : "";
+  // Our own exact text, unless another program has changed the title since.
+  const bool exact = exactText && looseText(cp1252ToUtf8(*exactText)) == looseText(title);
+  const std::optional<std::string> text = exact ? exactText : storableText(title);
+  if (text && text->empty() && !exact) {
     out.skip(SkipReason::NoText);
     return;
   }
@@ -163,51 +190,223 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   out.candidates.push_back(c);
 }
 
-void readCalendar(icalcomponent* calendar, DayNumber today, const LocalDateOf& localDate,
-                  ReadResult& out) {
-  for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
-       e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-    readEvent(e, today, localDate, out);
-  }
+// What a VEVENT's line is to this reader.
+enum class Wanted { No, Start, Rule, Summary, Mark };
+
+// The name of a content line: what stands before the first ';' or ':'.
+std::string_view propertyName(std::string_view line) {
+  return trimmed(line.substr(0, line.find_first_of(";:")));
 }
 
-// The calendar with only what the events' reading looks at: libical spends most of its time
-// on alarms, time zone rules and properties this reader never asks for. A folded line goes
-// with the line it continues. Lines end at LF, as for libical.
-std::string eventLinesOnly(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() / 2);
-  int skippedDepth = 0;  // inside a component other than VCALENDAR and VEVENT
-  bool keepLine = false;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    const std::string_view line =
-        text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
-    text.remove_prefix(line.size());
-    if (line.front() == ' ' || line.front() == '\t') {
-      if (keepLine) out.append(line);
-      continue;
-    }
-    const std::string_view t = trimmed(line);
-    if (startsWithIgnoreCase(t, "BEGIN:")) {
-      const std::string_view kind = trimmed(t.substr(6));
-      if (skippedDepth > 0 ||
-          (!equalsIgnoreCase(kind, "VCALENDAR") && !equalsIgnoreCase(kind, "VEVENT"))) {
-        ++skippedDepth;
-      }
-      keepLine = skippedDepth == 0;
-    } else if (startsWithIgnoreCase(t, "END:")) {
-      keepLine = skippedDepth == 0;
-      if (skippedDepth > 0) --skippedDepth;
-    } else {
-      keepLine = skippedDepth == 0 &&
-                 (startsWithIgnoreCase(t, "DTSTART") || startsWithIgnoreCase(t, "RRULE") ||
-                  startsWithIgnoreCase(t, "SUMMARY") || startsWithIgnoreCase(t, "X-"));
-    }
-    if (keepLine) out.append(line);
-  }
-  return out;
+Wanted wantedProperty(std::string_view name) {
+  if (equalsIgnoreCase(name, "DTSTART")) return Wanted::Start;
+  if (equalsIgnoreCase(name, "RRULE")) return Wanted::Rule;
+  if (equalsIgnoreCase(name, "SUMMARY")) return Wanted::Summary;
+  if (!startsWithIgnoreCase(name, "X-")) return Wanted::No;
+  const bool mark =
+      startsWithIgnoreCase(name, "X-TAVIK-") || equalsIgnoreCase(name, "X-EVOLUTION-SINCE-YEAR") ||
+      equalsIgnoreCase(name, "X-NEXTCLOUD-BC-YEAR") ||
+      (name.size() > 13 && equalsIgnoreCase(name.substr(name.size() - 13), "-UNKNOWN-YEAR"));
+  return mark ? Wanted::Mark : Wanted::No;
 }
+
+// Reads a calendar line by line, in one pass, and hands libical one VEVENT at a time with only
+// the lines the event's reading looks at. libical reads a long physical line in quadratic
+// time, frees nested components recursively and takes many times a whole calendar's size in
+// memory; none of that reaches it this way. Lines end at LF, as for libical.
+class CalendarScan {
+ public:
+  CalendarScan(DayNumber today, const LocalDateOf& localDate, ReadResult& out)
+      : today_(today), localDate_(localDate), out_(out) {}
+
+  // One physical line, its LF included. False once the file is refused.
+  bool line(std::string_view physical) {
+    if (physical.front() == ' ' || physical.front() == '\t') {
+      continued(physical.substr(1));
+      return true;
+    }
+    endKeptLine();
+    const std::string_view t = trimmed(physical);
+    if (startsWithIgnoreCase(t, "BEGIN:")) return begin(componentName(t.substr(6)));
+    if (startsWithIgnoreCase(t, "END:")) {
+      end(componentName(t.substr(4)));
+      return true;
+    }
+    if (!inEventBody()) return true;
+    const Wanted wanted = wantedProperty(propertyName(t));
+    if (wanted == Wanted::No) return true;
+    // The event's reading takes the first start and the first title.
+    if ((wanted == Wanted::Start && haveStart_) || (wanted == Wanted::Summary && haveSummary_)) {
+      return true;
+    }
+    haveStart_ = haveStart_ || wanted == Wanted::Start;
+    haveSummary_ = haveSummary_ || wanted == Wanted::Summary;
+    // Rules and marks by the thousand are no calendar program's: what libical would make of
+    // them in memory stays bounded.
+    if (event_.size() >= kMaxEventBytes) {
+      if (wanted == Wanted::Rule && !overlong_) overlong_ = SkipReason::NotYearly;
+      if (wanted == Wanted::Rule || wanted == Wanted::Mark) return true;
+    }
+    kept_ = wanted;
+    keptStart_ = event_.size();
+    append(withoutLineEnd(physical));
+    return true;
+  }
+
+  // The end of the file: an event still open has lost its end.
+  void finish() {
+    endKeptLine();
+    if (eventOpen()) out_.skip(SkipReason::Incomplete);
+  }
+
+ private:
+  enum class Kind { Calendar, Event, Other };
+  struct Open {
+    Kind kind;
+    std::string name;
+  };
+
+  static std::string_view withoutLineEnd(std::string_view s) {
+    if (s.ends_with('\n')) s.remove_suffix(1);
+    if (s.ends_with('\r')) s.remove_suffix(1);
+    return s;
+  }
+
+  // A component's name, bounded: it is only compared with those of BEGIN and END lines.
+  static std::string componentName(std::string_view s) {
+    return std::string(trimmed(s).substr(0, 80));
+  }
+
+  bool eventOpen() const { return open_.size() >= 2 && open_[1].kind == Kind::Event; }
+  bool inEventBody() const { return eventOpen() && open_.size() == 2; }
+
+  bool begin(std::string name) {
+    if (equalsIgnoreCase(name, "VCALENDAR")) {
+      // A calendar that another one interrupts has lost its end, and so has its open event.
+      if (eventOpen()) out_.skip(SkipReason::Incomplete);
+      open_.assign(1, Open{Kind::Calendar, std::move(name)});
+      return true;
+    }
+    if (equalsIgnoreCase(name, "VEVENT")) {
+      if (inEventBody()) {
+        // An event cannot hold another one: the open one was cut off.
+        out_.skip(SkipReason::Incomplete);
+        startEvent();
+        return true;
+      }
+      if (open_.size() == 1 && open_[0].kind == Kind::Calendar) {
+        open_.push_back(Open{Kind::Event, std::move(name)});
+        startEvent();
+        return true;
+      }
+    }
+    open_.push_back(Open{Kind::Other, std::move(name)});
+    if (open_.size() > kIcalendarMaxNesting) {
+      out_.ok = false;
+      out_.refusal = kIcalendarTooDeep;
+      return false;
+    }
+    return true;
+  }
+
+  // Closes the innermost open component of that name, and with it all inside it; an END that
+  // names no open component is ignored.
+  void end(const std::string& name) {
+    std::size_t i = open_.size();
+    while (i > 0 && !equalsIgnoreCase(open_[i - 1].name, name)) --i;
+    if (i == 0) return;
+    const std::size_t closed = i - 1;
+    if (eventOpen() && closed <= 1) {
+      if (closed == 1) {
+        readCollectedEvent();
+      } else {
+        out_.skip(SkipReason::Incomplete);
+      }
+    }
+    open_.resize(closed);
+  }
+
+  void startEvent() {
+    event_.assign("BEGIN:VEVENT\n");
+    overlong_.reset();
+    haveStart_ = false;
+    haveSummary_ = false;
+  }
+
+  void continued(std::string_view piece) {
+    if (kept_ == Wanted::No) return;
+    append(withoutLineEnd(piece));
+  }
+
+  // Appends to the kept line within its bound. A title goes on only up to the bound (it is
+  // cut to 200 bytes anyway); any other line that long is no date, rule or mark this reader
+  // knows, and the event is left out rather than read from a cut line.
+  void append(std::string_view piece) {
+    const std::size_t room = kMaxKeptLine - std::min(kMaxKeptLine, event_.size() - keptStart_);
+    if (piece.size() <= room) {
+      event_.append(piece);
+      return;
+    }
+    if (kept_ == Wanted::Summary) {
+      std::size_t cut = room;
+      // Not inside a UTF-8 character.
+      while (cut > 0 && (static_cast<unsigned char>(piece[cut]) & 0xC0) == 0x80) --cut;
+      event_.append(piece.substr(0, cut));
+      std::size_t backslashes = 0;
+      while (backslashes < event_.size() - keptStart_ &&
+             event_[event_.size() - 1 - backslashes] == '\\') {
+        ++backslashes;
+      }
+      // Not inside an escape.
+      if (backslashes % 2 == 1) event_.pop_back();
+      endKeptLine();
+      return;
+    }
+    if (kept_ == Wanted::Start && !overlong_) overlong_ = SkipReason::BadDate;
+    if (kept_ == Wanted::Rule && !overlong_) overlong_ = SkipReason::NotYearly;
+    event_.resize(keptStart_);
+    kept_ = Wanted::No;
+  }
+
+  void endKeptLine() {
+    if (kept_ == Wanted::No) return;
+    // libical's parser takes a C string.
+    for (std::size_t i = keptStart_; i < event_.size(); ++i) {
+      if (event_[i] == '\0') event_[i] = ' ';
+    }
+    event_ += '\n';
+    kept_ = Wanted::No;
+  }
+
+  void readCollectedEvent() {
+    endKeptLine();
+    if (overlong_) {
+      out_.skip(*overlong_);
+      return;
+    }
+    event_.append("END:VEVENT\n");
+    const ComponentPtr parsed(icalparser_parse_string(event_.c_str()));
+    if (parsed && icalcomponent_isa(parsed.get()) == ICAL_VEVENT_COMPONENT) {
+      readEvent(parsed.get(), today_, localDate_, out_);
+    } else {
+      out_.skip(SkipReason::NoDate);
+    }
+  }
+
+  static constexpr std::size_t kMaxKeptLine = 4096;
+  static constexpr std::size_t kMaxEventBytes = 65536;
+
+  DayNumber today_;
+  const LocalDateOf& localDate_;
+  ReadResult& out_;
+  std::vector<Open> open_;  // the components the current line stands in, outermost first
+  std::string event_;       // the open event's kept lines, unfolded
+  Wanted kept_ = Wanted::No;
+  std::size_t keptStart_ = 0;
+  std::optional<SkipReason> overlong_;
+  bool haveStart_ = false;
+  bool haveSummary_ = false;
+};
 
 }  // namespace
 
@@ -224,20 +423,30 @@ std::optional<Ymd> systemLocalDate(std::int64_t unixSeconds) {
 
 ReadResult readIcalendar(std::string_view bytes, DayNumber today, const LocalDateOf& localDate) {
   ReadResult result;
-  const std::string text = eventLinesOnly(withoutUtf8Bom(bytes));
   // A malformed line must end in a skipped event, never in abort().
   icalerror_set_errors_are_fatal(0);
-  const ComponentPtr root(icalparser_parse_string(text.c_str()));
-  if (!root) return result;
-  if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
-    readCalendar(root.get(), today, localDate, result);
-  } else if (icalcomponent_isa(root.get()) == ICAL_XROOT_COMPONENT) {
-    // Several calendars in one file.
-    for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT);
-         c; c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT)) {
-      readCalendar(c, today, localDate, result);
+  CalendarScan scan(today, localDate, result);
+  std::string_view text = withoutUtf8Bom(bytes);
+  // One allocation for every candidate: a growing list would for a moment be there twice.
+  std::size_t events = 0;
+  for (std::size_t at = text.find("BEGIN:VEVENT"); at != std::string_view::npos;
+       at = text.find("BEGIN:VEVENT", at + 1)) {
+    ++events;
+  }
+  // No yearly event takes fewer bytes than this: a file of bare BEGIN lines reserves no more.
+  constexpr std::size_t kSmallestEvent = 64;
+  result.candidates.reserve(std::min(events, text.size() / kSmallestEvent));
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line =
+        text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+    text.remove_prefix(line.size());
+    if (!scan.line(line)) {
+      result.candidates.clear();
+      return result;
     }
   }
+  scan.finish();
   return result;
 }
 

@@ -1,6 +1,7 @@
 // The reader of iCalendar files: the events that recur every year on their day.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,6 +11,12 @@
 #include "store/day_number.h"
 
 namespace tavik {
+
+// Components nest deeper than this in no calendar program's files (VCALENDAR, VEVENT, VALARM).
+inline constexpr std::size_t kIcalendarMaxNesting = 32;
+// Why a calendar with components nested deeper is refused, after "iCalendar: ".
+inline constexpr const char* kIcalendarTooDeep =
+    "Datei abgelehnt, Komponenten zu tief verschachtelt (mehr als 32 Ebenen)";
 
 // True when the file begins, after an optional UTF-8 byte order mark and blank lines, with
 // the line BEGIN:VCALENDAR (any case).
@@ -28,7 +35,11 @@ std::optional<Ymd> systemLocalDate(std::int64_t unixSeconds);
 // of DTSTART: a DATE as it stands, a DATE-TIME as written in its own zone, a UTC one as
 // `localDate` gives it. The year 1604 and a true X-...-UNKNOWN-YEAR or X-TAVIK-YEARLESS mean
 // year-less (2000, `withoutYear`); X-EVOLUTION-SINCE-YEAR and X-NEXTCLOUD-BC-YEAR give the
-// real year, which sets `computeJubilee`. Every other VEVENT is counted in `skipped`.
+// real year, which sets `computeJubilee`; our own X-TAVIK-TEXT gives the exact text while the
+// SUMMARY still matches it. Every other VEVENT is counted in `skipped`, one cut off before its
+// END:VEVENT as incomplete; the complete events of a cut calendar are read. Over-long lines
+// are cut (SUMMARY) or leave their event out. Components nested deeper than
+// kIcalendarMaxNesting refuse the file: `ok` false, `refusal` kIcalendarTooDeep, no candidates.
 ReadResult readIcalendar(std::string_view bytes, DayNumber today, const LocalDateOf& localDate);
 
 }  // namespace tavik

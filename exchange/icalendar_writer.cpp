@@ -6,6 +6,7 @@
 #include <map>
 
 #include "exchange/import_candidate.h"
+#include "exchange/text_decode.h"
 #include "store/cp1252.h"
 #include "store/day_number.h"
 
@@ -81,6 +82,54 @@ std::string icalendarText(std::string_view utf8) {
   return out;
 }
 
+std::optional<std::string> icalendarExactText(std::string_view cp1252) {
+  if (cp1252.empty()) return "-";
+  if (storableText(cp1252ToUtf8(cp1252)) == cp1252) return std::nullopt;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(cp1252.size() * 3);
+  for (const char c : cp1252) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 0xF];
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> icalendarExactTextValue(std::string_view value) {
+  if (value == "-") return std::string();
+  const auto hexDigit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const auto b = static_cast<unsigned char>(value[i]);
+    if (b == '%') {
+      if (i + 2 >= value.size()) return std::nullopt;
+      const int high = hexDigit(value[i + 1]);
+      const int low = hexDigit(value[i + 2]);
+      if (high < 0 || low < 0) return std::nullopt;
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+      out += value[i];
+    } else {
+      return std::nullopt;
+    }
+    if (out.size() > kMaxTextLength) return std::nullopt;
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
 void appendFoldedLine(std::string& out, std::string_view line) {
   std::size_t limit = kMaxOctets;
   while (line.size() > limit) {
@@ -139,7 +188,12 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
                               ? "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
                               : "RRULE:FREQ=YEARLY");
     appendFoldedLine(out, "TRANSP:TRANSPARENT");
-    appendFoldedLine(out, "SUMMARY:" + icalendarText(cp1252ToUtf8(r.text())));
+    // Calendar programs drop a title of blanks; the exact text below still carries it.
+    const std::string title = icalendarText(cp1252ToUtf8(r.text()));
+    if (!trimmed(title).empty()) appendFoldedLine(out, "SUMMARY:" + title);
+    if (const auto exact = icalendarExactText(r.text())) {
+      appendFoldedLine(out, "X-TAVIK-TEXT:" + *exact);
+    }
     if (yearless) {
       appendFoldedLine(out, "X-TAVIK-YEARLESS:1");
     } else if (year == kPlaceholderYear) {

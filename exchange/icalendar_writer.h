@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,13 @@ std::string icalendarUid(const EventRecord& record);
 // breaks as "\n", other control characters as blanks.
 std::string icalendarText(std::string_view utf8);
 
+// Titles hold no control characters and lose their outer blanks in every calendar program.
+// A text the title does not carry exactly travels as well in X-TAVIK-TEXT, its Windows-1252
+// bytes percent-encoded ("-" for the empty text). nullopt when the title carries it.
+std::optional<std::string> icalendarExactText(std::string_view cp1252);
+// The text of an X-TAVIK-TEXT value; nullopt when it is malformed or longer than 200 bytes.
+std::optional<std::string> icalendarExactTextValue(std::string_view value);
+
 // Appends one content line, folded so that no line exceeds 75 octets and no UTF-8 character
 // is split, ended by CR LF.
 void appendFoldedLine(std::string& out, std::string_view line);
@@ -26,7 +34,8 @@ void appendFoldedLine(std::string& out, std::string_view line);
 // One VCALENDAR (UTF-8, CR LF) with one yearly all-day VEVENT per record, in the given order.
 // A 29 February recurs as BYMONTH=2;BYMONTHDAY=-1. An event without a year (`withoutYear`, or
 // the stored year 9996) starts in 1972 and carries X-TAVIK-YEARLESS:1; one dated 1604, which
-// readers take for "no year", carries X-TAVIK-YEARLESS:0. `stampUnixSeconds` is
+// readers take for "no year", carries X-TAVIK-YEARLESS:0. A title of blanks is left out; a text
+// the title does not carry exactly carries X-TAVIK-TEXT as well. `stampUnixSeconds` is
 // the DTSTAMP. Records whose date is no valid day are left out.
 std::string icalendarFile(std::span<const EventRecord> records, std::int64_t stampUnixSeconds);
 

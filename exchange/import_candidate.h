@@ -48,6 +48,9 @@ struct ReadResult {
   bool ok = true;
   // What was left out, by reason; the native formats leave nothing out.
   std::array<int, kSkipReasonCount> skipped{};
+  // Why an address book or calendar was refused as a whole (with `ok` false), for the status
+  // line after the format's name.
+  std::string refusal;
   // A text file read as UTF-8 rather than Windows-1252.
   bool utf8 = false;
 

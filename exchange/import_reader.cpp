@@ -38,6 +38,10 @@ void runExchangeReader(ImportResult& result, const char* status, const char* for
                        ReadResult read, const ImportContext& context) {
   result.statusTexts.push_back(status);
   result.readerRan = true;
+  if (!read.ok) {
+    result.statusTexts.push_back(std::string(format) + ": " + read.refusal);
+    return;
+  }
   dropDuplicates(read, context.existing);
   result.statusTexts.push_back(foundLine(format, read));
   result.candidates = std::move(read.candidates);

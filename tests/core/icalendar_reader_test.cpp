@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/import_reader.h"
+
 namespace tavik {
 namespace {
 
@@ -170,6 +172,137 @@ TEST(IcalendarReader, BadInputEndsCleanly) {
         calendar(event({"DTSTART;VALUE=DATE:18991230", "RRULE:FREQ=YEARLY", "SUMMARY:X"}))}) {
     EXPECT_TRUE(readIcalendar(bad, kToday, plusOneHour).candidates.empty());
   }
+}
+
+TEST(IcalendarReader, CutCalendarsKeepTheirCompleteEvents) {
+  const std::string one =
+      event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY", "SUMMARY:Eins"});
+  const std::string two =
+      event({"DTSTART;VALUE=DATE:19800229", "RRULE:FREQ=YEARLY", "SUMMARY:Zwei"});
+  const std::string head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
+  const std::string cutEvent = "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:19900101\r\nRRULE:FREQ=YE";
+  struct Case {
+    const char* name;
+    std::string file;
+    std::size_t candidates;
+    int incomplete;
+  } const cases[] = {
+      {"no END:VCALENDAR", head + one + two, 2, 0},
+      {"cut inside the last event", head + one + two + cutEvent, 2, 1},
+      {"cut inside an alarm", head + one + cutEvent + "\r\nBEGIN:VALARM\r\nACTION:DISPLAY", 1, 1},
+      {"an event begun inside another", head + cutEvent + "\r\n" + one + two + "END:VCALENDAR\r\n",
+       2, 1},
+      {"END:VCALENDAR inside an event", head + one + cutEvent + "\r\nEND:VCALENDAR\r\n", 1, 1},
+      {"a second calendar inside an event of the first",
+       head + one + cutEvent + "\r\n" + head + two, 2, 1},
+      {"an END of another component is no end of the event",
+       head + "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:19700131\r\nEND:VALARM\r\nRRULE:FREQ=YEARLY\r\n"
+              "SUMMARY:Eins\r\nEND:VEVENT\r\n",
+       1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ReadResult r = readIcalendar(c.file, kToday, plusOneHour);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.candidates.size(), c.candidates);
+    EXPECT_EQ(r.skippedFor(SkipReason::Incomplete), c.incomplete);
+    int skipped = 0;
+    for (const int n : r.skipped) skipped += n;
+    EXPECT_EQ(skipped, c.incomplete) << "nothing else left out";
+  }
+}
+
+std::string repeated(std::string_view line, std::size_t times) {
+  std::string out;
+  out.reserve(line.size() * times);
+  for (std::size_t i = 0; i < times; ++i) out.append(line);
+  return out;
+}
+
+TEST(IcalendarReader, DeepNestingNeverReachesLibical) {
+  const std::string one =
+      event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY", "SUMMARY:Eins"});
+  // Hundreds of thousands of nested events or calendars once overflowed the stack.
+  const std::size_t deep = 300'000;
+  const ReadResult events = readIcalendar(
+      "BEGIN:VCALENDAR\r\n" + repeated("BEGIN:VEVENT\r\n", deep) + repeated("END:VEVENT\r\n", deep),
+      kToday, plusOneHour);
+  EXPECT_TRUE(events.ok);
+  EXPECT_EQ(events.skippedFor(SkipReason::Incomplete), static_cast<int>(deep - 1));
+  EXPECT_EQ(events.skippedFor(SkipReason::NoDate), 1);
+  const ReadResult calendars = readIcalendar(
+      repeated("BEGIN:VCALENDAR\r\n", deep) + one + repeated("END:VCALENDAR\r\n", deep), kToday,
+      plusOneHour);
+  EXPECT_TRUE(calendars.ok);
+  EXPECT_EQ(calendars.candidates.size(), 1u);
+
+  // Other components nest up to the limit; one level more refuses the whole file.
+  const auto nested = [&](std::size_t levels) {
+    return calendar(one + "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:19800229\r\nRRULE:FREQ=YEARLY\r\n" +
+                    repeated("BEGIN:VALARM\r\n", levels) + repeated("END:VALARM\r\n", levels) +
+                    "SUMMARY:Zwei\r\nEND:VEVENT\r\n");
+  };
+  const ReadResult atLimit = readIcalendar(nested(kIcalendarMaxNesting - 2), kToday, plusOneHour);
+  EXPECT_TRUE(atLimit.ok);
+  EXPECT_EQ(atLimit.candidates.size(), 2u);
+  const ReadResult tooDeep = readIcalendar(nested(kIcalendarMaxNesting - 1), kToday, plusOneHour);
+  EXPECT_FALSE(tooDeep.ok);
+  EXPECT_EQ(tooDeep.refusal, kIcalendarTooDeep);
+  EXPECT_TRUE(tooDeep.candidates.empty());
+}
+
+TEST(IcalendarReader, LongLinesAreCutOrLeaveTheirEventOut) {
+  const std::string big(3'000'000, 'a');
+  std::string folded = "SUMMARY:";
+  for (int i = 0; i < 100'000; ++i) folded += "\xC3\xA4\\\\\r\n ";
+  folded += "Ende";
+  const ReadResult r =
+      read(event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY", "SUMMARY:" + big}) +
+           event({"DTSTART;VALUE=DATE:19700201", "RRULE:FREQ=YEARLY", folded}) +
+           event({"DTSTART;VALUE=DATE:19700301", "X-SOMETHING:" + big, "RRULE:FREQ=YEARLY",
+                  "SUMMARY:Drei"}) +
+           event({"DTSTART;VALUE=DATE:19700401", "RRULE:FREQ=YEARLY;X-A=" + big, "SUMMARY:Vier"}) +
+           event({"DTSTART;VALUE=DATE:19700501;X-A=" + big, "RRULE:FREQ=YEARLY",
+                  "SUMMARY:F\xC3\xBCnf"}));
+  ASSERT_EQ(r.candidates.size(), 3u);
+  EXPECT_EQ(r.candidates[0].record.text(), std::string(200, 'a'));
+  EXPECT_EQ(r.candidates[1].record.text(), repeated("\xE4\\", 100));
+  EXPECT_EQ(r.candidates[2].record.text(), "Drei");
+  EXPECT_EQ(r.skippedFor(SkipReason::NotYearly), 1);
+  EXPECT_EQ(r.skippedFor(SkipReason::BadDate), 1);
+}
+
+TEST(IcalendarReader, CrowdedEventsStayBounded) {
+  // libical once took 30 times the file for an event of a few million marks.
+  const ReadResult r =
+      read(event({"DTSTART;VALUE=DATE:19700131", "DTSTART;VALUE=DATE:19800101", "RRULE:FREQ=YEARLY",
+                  "SUMMARY:Eins", "SUMMARY:Zwei",
+                  repeated("X-EVOLUTION-SINCE-YEAR:1955\r\n", 20'000) + "X-TAVIK-YEARLESS:0"}) +
+           event({"DTSTART;VALUE=DATE:19700131", repeated("RRULE:FREQ=YEARLY\r\n", 10'000),
+                  "SUMMARY:Regeln"}));
+  ASSERT_EQ(r.candidates.size(), 1u);
+  EXPECT_EQ(splitRecordDate(r.candidates[0].record.date), (Ymd{1955, 1, 31}));
+  EXPECT_EQ(r.candidates[0].record.text(), "Eins");
+  EXPECT_EQ(r.skippedFor(SkipReason::NotYearly), 1);
+}
+
+TEST(IcalendarReader, StatusLineCountsCutEventsAndNamesARefusal) {
+  const std::string one =
+      event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY", "SUMMARY:Eins"});
+  ImportContext context;
+  context.today = kToday;
+  context.localDate = plusOneHour;
+  const ImportResult cut = readImportBytes(
+      "BEGIN:VCALENDAR\r\n" + one + "BEGIN:VEVENT\r\nDTSTART;VALUE=DATE:1990", nullptr, context);
+  EXPECT_EQ(cut.status(), "iCalendar: 1 Eintrag gefunden, 1 übersprungen (unvollständig)");
+  EXPECT_TRUE(cut.succeeded);
+  const ImportResult deep = readImportBytes(
+      calendar(one + repeated("BEGIN:X-DEEP\r\n", kIcalendarMaxNesting)), nullptr, context);
+  EXPECT_EQ(deep.status(),
+            "iCalendar: Datei abgelehnt, Komponenten zu tief verschachtelt (mehr als 32 Ebenen)");
+  EXPECT_TRUE(deep.readerRan);
+  EXPECT_TRUE(deep.candidates.empty());
+  EXPECT_FALSE(deep.succeeded);
 }
 
 }  // namespace

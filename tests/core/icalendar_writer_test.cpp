@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <libical/ical.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -172,6 +173,152 @@ TEST(IcalendarWriter, RoundTripThroughTheReader) {
     EXPECT_EQ(got.withoutYear, records[i].withoutYear);
     EXPECT_EQ(got.date, records[i].date);
   }
+}
+
+// Texts the table can hold that the title alone does not carry.
+const std::vector<std::string>& awkwardTexts() {
+  static const std::vector<std::string> texts = [] {
+    std::vector<std::string> t = {
+        "",
+        " ",
+        std::string(200, ' '),
+        "\t",
+        std::string("\0", 1),
+        std::string("a\0b", 3),
+        "\r\n",
+        "\r",
+        "\n",
+        "\x1b[31mrot\x1b[0m",
+        " vorn und hinten ",
+        "\tTab",
+        "Zeile 1\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\nZeile 2",
+        "\x01\x02\x7f",
+        "\x81\x8D\x8F\x90\x9D",
+        "-",
+        "%41",
+        "Feier",
+        "M\xE4rz; Komma, \\ und \\n",
+    };
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    t.push_back(all.substr(0, 200));
+    t.push_back(all.substr(200));
+    return t;
+  }();
+  return texts;
+}
+
+// Exported and read back through the reader of the Import page, 1000 events a file as the
+// table holds at most.
+std::vector<OTdaten> roundTrip(const std::vector<EventRecord>& records) {
+  std::vector<OTdaten> back;
+  for (std::size_t from = 0; from < records.size(); from += 1000) {
+    const std::span<const EventRecord> part =
+        std::span(records).subspan(from, std::min<std::size_t>(1000, records.size() - from));
+    const ReadResult r =
+        readIcalendar(icalendarFile(part, kStamp), *makeDayNumber(2026, 12, 10), systemLocalDate);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.skipped, (std::array<int, kSkipReasonCount>{}));
+    back.insert(back.end(), r.candidates.begin(), r.candidates.end());
+  }
+  return back;
+}
+
+TEST(IcalendarWriter, EveryStorableEventReadsBackTheSame) {
+  std::vector<EventRecord> records;
+  const std::vector<std::string>& texts = awkwardTexts();
+  std::size_t n = 0;
+  const auto add = [&](int y, int m, int d, std::uint8_t withoutYear) {
+    const auto day = makeDayNumber(y, m, d);
+    if (!day || day->value == 0) return;
+    EventRecord r;
+    r.date = toDouble(*day);
+    r.setText(texts[n++ % texts.size()]);
+    r.withoutYear = withoutYear;
+    r.computeJubilee = withoutYear ? 0 : 1;
+    records.push_back(r);
+  };
+  // The edges of every year, each with and without the year switch, and every day of a leap
+  // year and of a common year.
+  for (int y = 1; y <= 9999; ++y) {
+    for (const auto& [m, d] : {std::pair{1, 1}, {2, 28}, {2, 29}, {3, 1}, {12, 31}}) {
+      add(y, m, d, 0);
+      if (y % 97 == 0) add(y, m, d, 1);
+    }
+  }
+  for (int day = 0; day < 366; ++day) {
+    const Ymd leap = *splitDayNumber(*makeDayNumber(2024, 1, 1) + day);
+    const Ymd common = *splitDayNumber(*makeDayNumber(9999, 1, 1) + day);
+    add(leap.year, leap.month, leap.day, static_cast<std::uint8_t>(day % 3));
+    if (common.year == 9999) add(common.year, common.month, common.day, 0);
+  }
+  add(9999, 12, 31, 0);
+  add(9999, 12, 31, 1);
+  add(9996, 2, 29, 0);  // the stored year-less year
+  add(1604, 2, 29, 0);
+  add(1899, 12, 31, 0);
+  for (const std::string& text : texts) {
+    EventRecord r = records.front();
+    r.setText(text);
+    records.push_back(r);
+  }
+
+  const std::vector<OTdaten> back = roundTrip(records);
+  ASSERT_EQ(back.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const EventRecord& want = records[i];
+    const EventRecord& got = back[i].record;
+    const Ymd w = splitRecordDate(want.date);
+    const Ymd g = splitRecordDate(got.date);
+    const bool yearless = isSet(want.withoutYear) || w.year == yearlessMarkerYear;
+    SCOPED_TRACE(testing::Message() << i << ": " << w.year << '-' << w.month << '-' << w.day
+                                    << " yearless " << yearless);
+    ASSERT_EQ(got.text(), want.text());
+    ASSERT_EQ(isSet(got.withoutYear), yearless);
+    ASSERT_EQ(g.month, w.month);
+    ASSERT_EQ(g.day, w.day);
+    if (!yearless) {
+      ASSERT_EQ(g.year, w.year);
+    }
+  }
+}
+
+TEST(IcalendarWriter, ControlCharactersCannotBreakTheFile) {
+  std::vector<EventRecord> records;
+  for (const std::string& text : awkwardTexts()) records.push_back(event(1975, 12, 24, text));
+  const std::string file = icalendarFile(records, kStamp);
+  int events = 0;
+  for (const std::string& line : linesOf(file)) {
+    for (const char c : line) {
+      EXPECT_TRUE((static_cast<unsigned char>(c) >= 0x20 && c != '\x7f') || c == '\t')
+          << "control character " << int(c) << " in: " << line;
+    }
+    events += line == "BEGIN:VEVENT" ? 1 : 0;
+  }
+  EXPECT_EQ(events, static_cast<int>(records.size()));
+  const std::unique_ptr<icalcomponent, ComponentFree> cal(icalparser_parse_string(file.c_str()));
+  ASSERT_TRUE(cal);
+  EXPECT_EQ(icalcomponent_count_errors(cal.get()), 0);
+  EXPECT_EQ(icalcomponent_count_components(cal.get(), ICAL_VEVENT_COMPONENT),
+            static_cast<int>(records.size()));
+}
+
+TEST(IcalendarWriter, ExactTextYieldsToATitleChangedElsewhere) {
+  const EventRecord blanks = event(1975, 12, 24, " Feier ");
+  std::string file = icalendarFile(std::span(&blanks, 1), kStamp);
+  ASSERT_NE(file.find("\r\nSUMMARY: Feier \r\nX-TAVIK-TEXT:%20Feier%20\r\n"), std::string::npos);
+  const auto text = [](const std::string& f) {
+    const ReadResult r = readIcalendar(f, *makeDayNumber(2026, 12, 10), systemLocalDate);
+    return r.candidates.empty() ? std::string("(none)") : r.candidates[0].record.text();
+  };
+  EXPECT_EQ(text(file), " Feier ");
+  file.replace(file.find("SUMMARY: Feier "), 15, "SUMMARY:Party");
+  EXPECT_EQ(text(file), "Party");
+  for (const std::string_view bad : {"%2", "%G0", "a b", "%20%"}) {
+    EXPECT_FALSE(icalendarExactTextValue(bad)) << bad;
+  }
+  EXPECT_FALSE(icalendarExactTextValue(std::string(201, 'a')));
+  EXPECT_EQ(icalendarExactTextValue(std::string(200, 'a')), std::string(200, 'a'));
 }
 
 }  // namespace
