@@ -16,6 +16,7 @@ int PosixFiles::status(const std::string& path, FileStatus& out) {
   out.isDirectory = S_ISDIR(st.st_mode);
   out.size = static_cast<std::uint64_t>(st.st_size);
   out.permissions = st.st_mode & 07777;
+  out.isSpecial = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
   return 0;
 }
 
@@ -23,7 +24,8 @@ int PosixFiles::open(const std::string& path, OpenMode mode, FileHandle& out) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::Read:
-      flags |= O_RDONLY;
+      // Opening a FIFO without a writer would block for good; the check below refuses it.
+      flags |= O_RDONLY | O_NONBLOCK;
       break;
     case OpenMode::ReadWrite:
       flags |= O_RDWR;
@@ -37,6 +39,16 @@ int PosixFiles::open(const std::string& path, OpenMode mode, FileHandle& out) {
     fd = ::open(path.c_str(), flags, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
+  if (mode == OpenMode::Read) {
+    struct stat st {};
+    const int failure = ::fstat(fd, &st) != 0                        ? errno
+                        : S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ? 0
+                                                                     : ENXIO;
+    if (failure != 0) {
+      ::close(fd);
+      return failure;
+    }
+  }
   out = fd;
   return 0;
 }
@@ -68,15 +80,21 @@ int PosixFiles::write(FileHandle file, std::span<const std::uint8_t> data) {
   return 0;
 }
 
-int PosixFiles::sync(FileHandle file) { return ::fsync(file) == 0 ? 0 : errno; }
+int PosixFiles::sync(FileHandle file) {
+  return ::fsync(file) == 0 ? 0 : errno;
+}
 
-int PosixFiles::close(FileHandle file) { return ::close(file) == 0 ? 0 : errno; }
+int PosixFiles::close(FileHandle file) {
+  return ::close(file) == 0 ? 0 : errno;
+}
 
 int PosixFiles::rename(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-int PosixFiles::remove(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+int PosixFiles::remove(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
 
 int PosixFiles::setPermissions(const std::string& path, std::uint32_t permissions) {
   return ::chmod(path.c_str(), static_cast<mode_t>(permissions)) == 0 ? 0 : errno;

@@ -12,15 +12,17 @@ namespace tavik {
 using FileHandle = int;
 
 enum class OpenMode {
-  Read,        // existing file, read only
-  ReadWrite,   // existing file, read and write, not truncated
-  Create,      // create or truncate, write only
+  Read,       // existing file, read only; a FIFO, device or socket fails with ENXIO
+  ReadWrite,  // existing file, read and write, not truncated
+  Create,     // create or truncate, write only
 };
 
 struct FileStatus {
   bool isDirectory = false;
   std::uint64_t size = 0;
   std::uint32_t permissions = 0644;  // the permission bits
+  // A FIFO, device or socket: reading it may block or never end.
+  bool isSpecial = false;
 };
 
 // Every call returns 0 on success or an error number (errno).
@@ -47,8 +49,8 @@ void check(int errorNumber);
 // a temporary file beside it is written, synced and renamed over it, keeping the old file's
 // permissions. A file that may not be written fails with EACCES and stays as it was.
 // Throws FileError; the temporary file is removed on failure.
-void writeFileAtomically(Files& files, const std::string& path,
-                         std::span<const std::uint8_t> bytes, std::size_t chunkSize);
+void writeFileAtomically(Files& files, const std::string& path, std::span<const std::uint8_t> bytes,
+                         std::size_t chunkSize);
 
 // Reads at most `limit` bytes of a file; throws FileError.
 std::string readFileBytes(Files& files, const std::string& path, std::size_t limit);
