@@ -37,8 +37,9 @@ class ImportPage : public QWidget {
 
   // A file is being read; its result comes with readFinished.
   bool isReading() const { return m_read != nullptr; }
-  // Abandons the read in progress: its result is never shown. The reader thread runs on
-  // detached until its next file call and never keeps the process alive.
+  // Abandons the read in progress: its result is never shown. The reader thread stops at its
+  // next file call or runs on, detached, to the end of its parse; it never keeps the process
+  // alive.
   void cancelRead();
   // Makes the files a read goes through, used by the reader thread alone; real files when
   // empty.
