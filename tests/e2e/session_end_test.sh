@@ -1,8 +1,8 @@
 #!/bin/bash
 # The desktop session ends under a running window program, whose look-ahead days were changed
 # and whose first rebuild dropped the expired events: SIGTERM, SIGHUP or SIGINT, further
-# signals while the save is running slowly, a signal when the data file cannot be written, and
-# the X server going away. Each time the stores must be as a close leaves them, written once.
+# signals while the save is running slowly, a signal while a large address book is being read
+# for import, a signal when the data file cannot be written, and the X server going away. Each time the stores must be as a close leaves them, written once.
 # Usage: session_end_test.sh SCRIPTED_WINDOW TAVIK
 set -u
 scripted=$(realpath "$1")
