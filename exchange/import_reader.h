@@ -102,9 +102,9 @@ ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTa
 
 // Reads the file at `path` through `files` and then as readImportBytes. An empty name, a file
 // that cannot be read and a file of fewer than 4 bytes end with kStatusCannotOpen, a FIFO,
-// device or socket with kStatusNotAFile; a file over
-// kImportSizeLimit that is no address book or calendar, and any over kExchangeSizeLimit, ends
-// with kStatusUnknownFile after its size line.
+// device or socket with kStatusNotAFile; a file over kImportSizeLimit that is no address book
+// or calendar, and any over kExchangeSizeLimit, ends with kStatusUnknownFile after its size
+// line.
 ImportResult readImportFile(Files& files, const std::string& path, const Tavik3Question& askTavik3,
                             const ImportContext& context = {});
 

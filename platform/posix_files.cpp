@@ -80,21 +80,15 @@ int PosixFiles::write(FileHandle file, std::span<const std::uint8_t> data) {
   return 0;
 }
 
-int PosixFiles::sync(FileHandle file) {
-  return ::fsync(file) == 0 ? 0 : errno;
-}
+int PosixFiles::sync(FileHandle file) { return ::fsync(file) == 0 ? 0 : errno; }
 
-int PosixFiles::close(FileHandle file) {
-  return ::close(file) == 0 ? 0 : errno;
-}
+int PosixFiles::close(FileHandle file) { return ::close(file) == 0 ? 0 : errno; }
 
 int PosixFiles::rename(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-int PosixFiles::remove(const std::string& path) {
-  return ::unlink(path.c_str()) == 0 ? 0 : errno;
-}
+int PosixFiles::remove(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
 int PosixFiles::setPermissions(const std::string& path, std::uint32_t permissions) {
   return ::chmod(path.c_str(), static_cast<mode_t>(permissions)) == 0 ? 0 : errno;

@@ -12,9 +12,9 @@ namespace tavik {
 using FileHandle = int;
 
 enum class OpenMode {
-  Read,       // existing file, read only; a FIFO, device or socket fails with ENXIO
-  ReadWrite,  // existing file, read and write, not truncated
-  Create,     // create or truncate, write only
+  Read,        // existing file, read only; a FIFO, device or socket fails with ENXIO
+  ReadWrite,   // existing file, read and write, not truncated
+  Create,      // create or truncate, write only
 };
 
 struct FileStatus {
@@ -49,8 +49,8 @@ void check(int errorNumber);
 // a temporary file beside it is written, synced and renamed over it, keeping the old file's
 // permissions. A file that may not be written fails with EACCES and stays as it was.
 // Throws FileError; the temporary file is removed on failure.
-void writeFileAtomically(Files& files, const std::string& path, std::span<const std::uint8_t> bytes,
-                         std::size_t chunkSize);
+void writeFileAtomically(Files& files, const std::string& path,
+                         std::span<const std::uint8_t> bytes, std::size_t chunkSize);
 
 // Reads at most `limit` bytes of a file; throws FileError.
 std::string readFileBytes(Files& files, const std::string& path, std::size_t limit);
