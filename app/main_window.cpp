@@ -494,6 +494,8 @@ void MainWindow::writeStores(UserStore& userStore) {
 
 void MainWindow::finishClose() {
   m_closed = true;
+  // An import still being read is abandoned: nothing of it is stored.
+  if (importPage) importPage->cancelRead();
   closeOtherWindows();
   emit closed();
 }

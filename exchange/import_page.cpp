@@ -12,8 +12,15 @@
 #include <QSignalBlocker>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+#include <atomic>
+#include <cerrno>
+#include <iterator>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "exchange/import_reader.h"
+#include "platform/posix_files.h"
 #include "platform/qt_text.h"
 #include "store/day_number.h"
 #include "store/event_table.h"
@@ -36,7 +43,51 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
   return button;
 }
 
+// Files whose calls fail once the read is abandoned, so that the reader stops at its next chunk.
+class CancellableFiles : public Files {
+ public:
+  CancellableFiles(Files& files, const std::atomic<bool>& cancelled)
+      : m_files(files), m_cancelled(cancelled) {}
+
+  int status(const std::string& path, FileStatus& out) override {
+    return stopped() ? ECANCELED : m_files.status(path, out);
+  }
+  int open(const std::string& path, OpenMode mode, FileHandle& out) override {
+    return stopped() ? ECANCELED : m_files.open(path, mode, out);
+  }
+  int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
+    got = 0;
+    return stopped() ? ECANCELED : m_files.read(file, buffer, got);
+  }
+  int write(FileHandle file, std::span<const std::uint8_t> data) override {
+    return stopped() ? ECANCELED : m_files.write(file, data);
+  }
+  int sync(FileHandle file) override { return m_files.sync(file); }
+  int close(FileHandle file) override { return m_files.close(file); }
+  int rename(const std::string& from, const std::string& to) override {
+    return stopped() ? ECANCELED : m_files.rename(from, to);
+  }
+  int remove(const std::string& path) override { return m_files.remove(path); }
+  int setPermissions(const std::string& path, std::uint32_t permissions) override {
+    return stopped() ? ECANCELED : m_files.setPermissions(path, permissions);
+  }
+
+ private:
+  bool stopped() const { return m_cancelled.load(std::memory_order_relaxed); }
+  Files& m_files;
+  const std::atomic<bool>& m_cancelled;
+};
+
 }  // namespace
+
+// What the page and one reader thread share. The thread posts its result only while `page` is
+// set, holding the lock, so the page it posts to is alive; the page clears it when it abandons
+// the read or goes away.
+struct ImportPage::Read {
+  std::atomic<bool> cancelled{false};
+  std::mutex mutex;
+  ImportPage* page = nullptr;
+};
 
 ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
     : QWidget(parent), m_table(table), m_platform(platform) {
@@ -132,9 +183,13 @@ ImportPage::ImportPage(EventTable& table, Platform& platform, QWidget* parent)
   connect(Button6, &QPushButton::clicked, this, &ImportPage::Button6Click);
 }
 
-ImportPage::~ImportPage() = default;
+ImportPage::~ImportPage() {
+  abandonRead();
+}
 
 void ImportPage::Button5Click() {
+  // The file chosen now replaces the one still being read.
+  cancelRead();
   clearImportList();
   const std::optional<QString> confirmed = m_platform.fileDialogs.openFile(
       this, OpenDialog1, [this](const QString& path) { OpenDialog1SelectionChange(path); });
@@ -157,43 +212,119 @@ void ImportPage::Timer2Timer() {
 }
 
 void ImportPage::readImportFile() {
-  Label4->setText(QString::fromUtf8(kStatusReading));
-  Button6->setEnabled(false);
-  const std::string path = QFile::encodeName(Edit3->text()).toStdString();
-  ImportContext context;
-  context.existing = &m_table;
-  const QDate today = m_platform.clock.today();
-  if (const auto day = makeDayNumber(today.year(), today.month(), today.day())) {
-    context.today = *day;
-  }
-  ImportResult result = tavik::readImportFile(
-      m_platform.files, path,
-      [this](const std::string& statusLine) {
-        Label4->setText(QString::fromStdString(statusLine));
-        return m_platform.messages.confirm(this, QString::fromUtf8(kTavik3Question), false);
-      },
-      context);
-  Label4->setText(QString::fromStdString(result.status()));
-  if (result.readerRan) {
-    clearImportList();
-    m_candidates = std::move(result.candidates);
-    // One pass with updates and signals off: the list is unsorted, so nothing is re-sorted.
-    CheckListBox1->setUpdatesEnabled(false);
-    {
-      const QSignalBlocker blocker(CheckListBox1);
-      for (std::size_t i = 0; i < m_candidates.size(); ++i) {
-        auto* item = new QListWidgetItem(fromCp1252(importListLine(m_candidates[i])));
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
-        item->setData(Qt::UserRole, static_cast<qulonglong>(i));
-        // A long line ends in an ellipsis; the whole of it shows on hovering.
-        item->setToolTip(item->text());
-        CheckListBox1->addItem(item);
-      }
+  startRead(false);
+}
+
+void ImportPage::startRead(bool answerTavik3) {
+  abandonRead();
+  auto read = std::make_shared<Read>();
+  read->page = this;
+  m_read = read;
+  setBusy(true);
+
+  std::shared_ptr<Files> files = makeReaderFiles ? makeReaderFiles() : nullptr;
+  if (!files) files = std::make_shared<PosixFiles>();
+  std::string path = QFile::encodeName(Edit3->text()).toStdString();
+  // The thread compares with a copy: the table is this thread's alone.
+  auto existing = std::make_shared<const EventTable>(m_table);
+  DayNumber today{};
+  const QDate date = m_platform.clock.today();
+  if (const auto day = makeDayNumber(date.year(), date.month(), date.day())) today = *day;
+
+  auto work = [read, files, path = std::move(path), existing, today, answerTavik3] {
+    auto result = std::make_shared<ImportResult>();
+    std::optional<std::string> asked;
+    try {
+      CancellableFiles cancellable(*files, read->cancelled);
+      ImportContext context;
+      context.existing = existing.get();
+      context.today = today;
+      // The question is asked on the window's thread, which then reads the file again.
+      *result = tavik::readImportFile(
+          cancellable, path,
+          [&](const std::string& statusLine) {
+            if (!answerTavik3) asked = statusLine;
+            return answerTavik3;
+          },
+          context);
+    } catch (const std::exception&) {
+      *result = ImportResult{};
+      result->statusTexts = {kStatusReading, kStatusCannotOpen};
     }
-    CheckListBox1->setUpdatesEnabled(true);
+    const std::lock_guard lock(read->mutex);
+    if (read->page == nullptr) return;
+    QMetaObject::invokeMethod(
+        read->page,
+        [page = read->page, read, result, asked] { page->readDone(read, *result, asked); },
+        Qt::QueuedConnection);
+  };
+  try {
+    // Detached: a session that ends mid-read saves and exits without waiting for it.
+    std::thread(work).detach();
+  } catch (const std::system_error&) {
+    work();
   }
+}
+
+void ImportPage::readDone(const std::shared_ptr<Read>& read, ImportResult& result,
+                          const std::optional<std::string>& tavik3Asked) {
+  if (read != m_read) return;  // abandoned after its result was on its way
+  m_read.reset();
+  if (tavik3Asked) {
+    Label4->setText(QString::fromStdString(*tavik3Asked));
+    if (m_platform.messages.confirm(this, QString::fromUtf8(kTavik3Question), false)) {
+      startRead(true);
+      return;
+    }
+  }
+  setBusy(false);
+  Label4->setText(QString::fromStdString(result.status()));
+  if (result.readerRan) listCandidates(std::move(result.candidates), {});
   Button6->setEnabled(result.succeeded);
+  emit readFinished();
+}
+
+void ImportPage::abandonRead() {
+  if (!m_read) return;
+  m_read->cancelled = true;
+  {
+    const std::lock_guard lock(m_read->mutex);
+    m_read->page = nullptr;
+  }
+  m_read.reset();
+}
+
+void ImportPage::cancelRead() {
+  if (!m_read) return;
+  abandonRead();
+  setBusy(false);
+}
+
+void ImportPage::setBusy(bool busy) {
+  if (busy) Label4->setText(QString::fromUtf8(kStatusReading));
+  Button6->setEnabled(false);
+  Button7->setEnabled(!busy);
+  Button8->setEnabled(!busy);
+}
+
+void ImportPage::listCandidates(std::vector<OTdaten> candidates, const std::vector<bool>& ticks) {
+  clearImportList();
+  m_candidates = std::move(candidates);
+  // One pass with updates and signals off: the list is unsorted, so nothing is re-sorted.
+  CheckListBox1->setUpdatesEnabled(false);
+  {
+    const QSignalBlocker blocker(CheckListBox1);
+    for (std::size_t i = 0; i < m_candidates.size(); ++i) {
+      auto* item = new QListWidgetItem(fromCp1252(importListLine(m_candidates[i])));
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+      item->setCheckState(i < ticks.size() && ticks[i] ? Qt::Checked : Qt::Unchecked);
+      item->setData(Qt::UserRole, static_cast<qulonglong>(i));
+      // A long line ends in an ellipsis; the whole of it shows on hovering.
+      item->setToolTip(item->text());
+      CheckListBox1->addItem(item);
+    }
+  }
+  CheckListBox1->setUpdatesEnabled(true);
 }
 
 void ImportPage::clearImportList() {
@@ -226,13 +357,30 @@ void ImportPage::Button6Click() {
     ticked.push_back(m_candidates.at(item->data(Qt::UserRole).toULongLong()));
   }
   const StoreOutcome outcome = storeCandidates(m_table, ticked);
-  for (int i = 0; i < outcome.tableFullShown; ++i) {
-    m_platform.messages.info(this, QString::fromUtf8(kTableFullMessage));
-  }
+  if (outcome.tableFull) m_platform.messages.info(this, QString::fromUtf8(kTableFullMessage));
   m_platform.messages.info(this, QString::fromStdString(addedMessage(outcome.stored)));
   Label4->setText(QString::fromStdString(importDoneStatus(outcome.stored)));
-  clearImportList();
-  Button6->setEnabled(false);
+  if (!outcome.tableFull) {
+    clearImportList();
+    Button6->setEnabled(false);
+    return;
+  }
+  // What found no slot stays listed as it was, for when room has been made.
+  std::vector<OTdaten> left;
+  std::vector<bool> ticks;
+  int storedRows = 0;
+  for (int row = 0; row < CheckListBox1->count(); ++row) {
+    const QListWidgetItem* item = CheckListBox1->item(row);
+    const bool isTicked = item->checkState() == Qt::Checked;
+    if (isTicked && storedRows < outcome.stored) {
+      ++storedRows;
+      continue;
+    }
+    left.push_back(std::move(m_candidates.at(item->data(Qt::UserRole).toULongLong())));
+    ticks.push_back(isTicked);
+  }
+  listCandidates(std::move(left), ticks);
+  Button6->setEnabled(true);
 }
 
 }  // namespace tavik

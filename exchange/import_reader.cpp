@@ -193,6 +193,10 @@ ImportResult readImportFile(Files& files, const std::string& path, const Tavik3Q
   if (path.empty()) return refused;
   FileStatus st;
   if (files.status(path, st) != 0 || st.isDirectory) return refused;
+  if (st.isSpecial) {
+    refused.statusTexts.back() = kStatusNotAFile;
+    return refused;
+  }
   const auto tooLarge = [](std::uint64_t size) {
     ImportResult r;
     r.statusTexts = {kStatusReading, sizeLine(size), kStatusUnknownFile};
@@ -225,8 +229,8 @@ StoreOutcome storeCandidates(EventTable& table, std::span<const OTdaten> ticked)
   for (const OTdaten& candidate : ticked) {
     while (slot <= kSlotCount && !table.slotIsFree(slot)) ++slot;
     if (slot > kSlotCount) {
-      ++outcome.tableFullShown;
-      continue;
+      outcome.tableFull = true;
+      break;
     }
     table.storeRecord(slot, candidate.record);
     ++outcome.stored;

@@ -20,6 +20,8 @@ namespace tavik {
 
 inline constexpr const char* kStatusReading = "Datei wird gelesen...";
 inline constexpr const char* kStatusCannotOpen = "Datei kann nicht geöffnet werden!";
+inline constexpr const char* kStatusNotAFile =
+    "Datei kann nicht geöffnet werden! Sie ist keine gewöhnliche Datei (Pipe, Gerät oder Socket).";
 inline constexpr const char* kStatusUnknownFile = "Dateiformat unbekannt!";
 inline constexpr const char* kStatusReadingCsv = "lese Format: CSV";
 inline constexpr const char* kStatusReadingTavik4 = "lese Format: Tavik4";
@@ -99,20 +101,21 @@ ImportResult readImportBytes(std::string_view bytes, const Tavik3Question& askTa
                              const ImportContext& context = {});
 
 // Reads the file at `path` through `files` and then as readImportBytes. An empty name, a file
-// that cannot be read and a file of fewer than 4 bytes end with kStatusCannotOpen; a file over
-// kImportSizeLimit that is no address book or calendar, and any over kExchangeSizeLimit, ends
-// with kStatusUnknownFile after its size line.
+// that cannot be read and a file of fewer than 4 bytes end with kStatusCannotOpen, a FIFO,
+// device or socket with kStatusNotAFile; a file over kImportSizeLimit that is no address book
+// or calendar, and any over kExchangeSizeLimit, ends with kStatusUnknownFile after its size
+// line.
 ImportResult readImportFile(Files& files, const std::string& path, const Tavik3Question& askTavik3,
                             const ImportContext& context = {});
 
 // What storing the ticked candidates did.
 struct StoreOutcome {
-  int stored = 0;          // records stored into free slots
-  int tableFullShown = 0;  // how often kTableFullMessage is shown: once per candidate left over
+  int stored = 0;          // records stored into free slots: the first `stored` of the list
+  bool tableFull = false;  // some were left over: kTableFullMessage is shown once
 };
 
-// Stores the records in list order into the lowest free slots; when the table is full the
-// rest is not stored.
+// Stores the records in list order into the lowest free slots and stops when the table is
+// full; the rest is not stored.
 StoreOutcome storeCandidates(EventTable& table, std::span<const OTdaten> ticked);
 
 // "3 Datensätze zugefügt!"

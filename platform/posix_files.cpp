@@ -17,6 +17,7 @@ int PosixFiles::status(const std::string& path, FileStatus& out) {
   out.isDirectory = S_ISDIR(st.st_mode);
   out.size = static_cast<std::uint64_t>(st.st_size);
   out.permissions = st.st_mode & 07777;
+  out.isSpecial = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
   return 0;
 }
 
@@ -24,7 +25,8 @@ int PosixFiles::open(const std::string& path, OpenMode mode, FileHandle& out) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::Read:
-      flags |= O_RDONLY;
+      // Opening a FIFO without a writer would block for good; the check below refuses it.
+      flags |= O_RDONLY | O_NONBLOCK;
       break;
     case OpenMode::ReadWrite:
       flags |= O_RDWR;
@@ -38,6 +40,16 @@ int PosixFiles::open(const std::string& path, OpenMode mode, FileHandle& out) {
     fd = ::open(path.c_str(), flags, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
+  if (mode == OpenMode::Read) {
+    struct stat st {};
+    const int failure = ::fstat(fd, &st) != 0                        ? errno
+                        : S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ? 0
+                                                                     : ENXIO;
+    if (failure != 0) {
+      ::close(fd);
+      return failure;
+    }
+  }
   out = fd;
   return 0;
 }

@@ -12,7 +12,7 @@ namespace tavik {
 using FileHandle = int;
 
 enum class OpenMode {
-  Read,       // existing file, read only
+  Read,       // existing file, read only; a FIFO, device or socket fails with ENXIO
   ReadWrite,  // existing file, read and write, not truncated
   Create,     // create or truncate, write only
 };
@@ -21,6 +21,8 @@ struct FileStatus {
   bool isDirectory = false;
   std::uint64_t size = 0;
   std::uint32_t permissions = 0644;  // the permission bits
+  // A FIFO, device or socket: reading it may block or never end.
+  bool isSpecial = false;
 };
 
 // Every call returns 0 on success or an error number (errno).

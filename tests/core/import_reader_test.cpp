@@ -383,7 +383,7 @@ TEST(ImportReader, StoresIntoFreeSlotsUntilTheTableIsFull) {
       {event(2001, 1, 1, "A")}, {event(2002, 2, 2, "B")}, {event(2003, 3, 3, "C")}};
   const StoreOutcome outcome = storeCandidates(table, ticked);
   EXPECT_EQ(outcome.stored, 2);
-  EXPECT_EQ(outcome.tableFullShown, 1);
+  EXPECT_TRUE(outcome.tableFull);
   EXPECT_EQ(table.record(3), ticked[0].record);
   EXPECT_EQ(table.record(700), ticked[1].record);
   EXPECT_EQ(table.record(1).text(), "alt");
@@ -391,7 +391,7 @@ TEST(ImportReader, StoresIntoFreeSlotsUntilTheTableIsFull) {
   EventTable empty;
   const StoreOutcome none = storeCandidates(empty, {});
   EXPECT_EQ(none.stored, 0);
-  EXPECT_EQ(none.tableFullShown, 0);
+  EXPECT_FALSE(none.tableFull);
   EXPECT_EQ(empty.usedCount(), 0);
 }
 

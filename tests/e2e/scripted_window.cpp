@@ -15,6 +15,8 @@
 //          --refuse-temporary NAME  a temporary file beside NAME cannot be created (EACCES)
 //          --import FILE       before "shown", on the Import page: reads FILE as the file
 //                              dialog would leave it, prints the status line, ticks all, imports
+//          --start-import FILE after "shown", on the Import page: prints "reading" and starts
+//                              reading FILE, then prints "read started"; nothing is imported
 //          --export-ics FILE   then, on the Export page: ticks all, chooses the calendar
 //                              format and saves FILE through the real save dialog
 #include <QAbstractButton>
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -180,6 +183,11 @@ void importFile(MainWindow& window, const QString& path) {
   ImportPage& page = *window.importPage;
   page.Edit3->setText(path);
   page.Timer2Timer();
+  if (page.isReading()) {
+    QEventLoop loop;
+    QObject::connect(&page, &ImportPage::readFinished, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
   say("status: " + page.Label4->text().toStdString());
   page.Button7->click();
   page.Button6->click();
@@ -241,6 +249,7 @@ int main(int argc, char** argv) {
   };
   const QString importPath = optionValue("--import");
   const QString exportPath = optionValue("--export-ics");
+  const QString startImportPath = optionValue("--start-import");
 
   TracedFiles files(number("--pause-at", -1), number("--slow-writes", 0),
                     optionValue("--refuse-temporary").toStdString());
@@ -262,6 +271,15 @@ int main(int argc, char** argv) {
       if (!exportPath.isEmpty()) exportCalendar(window, exportPath);
       say("shown");
       if (exitWhenShown) window.Button1->click();
+      if (!startImportPath.isEmpty()) {
+        QTimer::singleShot(0, &window, [&window, startImportPath] {
+          window.TabbedNotebook1->setCurrentIndex(3);
+          say("reading");
+          window.importPage->Edit3->setText(startImportPath);
+          window.importPage->Timer2Timer();
+          say("read started");
+        });
+      }
     });
     poll->start(10);
   };

@@ -1,8 +1,8 @@
 #!/bin/bash
 # The desktop session ends under a running window program, whose look-ahead days were changed
 # and whose first rebuild dropped the expired events: SIGTERM, SIGHUP or SIGINT, further
-# signals while the save is running slowly, a signal when the data file cannot be written, and
-# the X server going away. Each time the stores must be as a close leaves them, written once.
+# signals while the save is running slowly, a signal while a large address book is being read
+# for import, a signal when the data file cannot be written, and the X server going away. Each time the stores must be as a close leaves them, written once.
 # Usage: session_end_test.sh SCRIPTED_WINDOW TAVIK
 set -u
 scripted=$(realpath "$1")
@@ -69,6 +69,12 @@ ended() {
   pid=
 }
 
+# Seconds since START (an $EPOCHREALTIME), in milliseconds.
+millis_since() {
+  local now=$EPOCHREALTIME
+  echo $(((${now/./} - ${1/./}) / 1000))
+}
+
 # The stores of the run NAME as its close writes them: the data file without the expired
 # events, replaced once; the changed days among the settings; the holiday file whole.
 check_written() {
@@ -108,6 +114,23 @@ kill -HUP "$pid"
 ended
 [ "$status" = 0 ] || fail "slow save: exit status $status: $(tail -3 "$dir.err")"
 check_written "slow save"
+
+# A signal while a large address book is being read on the Import page: the run saves and ends
+# at once, without waiting for the reader, and nothing of the address book is stored.
+awk 'BEGIN { for (i = 0; i < 700000; i++)
+  printf "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Person %d\r\nBDAY:1970-01-%02d\r\nEND:VCARD\r\n",
+         i, i % 28 + 1 }' >"$work/big.vcf"
+start_window import --start-import "$work/big.vcf"
+wait_for '^reading$' || fail "import: the read never began"
+sleep 0.3
+signalled=$EPOCHREALTIME
+kill -TERM "$pid"
+ended
+took=$(millis_since "$signalled")
+[ "$status" = 0 ] || fail "import: exit status $status: $(tail -3 "$dir.err")"
+((took < 3000)) || fail "import: ended $took ms after the signal"
+check_written "import"
+rm -f "$work/big.vcf"
 
 # A data file that cannot be replaced (its temporary file cannot be created): the
 # German text on standard error, no box, a failed exit; the data file stays the old one and the

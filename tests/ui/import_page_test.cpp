@@ -1,6 +1,10 @@
 // The Import page: choosing and reading a file, the status line, ticking and storing candidates.
 #include "exchange/import_page.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -10,10 +14,16 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 
+#include "exchange/import_reader.h"
 #include "platform/qt_seams.h"
 #include "store/data_file.h"
 #include "store/day_number.h"
@@ -26,6 +36,8 @@
 
 namespace tavik {
 namespace {
+
+using namespace std::chrono_literals;
 
 using test::lines;
 using test::NoUserStore;
@@ -57,6 +69,34 @@ std::string tavik3Record(int day, int month, int year, std::string_view text) {
   return r;
 }
 
+// Real files whose reads wait until the test opens the gate.
+class GatedFiles : public PosixFiles {
+ public:
+  int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
+    {
+      std::unique_lock lock(m_mutex);
+      ++m_waiting;
+      m_changed.wait(lock, [this] { return m_open; });
+    }
+    return PosixFiles::read(file, buffer, got);
+  }
+  int waiting() {
+    const std::lock_guard lock(m_mutex);
+    return m_waiting;
+  }
+  void openGate() {
+    const std::lock_guard lock(m_mutex);
+    m_open = true;
+    m_changed.notify_all();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  int m_waiting = 0;
+  bool m_open = false;
+};
+
 }  // namespace
 
 class ImportPageTest : public QObject {
@@ -74,7 +114,11 @@ class ImportPageTest : public QObject {
     EventTable table;
     ImportPage page{table, platform};
 
-    World() { page.show(); }
+    World() {
+      // The reader thread goes through the same failing files; the test waits for it.
+      page.makeReaderFiles = [this] { return std::shared_ptr<Files>(&files, [](Files*) {}); };
+      page.show();
+    }
 
     template <typename T>
     T* find(const char* name) {
@@ -92,6 +136,11 @@ class ImportPageTest : public QObject {
       dialogs.selections = {QString::fromStdString(dir.file(name))};
       dialogs.openResult = QString::fromStdString(dir.file(name));
       QTest::mouseClick(find<QPushButton>("Button5"), Qt::LeftButton);
+      waitForRead();
+    }
+    // The file is read on a thread of its own; the status line says when it is done.
+    void waitForRead() {
+      QTRY_VERIFY_WITH_TIMEOUT(status()->text() != QString::fromUtf8(kStatusReading), 10000);
     }
     void fillTable(int usedSlots) {
       for (int slot = 1; slot <= usedSlots; ++slot) {
@@ -227,6 +276,7 @@ class ImportPageTest : public QObject {
     w.dialogs.selections = {b, a};
     w.dialogs.openResult.reset();
     QTest::mouseClick(open, Qt::LeftButton);
+    w.waitForRead();
     QCOMPARE(
         w.dialogs.lastSetup.filter,
         QStringLiteral("alle Dateien (*.*)|*.*|Tavik! - Exportdateien (*.dat)|*.dat|"
@@ -239,12 +289,14 @@ class ImportPageTest : public QObject {
     w.dialogs.selections.clear();
     w.dialogs.openResult = b;
     QTest::mouseClick(open, Qt::LeftButton);
+    w.waitForRead();
     QCOMPARE(edit->text(), b);
     QCOMPARE(lines(w.list()), QStringList{QStringLiteral("01.05.1990   Mai")});
 
     // Cancelled without a selection: the file in the field is read again.
     w.dialogs.openResult.reset();
     QTest::mouseClick(open, Qt::LeftButton);
+    w.waitForRead();
     QCOMPARE(edit->text(), b);
     QCOMPARE(lines(w.list()), QStringList{QStringLiteral("01.05.1990   Mai")});
     QVERIFY(w.importButton()->isEnabled());
@@ -252,6 +304,7 @@ class ImportPageTest : public QObject {
     // Opening the dialog empties the list even when the next file cannot be read.
     w.dialogs.selections = {QString::fromStdString(w.dir.file("fehlt.csv"))};
     QTest::mouseClick(open, Qt::LeftButton);
+    w.waitForRead();
     QCOMPARE(w.status()->text(), QStringLiteral("Datei kann nicht geöffnet werden!"));
     QCOMPARE(w.list()->count(), 0);
     QVERIFY(w.page.candidates().empty());
@@ -275,12 +328,81 @@ class ImportPageTest : public QObject {
         QVERIFY(std::filesystem::remove(w.dir.file("weg.csv")));
       }
       QTest::mouseClick(w.find<QPushButton>("Button5"), Qt::LeftButton);
+      w.waitForRead();
       QCOMPARE(w.find<QLineEdit>("Edit3")->text(), gone);
       QCOMPARE(w.status()->text(), QStringLiteral("Datei kann nicht geöffnet werden!"));
       QCOMPARE(w.list()->count(), 0);
       QVERIFY(!w.importButton()->isEnabled());
       QCOMPARE(w.table.usedCount(), 0);
     }
+  }
+
+  // A FIFO would block the read in open() until some writer came, a device may never end: both
+  // are refused at once with their own status line.
+  void specialFilesAreRefusedAtOnce() {
+    World w;
+    const std::string fifo = w.dir.file("pipe.vcf");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+      QTest::mouseClick(w.find<QPushButton>("Button7"), Qt::LeftButton);
+      // A reader stuck in open() is freed after three seconds, so that the fault shows as a
+      // late answer rather than a test that never ends.
+      std::atomic<bool> done{false};
+      std::thread freeing([&] {
+        for (int i = 0; i < 300 && !done; ++i) std::this_thread::sleep_for(10ms);
+        while (!done) {
+          const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+          if (fd >= 0) ::close(fd);
+          std::this_thread::sleep_for(10ms);
+        }
+      });
+      QElapsedTimer clock;
+      clock.start();
+      w.dialogs.selections = {QString::fromStdString(path)};
+      w.dialogs.openResult = QString::fromStdString(path);
+      QTest::mouseClick(w.find<QPushButton>("Button5"), Qt::LeftButton);
+      w.waitForRead();
+      const qint64 took = clock.elapsed();
+      done = true;
+      freeing.join();
+      QCOMPARE(w.status()->text(),
+               QStringLiteral("Datei kann nicht geöffnet werden! Sie ist keine gewöhnliche Datei "
+                              "(Pipe, Gerät oder Socket)."));
+      QVERIFY2(took < 2000, qPrintable(QStringLiteral("%1 ms").arg(took)));
+      QCOMPARE(w.list()->count(), 0);
+      QVERIFY(!w.importButton()->isEnabled());
+      QVERIFY(w.find<QPushButton>("Button7")->isEnabled());
+    }
+  }
+
+  // While a file is read the window goes on and shows it is busy; a second choice abandons the
+  // first read, whose result never shows.
+  void aSlowReadKeepsTheWindowResponsive() {
+    World w;
+    auto gated = std::make_shared<GatedFiles>();
+    const auto keptFactory = w.page.makeReaderFiles;
+    w.page.makeReaderFiles = [gated] { return gated; };
+    test::writeFile(w.dir.file("langsam.csv"), "01.01.2001\teins\r\n");
+    w.dialogs.openResult = QString::fromStdString(w.dir.file("langsam.csv"));
+    QTest::mouseClick(w.find<QPushButton>("Button5"), Qt::LeftButton);
+
+    QTRY_COMPARE(gated->waiting(), 1);
+    QVERIFY(w.page.isReading());
+    QCOMPARE(w.status()->text(), QStringLiteral("Datei wird gelesen..."));
+    QVERIFY(!w.importButton()->isEnabled());
+    QVERIFY(!w.find<QPushButton>("Button7")->isEnabled());
+    QVERIFY(!w.find<QPushButton>("Button8")->isEnabled());
+    QVERIFY(w.find<QPushButton>("Button5")->isEnabled());
+
+    w.page.makeReaderFiles = keptFactory;
+    w.choose("zweite.csv", "02.02.2002\tzwei\r\n");
+    QCOMPARE(lines(w.list()), QStringList{QStringLiteral("02.02.2002   zwei")});
+    gated->openGate();
+    QTest::qWait(200);
+    QCOMPARE(lines(w.list()), QStringList{QStringLiteral("02.02.2002   zwei")});
+    QCOMPARE(w.status()->text(), QStringLiteral("lese Format: CSV"));
+    QVERIFY(w.importButton()->isEnabled());
+    QVERIFY(w.find<QPushButton>("Button7")->isEnabled());
   }
 
   // Qt's own dialog: a name typed into its field and confirmed is the file read.
@@ -306,6 +428,7 @@ class ImportPageTest : public QObject {
       QTest::keyClick(name, Qt::Key_Return);
     });
     QTest::mouseClick(page.Button5, Qt::LeftButton);
+    QTRY_VERIFY(page.Label4->text() != QString::fromUtf8(kStatusReading));
 
     QCOMPARE(dialogName, QStringLiteral("OpenDialog1"));
     QCOMPARE(offered,
@@ -326,6 +449,7 @@ class ImportPageTest : public QObject {
       dialog->reject();
     });
     QTest::mouseClick(page.Button5, Qt::LeftButton);
+    QTRY_VERIFY(page.Label4->text() != QString::fromUtf8(kStatusReading));
     QCOMPARE(shownName, typed);
     QCOMPARE(shownType, QStringLiteral("Tabellen (*.csv)"));
     QCOMPARE(lines(page.CheckListBox1), QStringList{QStringLiteral("24.12.1975   Feier")});
@@ -377,11 +501,16 @@ class ImportPageTest : public QObject {
     QVERIFY(!w.importButton()->isEnabled());
   }
 
+  // A full table stops the import with one box, however many ticked candidates are left; those
+  // stay listed as they were, for when room has been made.
   void importIntoAlmostFullTable() {
     World w;
     w.fillTable(kSlotCount - 2);
-    w.choose("drei.csv", "01.01.2001\teins\r\n02.02.2002\tzwei\r\n03.03.2003\tdrei\r\n");
+    w.choose("fuenf.csv",
+             "01.01.2001\teins\r\n02.02.2002\tzwei\r\n03.03.2003\tdrei\r\n"
+             "04.04.2004\tvier\r\n05.05.2005\tfünf\r\n");
     QTest::mouseClick(w.find<QPushButton>("Button7"), Qt::LeftButton);
+    w.list()->item(3)->setCheckState(Qt::Unchecked);
     QTest::mouseClick(w.importButton(), Qt::LeftButton);
 
     QCOMPARE(
@@ -392,6 +521,23 @@ class ImportPageTest : public QObject {
     QCOMPARE(w.table.record(kSlotCount).text(), std::string("zwei"));
     QCOMPARE(w.table.usedCount(), kSlotCount);
     QCOMPARE(w.status()->text(), QStringLiteral("Import von 2 Datensätzen erfolgreich"));
+    QCOMPARE(lines(w.list()),
+             (QStringList{QStringLiteral("03.03.2003   drei"), QStringLiteral("04.04.2004   vier"),
+                          QStringLiteral("05.05.2005   fünf")}));
+    QCOMPARE(w.page.candidates().size(), std::size_t{3});
+    QCOMPARE(w.list()->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(w.list()->item(1)->checkState(), Qt::Unchecked);
+    QCOMPARE(w.list()->item(2)->checkState(), Qt::Checked);
+    QVERIFY(w.importButton()->isEnabled());
+
+    // Room for one more: the next ticked one goes in, the box comes once again.
+    w.table.freeSlot(5);
+    w.messages.boxes.clear();
+    QTest::mouseClick(w.importButton(), Qt::LeftButton);
+    QCOMPARE(w.table.record(5).text(), std::string("drei"));
+    QCOMPARE(w.messages.boxes.size(), std::size_t{2});
+    QCOMPARE(lines(w.list()), (QStringList{QStringLiteral("04.04.2004   vier"),
+                                           QStringLiteral("05.05.2005   fünf")}));
   }
 
   void importWithNothingTicked() {
