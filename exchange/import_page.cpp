@@ -55,6 +55,12 @@ class CancellableFiles : public Files {
   int open(const std::string& path, OpenMode mode, FileHandle& out) override {
     return stopped() ? ECANCELED : m_files.open(path, mode, out);
   }
+  int createNew(const std::string& path, std::uint32_t permissions, FileHandle& out) override {
+    return stopped() ? ECANCELED : m_files.createNew(path, permissions, out);
+  }
+  int readLink(const std::string& path, std::string& target) override {
+    return stopped() ? ECANCELED : m_files.readLink(path, target);
+  }
   int read(FileHandle file, std::span<std::uint8_t> buffer, std::size_t& got) override {
     got = 0;
     return stopped() ? ECANCELED : m_files.read(file, buffer, got);
