@@ -20,8 +20,8 @@ int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
 
   // The directory's name as bytes: it need not be valid UTF-8, and a QString would lose it.
   std::error_code error;
-  std::string startDirectory = std::filesystem::current_path(error).native();
-  if (error) startDirectory = ".";
+  const std::filesystem::path current = std::filesystem::current_path(error);
+  std::string startDirectory = error ? std::string(".") : current.native();
   InstanceLock lock;
   if (!claimStartDirectory(lock, startDirectory, seams.messages)) return 1;
 
