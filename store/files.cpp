@@ -21,11 +21,11 @@ constexpr int kTemporaryTries = 100;
 std::string randomSuffix() {
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::mt19937_64 generator{(static_cast<std::uint64_t>(std::random_device{}()) << 32) ^
-                                   std::random_device{}()};
+  // A device per call: no generator state shared between threads.
+  std::random_device device;
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
   std::string out(6, 'x');
-  for (char& c : out) c = kLetters[pick(generator)];
+  for (char& c : out) c = kLetters[pick(device)];
   return out;
 }
 
