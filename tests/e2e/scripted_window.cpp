@@ -43,8 +43,8 @@
 #include "app/pages/options_page.h"
 #include "app/program.h"
 #include "app/window_program.h"
-#include "exchange/export_page.h"
-#include "exchange/import_page.h"
+#include "app/pages/export_page.h"
+#include "app/pages/import_page.h"
 #include "platform/posix_files.h"
 #include "platform/seams.h"
 

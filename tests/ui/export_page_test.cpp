@@ -1,5 +1,5 @@
 // The Export page: the list of stored events, the count line, the format choice and the export.
-#include "exchange/export_page.h"
+#include "app/pages/export_page.h"
 
 #include <QApplication>
 #include <QButtonGroup>

@@ -1,5 +1,5 @@
 // The Import page: choosing and reading a file, the status line, ticking and storing candidates.
-#include "exchange/import_page.h"
+#include "app/pages/import_page.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

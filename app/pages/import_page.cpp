@@ -1,5 +1,5 @@
 // The Import page.
-#include "exchange/import_page.h"
+#include "app/pages/import_page.h"
 
 #include <QFile>
 #include <QFrame>

@@ -1,5 +1,5 @@
 // The Export page.
-#include "exchange/export_page.h"
+#include "app/pages/export_page.h"
 
 #include <QButtonGroup>
 #include <QDateTime>
