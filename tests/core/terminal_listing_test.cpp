@@ -1,6 +1,6 @@
 // The terminal listing's reading of the start directory: every record whatever the file's
 // length, and its failures.
-#include "app/terminal_listing.h"
+#include "cli/terminal_listing.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // over to the window program.
 #include <cstdio>
 
-#include "app/terminal_listing.h"
+#include "cli/terminal_listing.h"
 
 int main(int argc, char** argv) {
   using namespace tavik;

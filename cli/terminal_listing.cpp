@@ -1,5 +1,5 @@
 // The terminal listing and the window hand-over; no Qt, so that a listing starts in a moment.
-#include "app/terminal_listing.h"
+#include "cli/terminal_listing.h"
 
 #include <unistd.h>
 
