@@ -15,7 +15,7 @@
 #include "dialogs/firedays.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
-#include "platform/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 #include "platform/qt_seams.h"
 #include "platform/seams.h"
 #include "store/failure.h"

@@ -25,8 +25,8 @@
 #include <thread>
 
 #include "app/main_window.h"
-#include "platform/ini_user_store.h"
-#include "platform/instance_lock.h"
+#include "platform/posix/ini_user_store.h"
+#include "platform/posix/instance_lock.h"
 #include "store/failure.h"
 
 namespace tavik {

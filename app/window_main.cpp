@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "app/window_program.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qt_seams.h"
 
 int main(int argc, char** argv) {

@@ -9,7 +9,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/session_end.h"
-#include "platform/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
 

@@ -11,7 +11,7 @@
 #include "exchange/export_list.h"
 #include "exchange/export_writer.h"
 #include "exchange/import_reader.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "store/data_file.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "exchange/export_writer.h"
 #include "exchange/import_reader.h"
 #include "exchange/vcard_reader.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 
 namespace {
 

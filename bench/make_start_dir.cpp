@@ -10,7 +10,7 @@
 
 #include "bench/bench_tables.h"
 #include "exchange/import_reader.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "store/data_file.h"
 #include "store/failure.h"
 #include "store/settings_store.h"

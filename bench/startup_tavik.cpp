@@ -11,8 +11,8 @@
 #include "app/pages/countdown_page.h"
 #include "app/program.h"
 #include "bench/startup_probe.h"
-#include "platform/instance_lock.h"
-#include "platform/posix_files.h"
+#include "platform/posix/instance_lock.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
 

@@ -20,7 +20,7 @@
 #include "app/pages/export_page.h"
 #include "exchange/export_writer.h"
 #include "app/pages/import_page.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
 

@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "dates/countdown.h"
-#include "platform/ini_user_store.h"
-#include "platform/posix_files.h"
+#include "platform/posix/ini_user_store.h"
+#include "platform/posix/posix_files.h"
 #include "store/cp1252.h"
 #include "store/data_file.h"
 #include "store/event_table.h"

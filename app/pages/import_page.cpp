@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "exchange/import_reader.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qt_text.h"
 #include "store/day_number.h"
 #include "store/event_table.h"

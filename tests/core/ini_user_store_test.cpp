@@ -1,6 +1,6 @@
 // The Qt-free settings reader against QSettings itself: what one writes or reads, the other
 // reads the same way.
-#include "platform/ini_user_store.h"
+#include "platform/posix/ini_user_store.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qsettings_user_store.h"
 #include "store/day_number.h"
 #include "store/failure.h"

@@ -1,6 +1,6 @@
 // The start-directory lock between runs of different users sharing a directory. Root ignores
 // file permissions, so as root the second run is a child process that became "nobody".
-#include "platform/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

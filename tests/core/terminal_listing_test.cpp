@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dates/countdown.h"
-#include "platform/ini_user_store.h"
+#include "platform/posix/ini_user_store.h"
 #include "store/data_file.h"
 #include "store/failure.h"
 #include "tests/support/fake_files.h"

@@ -45,7 +45,7 @@
 #include "app/window_program.h"
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "platform/seams.h"
 
 namespace tavik {

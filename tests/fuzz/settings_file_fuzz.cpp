@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/ini_user_store.h"
+#include "platform/posix/ini_user_store.h"
 #include "tests/fuzz/memory_files.h"
 
 using namespace tavik;

@@ -27,7 +27,7 @@
 #include "dialogs/todaybox.h"
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
 #include "store/data_file.h"

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 
 namespace tavik::test {
 

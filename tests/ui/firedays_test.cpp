@@ -10,7 +10,7 @@
 #include <set>
 
 #include "dialogs/quick_help.h"
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "store/settings_store.h"
 #include "tests/support/temp_dir.h"
 

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <cstdio>
 
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace tavik::test {

@@ -21,7 +21,7 @@
 #include "dates/countdown.h"
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
-#include "platform/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 #include "store/settings_store.h"
 #include "tests/ui/window_world.h"
 

@@ -11,8 +11,8 @@
 #include <filesystem>
 
 #include "app/pages/options_page.h"
-#include "platform/ini_user_store.h"
-#include "platform/instance_lock.h"
+#include "platform/posix/ini_user_store.h"
+#include "platform/posix/instance_lock.h"
 #include "tests/ui/window_world.h"
 
 namespace tavik::test {

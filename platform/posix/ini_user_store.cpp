@@ -1,6 +1,6 @@
 // QSettings' native ini format on Unix, read as QSettings reads it: logical lines (a ';' outside
 // quotes starts a comment, quotes may span lines), sections, escaped keys and values, '@' types.
-#include "platform/ini_user_store.h"
+#include "platform/posix/ini_user_store.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // The start-directory lock over flock(2).
-#include "platform/instance_lock.h"
+#include "platform/posix/instance_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

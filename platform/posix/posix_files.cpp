@@ -1,5 +1,5 @@
 // POSIX file calls; EINTR is retried, short reads and writes are continued.
-#include "platform/posix_files.h"
+#include "platform/posix/posix_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
