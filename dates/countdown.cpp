@@ -198,6 +198,34 @@ std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const
 
 namespace {
 
+void addDay(ViewResult& view, const CalendarDay& day, DayNumber today, int anzdays,
+            std::vector<int>& days) {
+  const std::optional<int> d = addCalendarDay(
+      view, day.name, [&day](int year) { return dateInYear(day, year); }, day.listYear, today,
+      anzdays);
+  if (d) days.push_back(*d);
+}
+
+}  // namespace
+
+std::vector<int> addHolidays(ViewResult& view, const HolidaySelection& selection, DayNumber today,
+                             int anzdays) {
+  std::vector<int> days;
+  for (std::size_t i = 0; i < kPublicHolidays.size(); ++i) {
+    if (selection.bytes[kFirstPublicHolidayByte + i] == 1) {
+      addDay(view, kPublicHolidays[i], today, anzdays, days);
+    }
+  }
+  for (std::size_t j = 0; j < kOtherDays.size(); ++j) {
+    if (selection.bytes[kFirstOtherDayByte + j] == 1) {
+      addDay(view, kOtherDays[j], today, anzdays, days);
+    }
+  }
+  return days;
+}
+
+namespace {
+
 // Entries grouped by equal day texts: the group of each entry, and each group's text,
 // numbered in the order first seen.
 struct DayGroups {

@@ -104,9 +104,6 @@ CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today);
 // A calendar day's date in a given year; nullopt when it cannot be formed.
 using DateRule = std::function<std::optional<DayNumber>(int year)>;
 
-// The list year that stands for the year of a calendar day's occurrence.
-inline constexpr int kOccurrenceYear = 0;
-
 // Adds the countdown line and grid row of a calendar day to `view` when its next occurrence
 // (this year's date, or next year's when this year's lies more than 30 days back; last year's
 // when that was yesterday) is in the window from yesterday to `anzdays`. The line shows `listYear`
@@ -115,6 +112,12 @@ inline constexpr int kOccurrenceYear = 0;
 // difference of the entry added, or nullopt.
 std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
                                   int listYear, DayNumber today, int anzdays);
+
+// Hands every day whose switch byte is exactly 1 to addCalendarDay: the public holidays in
+// table order, then the other days. Does not look at byte 0 (computeHolidays). Returns the day
+// differences of the entries added, in the order added.
+std::vector<int> addHolidays(ViewResult& view, const HolidaySelection& selection, DayNumber today,
+                             int anzdays);
 
 // Puts the rows into countdown order by their day texts: the missed days first, the earliest
 // first, then the other texts compared byte by byte. Rows with equal day texts end up exactly

@@ -1,12 +1,10 @@
-// The 15 German public holidays and 11 other notable days, their date rules and the pass that
-// lists the switched-on ones.
+// The 15 German public holidays and 11 other notable days and their date rules.
 #pragma once
 
 #include <array>
 #include <optional>
 #include <vector>
 
-#include "dates/countdown.h"
 #include "store/day_number.h"
 #include "store/typs.h"
 
@@ -23,6 +21,9 @@ DayNumber fourthAdventSunday(int year);
 enum class Anchor { FixedDate, EasterSunday, SecondSundayInMay, FourthAdventSunday };
 
 // One public holiday or notable day. Texts are Windows-1252 bytes.
+// The list year that stands for the year of a calendar day's occurrence.
+inline constexpr int kOccurrenceYear = 0;
+
 struct CalendarDay {
   const char* name;  // as shown in the countdown
   Anchor anchor;
@@ -83,11 +84,5 @@ inline constexpr std::array<CalendarDay, kOtherDayCount> kOtherDays{{
     detail::fixed("Silvester", 31, 12, "Silvester (31.12)"),
     detail::fixed("Weltkindertag", 20, 9, "Weltkindertag (20.9)"),
 }};
-
-// Hands every day whose switch byte is exactly 1 to addCalendarDay: the public holidays in
-// table order, then the other days. Does not look at byte 0 (computeHolidays). Returns the day
-// differences of the entries added, in the order added.
-std::vector<int> addHolidays(ViewResult& view, const HolidaySelection& selection, DayNumber today,
-                             int anzdays);
 
 }  // namespace tavik

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dates/countdown.h"
 #include "store/cp1252.h"
 
 namespace tavik {
