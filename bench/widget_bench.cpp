@@ -161,15 +161,23 @@ std::string manyCards(int cards) {
   return vcf;
 }
 
-void BM_ImportPageCards(benchmark::State& state) {
+// An Import page with an address book of `cards` cards chosen, not yet read.
+struct CardsPage {
+  explicit CardsPage(int cards) {
+    dir.write("karten.vcf", manyCards(cards));
+    page.resize(417, 236);
+    page.show();
+    page.Edit3->setText(QString::fromStdString(dir.file("karten.vcf")));
+  }
   Seams seams;
   const bench::ScratchDir dir;
-  dir.write("karten.vcf", manyCards(static_cast<int>(state.range(0))));
   EventTable table;
-  ImportPage page(table, seams.platform);
-  page.resize(417, 236);
-  page.show();
-  page.Edit3->setText(QString::fromStdString(dir.file("karten.vcf")));
+  ImportPage page{table, seams.platform};
+};
+
+void BM_ImportPageCards(benchmark::State& state) {
+  CardsPage fixture(static_cast<int>(state.range(0)));
+  ImportPage& page = fixture.page;
   for (auto _ : state) readAndList(page);
   state.counters["lines"] = page.CheckListBox1->count();
 }
@@ -180,14 +188,8 @@ BENCHMARK(BM_ImportPageCards)
     ->Unit(benchmark::kMillisecond);
 
 void BM_ImportPageTickAll(benchmark::State& state) {
-  Seams seams;
-  const bench::ScratchDir dir;
-  dir.write("karten.vcf", manyCards(static_cast<int>(state.range(0))));
-  EventTable table;
-  ImportPage page(table, seams.platform);
-  page.resize(417, 236);
-  page.show();
-  page.Edit3->setText(QString::fromStdString(dir.file("karten.vcf")));
+  CardsPage fixture(static_cast<int>(state.range(0)));
+  ImportPage& page = fixture.page;
   readAndList(page);
   bool on = true;
   for (auto _ : state) {
