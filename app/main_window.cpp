@@ -20,16 +20,15 @@
 #include "app/pages/about_page.h"
 #include "app/pages/countdown_page.h"
 #include "app/pages/editor_page.h"
+#include "app/pages/export_page.h"
+#include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
-#include "app/pages/export_page.h"
-#include "app/pages/import_page.h"
 #include "platform/display_scale.h"
 #include "platform/qt_text.h"
 #include "platform/seams.h"
 #include "store/failure.h"
-#include "store/settings_store.h"
 
 namespace tavik {
 
@@ -69,8 +68,9 @@ MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* 
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       m_platform(platform),
-      m_startDirectory(std::move(startDirectory)),
-      m_autostart(platform.files, autostartEntryPath(), autostartProgram(), m_startDirectory) {
+      m_files(std::move(startDirectory)),
+      m_autostart(platform.files, autostartEntryPath(), autostartProgram(),
+                  m_files.startDirectory()) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("TITELLEISTE"));
   buildPages();
@@ -88,13 +88,13 @@ void MainWindow::buildPages() {
   setCentralWidget(TabbedNotebook1);
 
   countdownPage = new CountdownPage;
-  optionsPage = new OptionsPage(m_settings, m_holidays, m_platform.messages, m_autostart);
+  optionsPage = new OptionsPage(settings(), holidaySelection(), m_platform.messages, m_autostart);
   editorPage = new QWidget;
   editorPage->setObjectName(QStringLiteral("EditorPageFrame"));
   new QVBoxLayout(editorPage);
   editorPage->layout()->setContentsMargins(0, 0, 0, 0);
-  m_latePages = {new LatePage([this] { return importPage = new ImportPage(m_table, m_platform); }),
-                 new LatePage([this] { return exportPage = new ExportPage(m_table, m_platform); }),
+  m_latePages = {new LatePage([this] { return importPage = new ImportPage(table(), m_platform); }),
+                 new LatePage([this] { return exportPage = new ExportPage(table(), m_platform); }),
                  new LatePage([this] { return aboutPage = new AboutPage(m_platform.shell); })};
 
   TabbedNotebook1->addTab(countdownPage, QStringLiteral("Tavik!"));
@@ -136,7 +136,7 @@ void MainWindow::buildPages() {
   connect(BitBtn2, &QPushButton::clicked, this, &MainWindow::BitBtn2Click);
   connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1Timer);
   optionsPage->lookAheadChanged = [this] {
-    countdownPage->Label3->setText(QString::number(m_settings.anzdays));
+    countdownPage->Label3->setText(QString::number(settings().anzdays));
     computeView();
   };
   optionsPage->testTodayBox = [this] { showTodayBoxTest(); };
@@ -217,13 +217,7 @@ void MainWindow::runCreationSteps() {
   try {
     // Hints show in the status bar (QMainWindow does that); see event() for the window's own.
     m_firstViewDone = false;
-    m_dataFilePath = m_startDirectory + "/" + kDataFileName;
-    m_holidayFilePath = m_startDirectory + "/" + kHolidayFileName;
-    loadSettings(m_platform.userStore, m_settings);
-    m_shownBefore = m_settings.lastshown;
-    m_dataFile.emplace(m_dataFilePath);
-    m_dataFileRead = true;
-    m_dataFile->load(m_platform.files, m_table);
+    m_files.load(m_platform.files, m_platform.userStore);
     setWindowTitle(QString::fromUtf8(kWindowCaption));
     setStatusTip(QString::fromUtf8(kWindowHint));
     // The design widths, widened where the font in use needs more for a day text or a date.
@@ -237,23 +231,24 @@ void MainWindow::runCreationSteps() {
         scaled(215, s));
     m_aboutTextsDue = true;
     if (aboutPage != nullptr) aboutPage->setStartupTexts();
-    if (m_settings.heutebox == 1) optionsPage->CheckBox3->setChecked(true);
-    if (m_settings.notify == 1) optionsPage->CheckBox5->setChecked(true);
-    optionsPage->setPriorityHandling(m_settings.prior);
-    countdownPage->Label3->setText(QString::number(m_settings.anzdays));
+    const Settings& stored = m_files.settings();
+    if (stored.heutebox == 1) optionsPage->CheckBox3->setChecked(true);
+    if (stored.notify == 1) optionsPage->CheckBox5->setChecked(true);
+    optionsPage->setPriorityHandling(stored.prior);
+    countdownPage->Label3->setText(QString::number(stored.anzdays));
     const QDate today = m_platform.clock.today();
     countdownPage->Label2->setText(withCentury(m_platform.clock.shortDate(today)));
     countdownPage->Label1->setText(QString::fromUtf8(kWeekdays[today.dayOfWeek() % 7]));
     armAutoExit();
-    optionsPage->Edit1->setText(QString::number(m_settings.anzdays));
-    optionsPage->Edit2->setText(QString::number(m_settings.autoclose));
+    optionsPage->Edit1->setText(QString::number(stored.anzdays));
+    optionsPage->Edit2->setText(QString::number(stored.autoclose));
   } catch (const Failure& failure) {
     m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
   }
 }
 
 void MainWindow::attachEditDialog(std::function<TForm2&()> editDialog) {
-  editor = new EditorPage(m_table, std::move(editDialog), m_platform.messages);
+  editor = new EditorPage(table(), std::move(editDialog), m_platform.messages);
   editorPage->layout()->addWidget(editor);
 }
 
@@ -287,14 +282,14 @@ bool MainWindow::autoExitRunning() const {
 }
 
 void MainWindow::computeView() {
-  Settings view = m_settings;
+  Settings view = settings();
   // The handling is the one the options page shows; with no item chosen nothing is done.
   view.prior = static_cast<std::uint8_t>(std::max(0, optionsPage->priorityHandling()));
-  view.lastshown = m_shownBefore;
+  view.lastshown = m_files.shownBefore();
   const DayNumber today = dayNumberOf(m_platform.clock.today());
   const bool first = !m_firstViewDone;
-  ViewResult result = tavik::computeView(m_table, view, m_holidays, today, first);
-  m_settings.lastshown = today;
+  ViewResult result = tavik::computeView(table(), view, holidaySelection(), today, first);
+  settings().lastshown = today;
   m_todayLines = toQStrings(result.todayBox);
   countdownPage->showView(std::move(result.lines), std::move(result.grid));
   optionsPage->showHolidaySwitch();
@@ -302,30 +297,30 @@ void MainWindow::computeView() {
   // The desktop keeps the notification in its list after the today box and the program have
   // gone. Sent once the view is painted (timers come after posted paint events), and never
   // waited for.
-  if (first && m_settings.notify == 1 && !m_todayLines.isEmpty()) {
+  if (first && settings().notify == 1 && !m_todayLines.isEmpty()) {
     QTimer::singleShot(0, this, [this, notification = todayNotification(m_todayLines)] {
       if (sendNotification) sendNotification(notification);
     });
   }
   if (m_todayBox != nullptr) m_todayBox->setLines(m_todayLines);
   for (const std::string& popup : result.popups) {
-    if (m_closed) break;
+    if (m_files.closed()) break;
     m_platform.messages.info(this, fromCp1252(popup));
   }
 }
 
 void MainWindow::FormActivate() {
-  if (m_closed) return;
+  if (m_files.closed()) return;
   try {
-    loadHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
+    m_files.loadHolidays(m_platform.files);
   } catch (const Failure& failure) {
     m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
     return;
   }
   optionsPage->showHolidaySwitch();
-  if (m_showHolidaySelection) m_showHolidaySelection(m_holidays);
+  if (m_showHolidaySelection) m_showHolidaySelection(holidaySelection());
   computeView();
-  if (m_closed) return;
+  if (m_files.closed()) return;
   if (m_quickHelp != nullptr && m_quickHelp->quickHelpVisible()) {
     m_quickHelp->hideQuickHelp();
     return;
@@ -337,7 +332,7 @@ void MainWindow::FormActivate() {
 
 void MainWindow::showTodayBoxTest() {
   computeView();
-  if (!m_makeTodayBox || m_closed) return;
+  if (!m_makeTodayBox || m_files.closed()) return;
   TForm4& box = m_makeTodayBox();
   box.setWindowTitle(QString::fromUtf8(optionsPage->priorityHandling() == 2 ? kTodayBoxPriorityTitle
                                                                             : kTodayBoxTitle));
@@ -403,8 +398,8 @@ void MainWindow::Button1Click() {
 }
 
 void MainWindow::armAutoExit() {
-  m_secondsLeft = m_settings.autoclose;
-  if (m_settings.autoclose > 0) {
+  m_secondsLeft = settings().autoclose;
+  if (settings().autoclose > 0) {
     Timer1->start();
     optionsPage->setEdit2Enabled(true);
     Button1->setText(exitCaption(m_secondsLeft));
@@ -431,7 +426,7 @@ void MainWindow::Timer1Timer() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (m_closed) {
+  if (m_files.closed()) {
     event->accept();
     return;
   }
@@ -443,7 +438,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   stopAutoExit();
   const bool done = runCloseSteps();
   m_closing = false;
-  if (m_closed) {  // the session ended while a box of this close was open
+  if (m_files.closed()) {  // the session ended while a box of this close was open
     event->accept();
     return;
   }
@@ -457,7 +452,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::runCloseSteps() {
   try {
-    writeStores(m_platform.userStore);
+    m_files.save(m_platform.files, m_platform.userStore);
     return true;
   } catch (const Failure& failure) {
     if (m_sessionEnding) {
@@ -466,34 +461,14 @@ bool MainWindow::runCloseSteps() {
       return true;
     }
     m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
-    if (m_closed) return true;
+    if (m_files.closed()) return true;
     // Not to trap the user in a program that cannot save; the data file stays as it was.
     return m_platform.messages.confirm(this, QString::fromUtf8(kCloseAnywayQuestion), true);
   }
 }
 
-void MainWindow::writeStores(UserStore& userStore) {
-  // The events come first: a settings folder that cannot be written (read-only, full) does not
-  // keep them from the data file. Its failure is reported after the files are written.
-  std::string settingsFailure;
-  try {
-    saveSettings(userStore, m_settings);
-  } catch (const Failure& failure) {
-    settingsFailure = failure.what();
-  }
-  try {
-    // A data file that start-up never read holds events this table does not know.
-    if (m_dataFileRead) m_dataFile->save(m_platform.files, m_table);
-    saveHolidaySelection(m_platform.files, m_holidayFilePath, m_holidays);
-  } catch (const Failure& failure) {
-    if (settingsFailure.empty()) throw;
-    throw Failure(settingsFailure + ".\n" + failure.what());
-  }
-  if (!settingsFailure.empty()) throw Failure(settingsFailure);
-}
-
 void MainWindow::finishClose() {
-  m_closed = true;
+  m_files.markClosed();
   // An import still being read is abandoned: nothing of it is stored.
   if (importPage) importPage->cancelRead();
   closeOtherWindows();
@@ -501,11 +476,11 @@ void MainWindow::finishClose() {
 }
 
 std::string MainWindow::saveForSessionManager() {
-  if (m_closed || m_closing) return {};
+  if (m_files.closed() || m_closing) return {};
   m_closing = true;
   std::string failure;
   try {
-    writeStores(m_platform.userStore);
+    m_files.save(m_platform.files, m_platform.userStore);
   } catch (const Failure& f) {
     failure = f.userMessage();
   }
@@ -514,12 +489,12 @@ std::string MainWindow::saveForSessionManager() {
 }
 
 void MainWindow::endSession() {
-  if (m_closed) return;
+  if (m_files.closed()) return;
   m_sessionEnding = true;
   if (!m_closing) {
     close();
     // A window never shown has no close to run.
-    if (!m_closed) {
+    if (!m_files.closed()) {
       runCloseSteps();
       finishClose();
     }
@@ -528,17 +503,6 @@ void MainWindow::endSession() {
   // A failed close is showing its message: write once more without asking, and end.
   runCloseSteps();
   finishClose();
-}
-
-std::string MainWindow::saveBeforeExit(UserStore& userStore) {
-  if (m_closed) return {};
-  m_closed = true;
-  try {
-    writeStores(userStore);
-  } catch (const Failure& failure) {
-    return failure.userMessage();
-  }
-  return {};
 }
 
 void MainWindow::closeOtherWindows() {

@@ -13,8 +13,8 @@
 #include "app/late_page.h"
 #include "platform/autostart.h"
 #include "platform/desktop_notification.h"
-#include "store/data_file.h"
 #include "store/event_table.h"
+#include "store/run_files.h"
 #include "store/typs.h"
 
 class QLabel;
@@ -36,7 +36,6 @@ class OptionsPage;
 class TForm2;
 class TForm4;
 class TForm5;
-class UserStore;
 
 // The notebook's pages in their order.
 enum Page { kCountdownPage, kEditorPage, kOptionsPage, kImportPage, kExportPage, kAboutPage };
@@ -73,12 +72,11 @@ class MainWindow : public QMainWindow {
   // Sends the notification of the first rebuild; tests replace it.
   std::function<void(const DesktopNotification&)> sendNotification = sendDesktopNotification;
 
-  EventTable& table() { return m_table; }
-  HolidaySelection& holidaySelection() { return m_holidays; }
-  Settings& settings() { return m_settings; }
-  const std::string& startDirectory() const { return m_startDirectory; }
-  const std::string& dataFilePath() const { return m_dataFilePath; }
-  const std::string& holidayFilePath() const { return m_holidayFilePath; }
+  // The files of this run, with the table, the settings and the holiday selection.
+  RunFiles& runFiles() { return m_files; }
+  EventTable& table() { return m_files.table(); }
+  HolidaySelection& holidaySelection() { return m_files.holidays(); }
+  Settings& settings() { return m_files.settings(); }
   bool firstViewDone() const { return m_firstViewDone; }
   int currentPage() const;
   // Seconds left of the auto-exit countdown, and whether it runs.
@@ -95,9 +93,6 @@ class MainWindow : public QMainWindow {
   // "Heutebox testen": rebuild, title by the priority handling, show the today box.
   void showTodayBoxTest();
 
-  // The close steps' writes: the settings through `userStore`, the data file and the holiday
-  // file, in this order. Throws Failure at the first that fails; the later ones are skipped.
-  void writeStores(UserStore& userStore);
   // The desktop's session manager wants the data kept now: the three stores are written
   // without a question, and the window stays open; the close writes them again. Returns the
   // failure text, empty when all was written. After the close nothing is written.
@@ -106,10 +101,6 @@ class MainWindow : public QMainWindow {
   // boxes, whatever window is open, and `closed` follows; a failed write leaves its text in
   // endFailure(). Nothing more happens once the close has written the stores.
   void endSession();
-  // The process ends without a close (Qt ends it when the display is gone): unless the close
-  // has written them, the stores are written through `userStore`, once. Calls no Qt function.
-  // Returns the failure text, empty when nothing failed.
-  std::string saveBeforeExit(UserStore& userStore);
   // The text of the write that failed when the session ended, empty when none did.
   const std::string& endFailure() const { return m_endFailure; }
 
@@ -159,18 +150,10 @@ class MainWindow : public QMainWindow {
   void Timer1Timer();
 
   Platform& m_platform;
-  EventTable m_table;
-  HolidaySelection m_holidays;
-  Settings m_settings;
-  // The day the countdown was shown before this run, as read at start: the rebuilds of the run
-  // list the days missed since, while m_settings.lastshown follows each rebuild.
-  std::optional<DayNumber> m_shownBefore;
-  std::string m_startDirectory;
+  // The rebuilds of the run list the days missed since its shownBefore(), while the settings'
+  // lastshown follows each rebuild.
+  RunFiles m_files;
   AutostartEntry m_autostart;
-  std::string m_dataFilePath;
-  std::string m_holidayFilePath;
-  std::optional<DataFile> m_dataFile;
-  bool m_dataFileRead = false;
   bool m_firstViewDone = false;
   int m_secondsLeft = 0;
   bool m_shownOnce = false;
@@ -182,7 +165,6 @@ class MainWindow : public QMainWindow {
   std::optional<PageSizes> m_awaitedSizes;
   QString m_displaySetup;
   bool m_closing = false;
-  bool m_closed = false;
   bool m_sessionEnding = false;
   std::string m_endFailure;
 

@@ -81,7 +81,11 @@ void drainSignalPipe() {
 
 SessionEnd::SessionEnd(MainWindow& window, Files& files, InstanceLock& lock,
                        std::string settingsPath)
-    : m_window(window), m_files(files), m_lock(lock), m_settingsPath(std::move(settingsPath)) {
+    : m_window(window),
+      m_runFiles(window.runFiles()),
+      m_files(files),
+      m_lock(lock),
+      m_settingsPath(std::move(settingsPath)) {
   if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
     g_signalPipe[0] = g_signalPipe[1] = -1;
   }
@@ -135,7 +139,7 @@ void SessionEnd::saveBeforeExit() {
   }
   RefusingStore none;
   const std::string failure =
-      m_window.saveBeforeExit(settings ? static_cast<UserStore&>(*settings) : none);
+      m_runFiles.saveAtExit(m_files, settings ? static_cast<UserStore&>(*settings) : none);
   if (!unreadable.empty()) std::fputs((unreadable + "\n").c_str(), stderr);
   if (!failure.empty()) std::fputs((failure + "\n").c_str(), stderr);
   std::fflush(stderr);

@@ -14,6 +14,7 @@ namespace tavik {
 class Files;
 class InstanceLock;
 class MainWindow;
+class RunFiles;
 
 class SessionEnd : public QObject {
  public:
@@ -35,6 +36,8 @@ class SessionEnd : public QObject {
   void readSignals();
 
   MainWindow& m_window;
+  // The window's files, which the exit-time save writes without going through the window.
+  RunFiles& m_runFiles;
   Files& m_files;
   InstanceLock& m_lock;
   std::string m_settingsPath;

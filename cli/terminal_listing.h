@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dates/countdown.h"
 #include "store/day_number.h"
 #include "store/files.h"
 #include "store/settings_store.h"
@@ -30,19 +31,17 @@ std::string versionText();
 // Reads the settings (a missing one counts as its default; lastshown widens the window for
 // missed days), the data file and the holiday file of `startDirectory` (a missing file counts
 // as empty) without creating or writing anything, and rebuilds the view once as the first
-// rebuild. Returns the sorted
-// countdown lines (Windows-1252). Throws Failure: a file error, or "Ungültiger Datentyp für
-// 'NAME'" for a setting of the wrong type.
-std::vector<std::string> listCountdown(Files& files, UserStore& settings,
-                                       const std::string& startDirectory, DayNumber today);
+// rebuild: the sorted countdown lines (Windows-1252) and their columns. Throws Failure: a file
+// error, or "Ungültiger Datentyp für 'NAME'" for a setting of the wrong type.
+ViewResult listCountdown(Files& files, UserStore& settings, const std::string& startDirectory,
+                         DayNumber today);
 
 // The lines in columns for a monospace font: the day text, the date and the text, each column
-// as wide as its widest entry and two blanks apart. The date is the first "DD.MM." followed by
-// 11 blanks, or "DD.MM.YYYY" followed by 3 blanks, that starts the line or follows a blank;
-// the day text is what stands before it without its trailing blanks, the text all after the
-// blanks, kept byte for byte. A line without such a date (the empty-window line) stays as it
-// is; the lines keep their order. Works on Windows-1252 bytes, one character each.
-std::vector<std::string> alignedLines(const std::vector<std::string>& lines);
+// as wide as its widest entry and two blanks apart; the text kept byte for byte. Lines without
+// columns (the empty-window line) stay as they are. Works on Windows-1252 bytes, one
+// character each.
+std::vector<std::string> alignedLines(const std::vector<std::string>& lines,
+                                      const std::vector<LineColumns>& columns);
 
 // The lines as UTF-8 text, one per line; control characters, which would break the lines or
 // steer the terminal, show as U+FFFD.

@@ -85,6 +85,12 @@ std::string dayText(int d) {
   return "Vor " + back + " Tagen  ";
 }
 
+// The length of a day text or date without the blanks that pad it.
+std::size_t withoutTrailingBlanks(std::string_view text) {
+  const std::size_t last = text.find_last_not_of(' ');
+  return last == std::string_view::npos ? 0 : last + 1;
+}
+
 constexpr int kFirstCachedDay = -kMostMissedDays;
 constexpr int kLastCachedDay = 255;
 
@@ -162,6 +168,10 @@ CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayN
   const std::size_t textAt = appendEventLine(entry.line, record);
   const std::size_t textEnd = entry.line.size();
   entry.line.append(suffix);
+  const std::size_t dateAt = entry.row.day.size();
+  entry.columns = {
+      withoutTrailingBlanks(entry.row.day), dateAt,
+      withoutTrailingBlanks(std::string_view(entry.line).substr(dateAt, textAt - dateAt)), textAt};
 
   entry.row.date = gridDate(stored, !isSet(record.withoutYear));
   entry.row.text.reserve(textEnd - textAt + suffix.size());
@@ -187,11 +197,12 @@ std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const
   const Ymd date = *splitDayNumber(next->first);
   const int shownYear = listYear == kOccurrenceYear ? date.year : listYear;
   std::string day = countdownText(next->second);
-  view.lines.push_back(day +
-                       formatDayMonthYear(static_cast<std::uint16_t>(date.day),
-                                          static_cast<std::uint16_t>(date.month),
-                                          static_cast<std::uint16_t>(shownYear)) +
-                       "   " + std::string(name));
+  const std::string shownDate = formatDayMonthYear(static_cast<std::uint16_t>(date.day),
+                                                   static_cast<std::uint16_t>(date.month),
+                                                   static_cast<std::uint16_t>(shownYear));
+  view.lines.push_back(day + shownDate + "   " + std::string(name));
+  view.columns.push_back({withoutTrailingBlanks(day), day.size(), withoutTrailingBlanks(shownDate),
+                          day.size() + shownDate.size() + 3});
   view.grid.push_back(GridRow{std::move(day), gridDate(date, true), std::string(name)});
   return next->second;
 }
@@ -388,6 +399,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
   const auto mostEntries =
       static_cast<std::size_t>(table.usedCount() + kPublicHolidayCount + kOtherDayCount);
   view.lines.reserve(mostEntries);
+  view.columns.reserve(mostEntries);
   view.grid.reserve(mostEntries);
   std::vector<int> days;  // the day difference of each entry
   std::vector<bool> intoTodayBox;
@@ -406,6 +418,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
       // What the user missed, today's, and the chosen high-priority lines.
       intoTodayBox.push_back(d <= -2 || d == 0 || (high && settings.prior == 2));
       view.lines.push_back(std::move(entry.line));
+      view.columns.push_back(entry.columns);
       view.grid.push_back(std::move(entry.row));
       days.push_back(d);
     }
@@ -429,6 +442,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
     if (intoTodayBox[i]) view.todayBox.push_back(view.lines[i]);
   }
   permute(view.lines, order);
+  permute(view.columns, order);
   sortGrid(view.grid, groups);
   return view;
 }

@@ -23,9 +23,20 @@ struct GridRow {
   friend bool operator==(const GridRow&, const GridRow&) = default;
 };
 
+// Where the columns of a countdown line lie: the day text without its trailing blanks at the
+// start, the date at dateAt, and the text (with any suffix) from textAt to the line's end.
+struct LineColumns {
+  std::size_t dayLength = 0;
+  std::size_t dateAt = 0;
+  std::size_t dateLength = 0;
+  std::size_t textAt = 0;
+  friend bool operator==(const LineColumns&, const LineColumns&) = default;
+};
+
 // Everything one rebuild of the countdown view produces.
 struct ViewResult {
   std::vector<std::string> lines;     // the countdown lines in list order; never empty
+  std::vector<LineColumns> columns;   // beside each line; empty with kEmptyWindowLine alone
   std::vector<GridRow> grid;          // the filled grid rows in grid order
   std::vector<std::string> todayBox;  // the today box's lines in list order
   std::vector<std::string> popups;    // high-priority lines of today to show as messages
@@ -91,9 +102,10 @@ std::int32_t anniversaryCount(const EventRecord& record, DayNumber today);
 // otherwise empty.
 std::string anniversarySuffix(const EventRecord& record, DayNumber today);
 
-// An event's countdown line and grid row for the day difference d.
+// An event's countdown line, its columns and grid row for the day difference d.
 struct CountdownEntry {
   std::string line;
+  LineColumns columns;
   GridRow row;
 };
 

@@ -688,5 +688,35 @@ TEST(Countdown, HolidaysFollowTheEventsAndReachTheTodayBox) {
   EXPECT_EQ(off.lines.size(), 1u);
 }
 
+// The columns beside each line pick out its day text without the padding, the date as the
+// line shows it (a holiday's listed year, not the grid's) and the text with its suffix.
+TEST(Countdown, ColumnsPickOutDayDateAndText) {
+  HolidaySelection days = {};
+  days.bytes[0] = 1;
+  days.bytes[10] = 1;  // Tag der deutschen Einheit, listed with 1989
+  days.bytes[29] = 1;  // Heilig Abend, listed without a year
+  EventTable table = tableOf({
+      {.date = {1970, 10, 2}, .text = "Anna", .jubilee = 1},
+      {.date = {2000, 10, 10}, .text = " ohne 01.02.   Jahr ", .withoutYear = 1},
+  });
+  Settings settings;
+  settings.anzdays = 99;
+  const ViewResult v = computeView(table, settings, days, on(2006, 10, 1), true);
+  ASSERT_EQ(v.columns.size(), v.lines.size());
+  std::vector<std::string> split;
+  for (std::size_t i = 0; i < v.lines.size(); ++i) {
+    const std::string& line = v.lines[i];
+    const LineColumns& c = v.columns[i];
+    split.push_back(line.substr(0, c.dayLength) + "|" + line.substr(c.dateAt, c.dateLength) + "|" +
+                    line.substr(c.textAt));
+  }
+  EXPECT_EQ(split, (std::vector<std::string>{
+                       "Morgen|02.10.1970|Anna (36)",
+                       "Noch   2 Tage|03.10.1989|Tag der deutschen Einheit",
+                       "Noch   9 Tage|10.10.| ohne 01.02.   Jahr ",
+                       "Noch 84 Tage|24.12.|Heilig Abend",
+                   }));
+}
+
 }  // namespace
 }  // namespace tavik

@@ -108,7 +108,8 @@ class SessionEndTest : public QObject {
     ChangedRun run;
     IniUserStore settings(run.w.files, run.w.store->filePath(), IniUserStore::Writes::Allowed);
     run.w.files.failAt(FakeFiles::Op::Sync, 2, EIO);
-    QCOMPARE(run.w.main().saveBeforeExit(settings), std::string("E/A-Fehler 5."));
+    QCOMPARE(run.w.main().runFiles().saveAtExit(run.w.files, settings),
+             std::string("E/A-Fehler 5."));
     QVERIFY(run.settingsText().find("anzdays=45\n") != std::string::npos);
     QCOMPARE(readFile(run.w.path(kDataFileName)), run.oldData);
     QVERIFY(run.w.messages.boxes.empty());
