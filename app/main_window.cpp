@@ -20,11 +20,12 @@
 #include "app/pages/about_page.h"
 #include "app/pages/countdown_page.h"
 #include "app/pages/editor_page.h"
-#include "app/pages/options_page.h"
-#include "dialogs/help.h"
-#include "dialogs/todaybox.h"
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
+#include "app/pages/options_page.h"
+#include "dialogs/dialog_behaviour.h"
+#include "dialogs/help.h"
+#include "dialogs/todaybox.h"
 #include "platform/display_scale.h"
 #include "platform/qt_text.h"
 #include "platform/seams.h"
@@ -356,11 +357,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shownOnce) return;
   m_shownOnce = true;
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect r = frameGeometry();
-    r.moveCenter(screen->availableGeometry().center());
-    move(r.topLeft());
-  }
+  centreOnScreen(*this, QGuiApplication::primaryScreen(), frameGeometry());
   // The first activation runs once the window is on the screen, whoever has the focus.
   QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
 }

@@ -10,9 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
+#include "dialogs/dialog_behaviour.h"
 #include "dialogs/quick_help.h"
 #include "platform/qt_text.h"
 #include "platform/seams.h"
@@ -340,17 +340,12 @@ bool TForm2::event(QEvent* e) {
 }
 
 void TForm2::keyPressEvent(QKeyEvent* e) {
-  // No button is bound to Escape: a stray key must not throw away what was typed.
-  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-    e->accept();
-    return;
-  }
-  QDialog::keyPressEvent(e);
+  if (!swallowEscape(e)) QDialog::keyPressEvent(e);
 }
 
 void TForm2::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
-  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  centreOnScreen(*this, screen(), rect());
 }
 
 }  // namespace tavik
