@@ -21,8 +21,6 @@ namespace tavik {
 
 namespace {
 
-constexpr int kWithoutYearPlaceholder = 2000;
-
 // The whole number in text[from, from + count), digits only.
 std::optional<int> digitsAt(const QString& text, qsizetype from, qsizetype count) {
   if (from + count > text.size()) return std::nullopt;
@@ -68,7 +66,7 @@ std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear) {
   const auto day = digitsAt(text, 0, 2);
   const auto month = digitsAt(text, 3, 2);
   if (!day || *day < 1 || *day > 31 || !month || *month < 1 || *month > 12) return std::nullopt;
-  int year = kWithoutYearPlaceholder;
+  int year = kYearlessYear;
   if (withoutYear) {
     if (text.size() != 5) return std::nullopt;
   } else {
