@@ -24,18 +24,17 @@
 namespace tavik {
 
 LatePage::LatePage(std::function<QWidget*()> build, QWidget* parent)
-    : QWidget(parent), m_build(std::move(build)) {}
+    : QWidget(parent), m_page(std::move(build)) {}
 
 QWidget* LatePage::build() {
-  if (m_page != nullptr) return m_page;
-  m_page = m_build();
-  m_build = nullptr;
-  m_page->setParent(this);
-  m_page->setGeometry(rect());
+  if (QWidget* built = m_page.ifCreated()) return built;
+  QWidget& page = m_page.get();
+  page.setParent(this);
+  page.setGeometry(rect());
   // Shown in the same turn of the event loop as the slot, so no frame shows the slot empty.
-  if (isVisible()) m_page->show();
+  if (isVisible()) page.show();
   updateGeometry();
-  return m_page;
+  return &page;
 }
 
 void LatePage::setAwaitedSizes(QSize hint, QSize minimum) {
@@ -45,15 +44,17 @@ void LatePage::setAwaitedSizes(QSize hint, QSize minimum) {
 }
 
 QSize LatePage::sizeHint() const {
-  return m_page != nullptr ? m_page->sizeHint() : m_hint;
+  const QWidget* built = m_page.ifCreated();
+  return built != nullptr ? built->sizeHint() : m_hint;
 }
 
 QSize LatePage::minimumSizeHint() const {
-  return m_page != nullptr ? m_page->minimumSizeHint() : m_minimum;
+  const QWidget* built = m_page.ifCreated();
+  return built != nullptr ? built->minimumSizeHint() : m_minimum;
 }
 
 void LatePage::resizeEvent(QResizeEvent* event) {
-  if (m_page != nullptr) m_page->setGeometry(rect());
+  if (QWidget* built = m_page.ifCreated()) built->setGeometry(rect());
   QWidget::resizeEvent(event);
 }
 

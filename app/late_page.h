@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+#include "app/on_first_use.h"
+
 namespace tavik {
 
 // Holds the place of its page in the notebook. Until the page is built it reports the page's
@@ -21,7 +23,7 @@ class LatePage : public QWidget {
 
   // Builds the page, hidden when the slot is, shown when it is visible; returns it.
   QWidget* build();
-  QWidget* page() const { return m_page; }
+  QWidget* page() const { return m_page.ifCreated(); }
 
   // The page's size hint and minimum size hint, to report until it is built.
   void setAwaitedSizes(QSize hint, QSize minimum);
@@ -33,8 +35,8 @@ class LatePage : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  std::function<QWidget*()> m_build;
-  QWidget* m_page = nullptr;
+  // The page belongs to this slot once built.
+  OnFirstUse<QWidget> m_page;
   QSize m_hint;
   QSize m_minimum;
 };

@@ -23,6 +23,7 @@
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
+#include "dialogs/dialog_behaviour.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
 #include "platform/display_scale.h"
@@ -252,19 +253,13 @@ void MainWindow::attachEditDialog(std::function<TForm2&()> editDialog) {
   editorPage->layout()->addWidget(editor);
 }
 
-void MainWindow::setLateWindows(std::function<TForm4&()> todayBox,
-                                std::function<TForm5&()> quickHelp) {
-  m_makeTodayBox = std::move(todayBox);
-  m_makeQuickHelp = std::move(quickHelp);
+void MainWindow::setLateWindows(OnFirstUse<TForm4>& todayBox, OnFirstUse<TForm5>& quickHelp) {
+  m_todayBox = &todayBox;
+  m_quickHelp = &quickHelp;
 }
 
 void MainWindow::attachTodayBox(TForm4& todayBox) {
-  m_todayBox = &todayBox;
-  m_todayBox->setLines(m_todayLines);
-}
-
-void MainWindow::attachQuickHelp(TForm5& quickHelp) {
-  m_quickHelp = &quickHelp;
+  todayBox.setLines(m_todayLines);
 }
 
 void MainWindow::setHolidayDialog(std::function<void()> run,
@@ -302,7 +297,7 @@ void MainWindow::computeView() {
       if (sendNotification) sendNotification(notification);
     });
   }
-  if (m_todayBox != nullptr) m_todayBox->setLines(m_todayLines);
+  if (TForm4* box = m_todayBox ? m_todayBox->ifCreated() : nullptr) box->setLines(m_todayLines);
   for (const std::string& popup : result.popups) {
     if (m_files.closed()) break;
     m_platform.messages.info(this, fromCp1252(popup));
@@ -321,19 +316,20 @@ void MainWindow::FormActivate() {
   if (m_showHolidaySelection) m_showHolidaySelection(holidaySelection());
   computeView();
   if (m_files.closed()) return;
-  if (m_quickHelp != nullptr && m_quickHelp->quickHelpVisible()) {
-    m_quickHelp->hideQuickHelp();
+  TForm5* help = m_quickHelp ? m_quickHelp->ifCreated() : nullptr;
+  if (help != nullptr && help->quickHelpVisible()) {
+    help->hideQuickHelp();
     return;
   }
-  if (optionsPage->CheckBox3->isChecked() && m_makeTodayBox && !m_todayLines.isEmpty()) {
-    m_makeTodayBox().exec();
+  if (optionsPage->CheckBox3->isChecked() && m_todayBox && !m_todayLines.isEmpty()) {
+    m_todayBox->get().exec();
   }
 }
 
 void MainWindow::showTodayBoxTest() {
   computeView();
-  if (!m_makeTodayBox || m_files.closed()) return;
-  TForm4& box = m_makeTodayBox();
+  if (!m_todayBox || m_files.closed()) return;
+  TForm4& box = m_todayBox->get();
   box.setWindowTitle(QString::fromUtf8(optionsPage->priorityHandling() == 2 ? kTodayBoxPriorityTitle
                                                                             : kTodayBoxTitle));
   box.exec();
@@ -341,8 +337,9 @@ void MainWindow::showTodayBoxTest() {
 
 void MainWindow::focusWindowChanged(QWindow* window) {
   if (window == nullptr) return;  // another application has the focus now
-  const bool fromQuickHelp = m_quickHelp != nullptr && m_lastFocusWindow != nullptr &&
-                             m_lastFocusWindow == m_quickHelp->windowHandle();
+  const TForm5* help = m_quickHelp ? m_quickHelp->ifCreated() : nullptr;
+  const bool fromQuickHelp =
+      help != nullptr && m_lastFocusWindow != nullptr && m_lastFocusWindow == help->windowHandle();
   m_lastFocusWindow = window;
   // Only a return from the quick-help window counts; closing a modal dialog or switching
   // back from another application does not.
@@ -355,11 +352,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shownOnce) return;
   m_shownOnce = true;
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect r = frameGeometry();
-    r.moveCenter(screen->availableGeometry().center());
-    move(r.topLeft());
-  }
+  centreOnScreen(*this, QGuiApplication::primaryScreen(), frameGeometry());
   // The first activation runs once the window is on the screen, whoever has the focus.
   QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
 }
@@ -390,7 +383,7 @@ void MainWindow::TabbedNotebook1Change(int page) {
 void MainWindow::BitBtn2Click() {
   stopAutoExit();
   const int page = std::clamp(currentPage(), 0, 5);
-  if (m_makeQuickHelp) m_makeQuickHelp().showQuickHelp(QString::fromUtf8(kHelpTopics[page]));
+  if (m_quickHelp) m_quickHelp->get().showQuickHelp(QString::fromUtf8(kHelpTopics[page]));
 }
 
 void MainWindow::Button1Click() {

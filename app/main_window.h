@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/late_page.h"
+#include "app/on_first_use.h"
 #include "platform/autostart.h"
 #include "platform/desktop_notification.h"
 #include "store/event_table.h"
@@ -59,11 +60,10 @@ class MainWindow : public QMainWindow {
   // through the edit dialog, so it is built here; `editDialog` creates the dialog at its first
   // call.
   void attachEditDialog(std::function<TForm2&()> editDialog);
-  // `todayBox` and `quickHelp` create their window at the first call, and the window is then
-  // handed to attachTodayBox or attachQuickHelp.
-  void setLateWindows(std::function<TForm4&()> todayBox, std::function<TForm5&()> quickHelp);
+  // The today box and the quick-help window, made when first needed; a today box made is
+  // handed to attachTodayBox.
+  void setLateWindows(OnFirstUse<TForm4>& todayBox, OnFirstUse<TForm5>& quickHelp);
   void attachTodayBox(TForm4& todayBox);
-  void attachQuickHelp(TForm5& quickHelp);
   // The holiday selection dialog: `run` shows it modally ("Feiertage wählen"), `showSelection`
   // sets its two lists from the record at every activation.
   void setHolidayDialog(std::function<void()> run,
@@ -168,11 +168,9 @@ class MainWindow : public QMainWindow {
   bool m_sessionEnding = false;
   std::string m_endFailure;
 
-  // Null until created.
-  TForm4* m_todayBox = nullptr;
-  TForm5* m_quickHelp = nullptr;
-  std::function<TForm4&()> m_makeTodayBox;
-  std::function<TForm5&()> m_makeQuickHelp;
+  // Null until setLateWindows.
+  OnFirstUse<TForm4>* m_todayBox = nullptr;
+  OnFirstUse<TForm5>* m_quickHelp = nullptr;
   // The today box's lines of the latest rebuild, for a box created after it.
   QStringList m_todayLines;
   QPointer<QWindow> m_lastFocusWindow;

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPixmap>
 #include <QResource>
-#include <functional>
 
 #include "app/main_window.h"
 #include "app/translations.h"
@@ -111,61 +110,63 @@ bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
 // Hands the dialogs' help calls to the quick-help window, which is created when first shown.
 class ForwardingQuickHelp : public QuickHelp {
  public:
-  std::function<TForm5&()> make;
-  TForm5* target = nullptr;  // once created
-  void showQuickHelp(const QString& topic) override { make().showQuickHelp(topic); }
+  explicit ForwardingQuickHelp(OnFirstUse<TForm5>& target) : m_target(target) {}
+  void showQuickHelp(const QString& topic) override { m_target.get().showQuickHelp(topic); }
   void hideQuickHelp() override {
-    if (target) target->hideQuickHelp();
+    if (TForm5* help = m_target.ifCreated()) help->hideQuickHelp();
   }
-  bool quickHelpVisible() const override { return target && target->quickHelpVisible(); }
+  bool quickHelpVisible() const override {
+    const TForm5* help = m_target.ifCreated();
+    return help != nullptr && help->quickHelpVisible();
+  }
+
+ private:
+  OnFirstUse<TForm5>& m_target;
 };
 
 Program::Program(Platform& platform, std::string startDirectory)
-    : m_platform(platform), m_startDirectory(std::move(startDirectory)) {}
+    : m_platform(platform),
+      m_startDirectory(std::move(startDirectory)),
+      m_form2(
+          [this] { return std::make_unique<TForm2>(m_platform.messages, *m_quickHelpForDialogs); }),
+      // It shows the selection as it is now; every later read of the holiday file shows it anew.
+      m_form3([this] {
+        return std::make_unique<TForm3>(m_form1->holidaySelection(), *m_quickHelpForDialogs);
+      }),
+      m_form4([this] {
+        auto box = std::make_unique<TForm4>();
+        m_form1->attachTodayBox(*box);
+        return box;
+      }),
+      m_form5([this] { return std::make_unique<TForm5>(m_platform.files, m_startDirectory); }) {}
 
 Program::~Program() = default;
 
 void Program::create() {
-  m_quickHelpForDialogs = std::make_unique<ForwardingQuickHelp>();
-  m_quickHelpForDialogs->make = [this]() -> TForm5& { return quickHelp(); };
+  m_quickHelpForDialogs = std::make_unique<ForwardingQuickHelp>(m_form5);
   m_form1 = std::make_unique<MainWindow>(m_platform, m_startDirectory);
   m_form1->attachEditDialog([this]() -> TForm2& { return editDialog(); });
   m_form1->setHolidayDialog([this] { holidayDialog().exec(); },
                             [this](const HolidaySelection&) {
-                              if (m_form3) m_form3->showSelection();
+                              if (TForm3* dialog = m_form3.ifCreated()) dialog->showSelection();
                             });
-  m_form1->setLateWindows([this]() -> TForm4& { return todayBox(); },
-                          [this]() -> TForm5& { return quickHelp(); });
+  m_form1->setLateWindows(m_form4, m_form5);
 }
 
 TForm2& Program::editDialog() {
-  if (!m_form2) m_form2 = std::make_unique<TForm2>(m_platform.messages, *m_quickHelpForDialogs);
-  return *m_form2;
+  return m_form2.get();
 }
 
 TForm3& Program::holidayDialog() {
-  // It shows the selection as it is now; every later read of the holiday file shows it anew.
-  if (!m_form3) {
-    m_form3 = std::make_unique<TForm3>(m_form1->holidaySelection(), *m_quickHelpForDialogs);
-  }
-  return *m_form3;
+  return m_form3.get();
 }
 
 TForm4& Program::todayBox() {
-  if (!m_form4) {
-    m_form4 = std::make_unique<TForm4>();
-    m_form1->attachTodayBox(*m_form4);
-  }
-  return *m_form4;
+  return m_form4.get();
 }
 
 TForm5& Program::quickHelp() {
-  if (!m_form5) {
-    m_form5 = std::make_unique<TForm5>(m_platform.files, m_startDirectory);
-    m_quickHelpForDialogs->target = m_form5.get();
-    m_form1->attachQuickHelp(*m_form5);
-  }
-  return *m_form5;
+  return m_form5.get();
 }
 
 }  // namespace tavik

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "app/on_first_use.h"
+
 class QApplication;
 
 namespace tavik {
@@ -60,10 +62,10 @@ class Program {
   // The dialogs exist before the quick-help window they call; this hands their calls on.
   std::unique_ptr<ForwardingQuickHelp> m_quickHelpForDialogs;
   std::unique_ptr<MainWindow> m_form1;
-  std::unique_ptr<TForm2> m_form2;
-  std::unique_ptr<TForm3> m_form3;
-  std::unique_ptr<TForm4> m_form4;
-  std::unique_ptr<TForm5> m_form5;
+  OnFirstUse<TForm2> m_form2;
+  OnFirstUse<TForm3> m_form3;
+  OnFirstUse<TForm4> m_form4;
+  OnFirstUse<TForm5> m_form5;
 };
 
 }  // namespace tavik

@@ -10,9 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
+#include "dialogs/dialog_behaviour.h"
 #include "dialogs/quick_help.h"
 #include "platform/qt_text.h"
 #include "platform/seams.h"
@@ -20,8 +20,6 @@
 namespace tavik {
 
 namespace {
-
-constexpr int kWithoutYearPlaceholder = 2000;
 
 // The whole number in text[from, from + count), digits only.
 std::optional<int> digitsAt(const QString& text, qsizetype from, qsizetype count) {
@@ -68,7 +66,7 @@ std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear) {
   const auto day = digitsAt(text, 0, 2);
   const auto month = digitsAt(text, 3, 2);
   if (!day || *day < 1 || *day > 31 || !month || *month < 1 || *month > 12) return std::nullopt;
-  int year = kWithoutYearPlaceholder;
+  int year = kYearlessYear;
   if (withoutYear) {
     if (text.size() != 5) return std::nullopt;
   } else {
@@ -340,17 +338,12 @@ bool TForm2::event(QEvent* e) {
 }
 
 void TForm2::keyPressEvent(QKeyEvent* e) {
-  // No button is bound to Escape: a stray key must not throw away what was typed.
-  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-    e->accept();
-    return;
-  }
-  QDialog::keyPressEvent(e);
+  if (!swallowEscape(e)) QDialog::keyPressEvent(e);
 }
 
 void TForm2::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
-  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  centreOnScreen(*this, screen(), rect());
 }
 
 }  // namespace tavik

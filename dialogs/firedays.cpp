@@ -7,10 +7,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <array>
 
 #include "dates/holidays.h"
+#include "dialogs/dialog_behaviour.h"
 #include "dialogs/quick_help.h"
 #include "platform/qt_text.h"
 
@@ -133,9 +133,7 @@ QListWidget* makeCheckList(QWidget* parent, const QString& accessibleName,
   list->setAccessibleName(accessibleName);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   for (const CalendarDay& day : days) {
-    auto* item = new QListWidgetItem(fromCp1252(day.dialogEntry), list);
-    item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    item->setCheckState(Qt::Unchecked);
+    makeCheckItem(fromCp1252(day.dialogEntry), false, list);
   }
   return list;
 }
@@ -360,17 +358,12 @@ bool TForm3::event(QEvent* e) {
 }
 
 void TForm3::keyPressEvent(QKeyEvent* e) {
-  // Like the edit dialog, no button is bound to Escape.
-  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-    e->accept();
-    return;
-  }
-  QDialog::keyPressEvent(e);
+  if (!swallowEscape(e)) QDialog::keyPressEvent(e);
 }
 
 void TForm3::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
-  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  centreOnScreen(*this, screen(), rect());
 }
 
 }  // namespace tavik

@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 
+#include "dialogs/dialog_behaviour.h"
 #include "platform/display_scale.h"
 
 namespace tavik {
@@ -88,11 +88,7 @@ void TForm4::showEvent(QShowEvent* event) {
                           ? exclamationIcon(side)
                           : icon.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
   }
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect r = rect();
-    r.moveCenter(screen->availableGeometry().center());
-    move(r.topLeft());
-  }
+  centreOnScreen(*this, QGuiApplication::primaryScreen(), rect());
   Button1->setFocus();
   QDialog::showEvent(event);
 }

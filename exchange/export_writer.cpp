@@ -5,7 +5,6 @@
 
 #include "dates/date_text.h"
 #include "exchange/icalendar_writer.h"
-#include "exchange/tavik3_reader.h"
 #include "store/cp1252.h"
 #include "store/data_file.h"
 #include "store/day_number.h"

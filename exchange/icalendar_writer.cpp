@@ -159,7 +159,7 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
     const auto day = dayNumberFromDouble(r.date);
     const auto ymd = day ? splitDayNumber(*day) : std::nullopt;
     if (!ymd) continue;
-    const bool yearless = isSet(r.withoutYear) || ymd->year == yearlessMarkerYear;
+    const bool yearless = hasNoYear(r, ymd->year);
     const int year = yearless ? kYearlessStartYear : ymd->year;
     const auto startDay = makeDayNumber(year, ymd->month, ymd->day);
     if (!startDay) continue;  // 29 February kept in a common year by a foreign file

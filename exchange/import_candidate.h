@@ -19,8 +19,6 @@ struct OTdaten {
   friend bool operator==(const OTdaten&, const OTdaten&) = default;
 };
 
-// Year-less dates are stored in this leap year, so 29 February exists.
-inline constexpr int kYearlessYear = 2000;
 // Apple's stand-in for an unknown year, which other producers copied.
 inline constexpr int kPlaceholderYear = 1604;
 

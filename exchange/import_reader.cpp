@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -60,7 +61,7 @@ using EventKey = std::tuple<int, int, int, std::string>;
 
 EventKey keyOf(const EventRecord& r) {
   const Ymd d = splitRecordDate(r.date);
-  const bool yearless = isSet(r.withoutYear) || d.year == yearlessMarkerYear;
+  const bool yearless = hasNoYear(r, d.year);
   return {yearless ? 0 : d.year, d.month, d.day, r.text()};
 }
 
@@ -95,7 +96,7 @@ void dropDuplicates(ReadResult& read, const EventTable* existing) {
   order.reserve(all.size());
   for (std::size_t i = 0; i < all.size(); ++i) {
     const Ymd d = splitRecordDate(all[i].record.date);
-    const bool yearless = isSet(all[i].record.withoutYear) || d.year == yearlessMarkerYear;
+    const bool yearless = hasNoYear(all[i].record, d.year);
     order.emplace_back(((yearless ? 0 : d.year) * 100 + d.month) * 100 + d.day,
                        static_cast<std::uint32_t>(i));
   }
@@ -224,15 +225,13 @@ ImportResult readImportFile(Files& files, const std::string& path, const Tavik3Q
 
 StoreOutcome storeCandidates(EventTable& table, std::span<const OTdaten> ticked) {
   StoreOutcome outcome;
-  // Storing frees no slot, so each search goes on behind the slot just filled.
-  int slot = 1;
   for (const OTdaten& candidate : ticked) {
-    while (slot <= kSlotCount && !table.slotIsFree(slot)) ++slot;
-    if (slot > kSlotCount) {
+    const std::optional<int> slot = table.findFreeSlot();
+    if (!slot) {
       outcome.tableFull = true;
       break;
     }
-    table.storeRecord(slot, candidate.record);
+    table.storeRecord(*slot, candidate.record);
     ++outcome.stored;
   }
   return outcome;

@@ -18,9 +18,6 @@ constexpr std::size_t kLengthAt = 8;
 constexpr std::size_t kTextAt = 9;
 static_assert(kTextAt + kTavik3MaxTextLength == kTavik3RecordSize);
 
-// The year-less 29 February gets the leap year the edit dialog uses for year-less dates.
-constexpr int kLeapPlaceholderYear = 2000;
-
 }  // namespace
 
 ReadResult readTavik3(std::string_view bytes) {
@@ -37,7 +34,7 @@ ReadResult readTavik3(std::string_view bytes) {
     const bool hasYear = isSet(r[kYearSwitchAt]);
     int year = r[kYearAt] | r[kYearAt + 1] << 8;
     if (!hasYear) {
-      year = day == 29 && month == 2 ? kLeapPlaceholderYear : kTavik3YearlessYear;
+      year = day == 29 && month == 2 ? kYearlessYear : kTavik3YearlessYear;
     }
     const auto date = makeDayNumber(year, month, day);
     if (!date || r[kLengthAt] > kTavik3MaxTextLength) {

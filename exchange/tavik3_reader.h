@@ -10,8 +10,6 @@ namespace tavik {
 
 inline constexpr std::size_t kTavik3RecordSize = 48;
 inline constexpr std::size_t kTavik3MaxTextLength = 39;
-// The year the previous generation's year-less dates are stored in.
-inline constexpr int kTavik3YearlessYear = 9999;
 
 // Reads the records of `bytes` in file order. Each candidate gets the text, the protection
 // byte, `computeJubilee` 1, and `withoutYear` 1 when the year switch is 0 (any other value

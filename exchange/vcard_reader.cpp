@@ -12,6 +12,7 @@
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
 #include "store/day_number.h"
+#include "store/hex_digit.h"
 
 namespace tavik {
 namespace {
@@ -97,13 +98,6 @@ bool parseProperty(std::string_view line, Property& out) {
     head.remove_prefix(end + 1);
   }
   return true;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 std::string decodeQuotedPrintable(std::string_view s) {

@@ -20,6 +20,12 @@ inline constexpr std::size_t kHolidaySelectionSize = 51;
 
 // The year that stands for "every year" (a leap year, so 29 February exists in it).
 inline constexpr int yearlessMarkerYear = 9996;
+// Year-less dates from the edit dialog and the imports are stored in this leap year, so
+// 29 February exists.
+inline constexpr int kYearlessYear = 2000;
+// The year the previous generation's year-less dates are stored in; its file reader and the
+// CSV export know it.
+inline constexpr int kTavik3YearlessYear = 9999;
 
 // One event. The file image is 420 bytes written field by field (data_file.h); the
 // in-memory struct is larger because of alignment and is never copied as raw memory.
@@ -54,6 +60,12 @@ static_assert(sizeof(EventRecord) == 424, "420 bytes of fields plus tail padding
 // A switch byte counts as set when it is not 0 (imports may carry other values than 1).
 constexpr bool isSet(std::uint8_t switchByte) {
   return switchByte != 0;
+}
+
+// Whether `record`, whose date lies in `year`, has no year: its switch says so, or its date
+// lies in the marker year.
+constexpr bool hasNoYear(const EventRecord& record, int year) {
+  return isSet(record.withoutYear) || year == yearlessMarkerYear;
 }
 
 // The 51 holiday switches: byte 0 computeHolidays, 1..15 public holidays, 21..31 other days;

@@ -18,6 +18,7 @@
 #include <array>
 #include <vector>
 
+#include "dialogs/dialog_behaviour.h"
 #include "exchange/export_list.h"
 #include "exchange/export_writer.h"
 #include "platform/qt_text.h"
@@ -130,9 +131,7 @@ void ExportPage::checklistbox2update() {
     const QSignalBlocker blocker(CheckListBox2);
     CheckListBox2->clear();
     for (const ExportLine& line : lines) {
-      auto* item = new QListWidgetItem(fromCp1252(line.text));
-      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-      item->setCheckState(Qt::Unchecked);
+      QListWidgetItem* item = makeCheckItem(fromCp1252(line.text), false);
       item->setData(Qt::UserRole, line.slot);
       // A long line ends in an ellipsis; the whole of it shows on hovering.
       item->setToolTip(item->text());

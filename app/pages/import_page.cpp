@@ -19,6 +19,7 @@
 #include <system_error>
 #include <thread>
 
+#include "dialogs/dialog_behaviour.h"
 #include "exchange/import_reader.h"
 #include "platform/posix/posix_files.h"
 #include "platform/qt_text.h"
@@ -321,9 +322,8 @@ void ImportPage::listCandidates(std::vector<OTdaten> candidates, const std::vect
   {
     const QSignalBlocker blocker(CheckListBox1);
     for (std::size_t i = 0; i < m_candidates.size(); ++i) {
-      auto* item = new QListWidgetItem(fromCp1252(importListLine(m_candidates[i])));
-      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-      item->setCheckState(i < ticks.size() && ticks[i] ? Qt::Checked : Qt::Unchecked);
+      QListWidgetItem* item =
+          makeCheckItem(fromCp1252(importListLine(m_candidates[i])), i < ticks.size() && ticks[i]);
       item->setData(Qt::UserRole, static_cast<qulonglong>(i));
       // A long line ends in an ellipsis; the whole of it shows on hovering.
       item->setToolTip(item->text());

@@ -9,6 +9,7 @@
 
 #include "store/cp1252.h"
 #include "store/failure.h"
+#include "store/hex_digit.h"
 
 namespace tavik {
 
@@ -42,13 +43,6 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // The next logical line from `pos`: its start and length and the first '=' outside quotes.

@@ -1,10 +1,12 @@
-// Fakes of the window seams: boxes are recorded and answered, the clock is pinned.
+// Fakes of the window seams: boxes are recorded and answered, the clock is pinned, the quick-help
+// window only counts.
 #pragma once
 
 #include <QDate>
 #include <QStringList>
 #include <deque>
 
+#include "dialogs/quick_help.h"
 #include "platform/seams.h"
 #include "store/settings_store.h"
 
@@ -93,6 +95,23 @@ class FakeClock : public Clock {
   QString shortDate(const QDate& d) const override {
     return shortDateText.isEmpty() ? d.toString(QStringLiteral("dd.MM.yy")) : shortDateText;
   }
+};
+
+// The quick-help window of a dialog under test: topics shown and hides are kept.
+class FakeQuickHelp : public QuickHelp {
+ public:
+  QStringList shown;
+  int hides = 0;
+  bool visible = false;
+  void showQuickHelp(const QString& topic) override {
+    shown << topic;
+    visible = true;
+  }
+  void hideQuickHelp() override {
+    ++hides;
+    visible = false;
+  }
+  bool quickHelpVisible() const override { return visible; }
 };
 
 }  // namespace tavik::test

@@ -16,23 +16,9 @@
 
 using tavik::TForm2;
 
-namespace {
+using tavik::test::FakeQuickHelp;
 
-class FakeQuickHelp : public tavik::QuickHelp {
- public:
-  QStringList shown;
-  int hides = 0;
-  bool visible = false;
-  void showQuickHelp(const QString& topic) override {
-    shown << topic;
-    visible = true;
-  }
-  void hideQuickHelp() override {
-    ++hides;
-    visible = false;
-  }
-  bool quickHelpVisible() const override { return visible; }
-};
+namespace {
 
 // Types a text that need not be Latin-1, as a keyboard with such keys would.
 void typeText(QWidget* w, const QString& text) {

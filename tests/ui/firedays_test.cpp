@@ -13,20 +13,14 @@
 #include "platform/posix/posix_files.h"
 #include "store/settings_store.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/ui_fakes.h"
 
 using tavik::HolidaySelection;
 using tavik::TForm3;
 
-namespace {
+using tavik::test::FakeQuickHelp;
 
-class FakeQuickHelp : public tavik::QuickHelp {
- public:
-  QStringList shown;
-  int hides = 0;
-  void showQuickHelp(const QString& topic) override { shown << topic; }
-  void hideQuickHelp() override { ++hides; }
-  bool quickHelpVisible() const override { return false; }
-};
+namespace {
 
 // A selection whose bytes outside the two lists are set, so that a stray write shows.
 HolidaySelection foreignBytes() {
