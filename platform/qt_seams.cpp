@@ -104,9 +104,13 @@ std::optional<QString> QtFileDialogs::saveFile(QWidget* parent, FileDialogSetup&
   return finish(dialog, setup, filters, result);
 }
 
-void QtShell::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtShell::openUrl(const QUrl& url) {
+  QDesktopServices::openUrl(url);
+}
 
-QDate SystemClock::today() const { return QDate::currentDate(); }
+QDate SystemClock::today() const {
+  return QDate::currentDate();
+}
 
 QString SystemClock::shortDate(const QDate& date) const {
   QLocale locale = QLocale::system();

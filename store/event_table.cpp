@@ -12,7 +12,9 @@ std::size_t indexOf(int slot) {
 }
 }  // namespace
 
-bool EventTable::slotIsFree(int slot) const { return m_slots[indexOf(slot)].date == 0.0; }
+bool EventTable::slotIsFree(int slot) const {
+  return m_slots[indexOf(slot)].date == 0.0;
+}
 
 std::optional<int> EventTable::findFreeSlot() const {
   for (int slot = 1; slot <= kSlotCount; ++slot) {
@@ -25,7 +27,9 @@ void EventTable::storeRecord(int slot, const EventRecord& record) {
   m_slots[indexOf(slot)] = record;
 }
 
-void EventTable::freeSlot(int slot) { m_slots[indexOf(slot)].date = 0.0; }
+void EventTable::freeSlot(int slot) {
+  m_slots[indexOf(slot)].date = 0.0;
+}
 
 bool EventTable::applyAutoDelete(int slot, DayNumber today) {
   const EventRecord& r = record(slot);
@@ -47,7 +51,9 @@ bool EventTable::applyAutoDelete(int slot, DayNumber today) {
   return true;
 }
 
-const EventRecord& EventTable::record(int slot) const { return m_slots[indexOf(slot)]; }
+const EventRecord& EventTable::record(int slot) const {
+  return m_slots[indexOf(slot)];
+}
 
 int EventTable::usedCount() const {
   int n = 0;

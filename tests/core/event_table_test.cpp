@@ -53,8 +53,7 @@ TEST(EventTable, AutoDelete) {
       {"9996 uses the current year: ahead", at(9996, 1, 1), *makeDayNumber(2006, 1, 5), false},
       {"9996 on 29 February in a common year counts as today", at(9996, 2, 29),
        *makeDayNumber(2006, 12, 31), false},
-      {"9996 on 29 February in a leap year", at(9996, 2, 29), *makeDayNumber(2008, 12, 31),
-       true},
+      {"9996 on 29 February in a leap year", at(9996, 2, 29), *makeDayNumber(2008, 12, 31), true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

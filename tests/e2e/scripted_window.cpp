@@ -40,11 +40,11 @@
 
 #include "app/main_window.h"
 #include "app/pages/countdown_page.h"
+#include "app/pages/export_page.h"
+#include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
 #include "app/program.h"
 #include "app/window_program.h"
-#include "app/pages/export_page.h"
-#include "app/pages/import_page.h"
 #include "platform/posix/posix_files.h"
 #include "platform/seams.h"
 

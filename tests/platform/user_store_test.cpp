@@ -1,12 +1,11 @@
 // The QSettings-backed store: whole numbers 0..255 are values, anything else the wrong type.
-#include "platform/qsettings_user_store.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <QSettings>
 
+#include "platform/qsettings_user_store.h"
 #include "store/failure.h"
 #include "tests/support/temp_dir.h"
 
@@ -42,9 +41,8 @@ TEST_F(UserStoreTest, ValuesOfTheWrongType) {
     bool valid;
     int value;
   } const cases[] = {
-      {"42", true, 42},     {"0", true, 0},         {"255", true, 255}, {"256", false, 0},
-      {"-1", false, 0},     {"abc", false, 0},      {"", false, 0},     {"1.5", false, 0},
-      {"7, 8", false, 0},
+      {"42", true, 42},  {"0", true, 0}, {"255", true, 255}, {"256", false, 0},  {"-1", false, 0},
+      {"abc", false, 0}, {"", false, 0}, {"1.5", false, 0},  {"7, 8", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);
@@ -53,9 +51,9 @@ TEST_F(UserStoreTest, ValuesOfTheWrongType) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(caseDir.path()));
     ::mkdir((caseDir.path() + "/HOLVENTARIS").c_str(), 0755);
-    test::writeFile(caseDir.path() + "/HOLVENTARIS/Tavik! v4.x.conf",
-                    std::string("[General]\nanzdays=") + c.stored +
-                        "\nautoclose=5\nheutebox=1\nprior=0\n");
+    test::writeFile(
+        caseDir.path() + "/HOLVENTARIS/Tavik! v4.x.conf",
+        std::string("[General]\nanzdays=") + c.stored + "\nautoclose=5\nheutebox=1\nprior=0\n");
     QSettingsUserStore store;
     Settings s;
     if (c.valid) {

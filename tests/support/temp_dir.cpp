@@ -1,11 +1,11 @@
 // Temporary directories and whole-file helpers.
 #include "tests/support/temp_dir.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <cstdlib>
 #include <vector>
 
 namespace tavik::test {
@@ -38,6 +38,8 @@ void writeFile(const std::string& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 }  // namespace tavik::test

@@ -17,10 +17,10 @@
 
 #include "app/late_page.h"
 #include "app/pages/about_page.h"
-#include "app/pages/options_page.h"
-#include "dates/countdown.h"
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
+#include "app/pages/options_page.h"
+#include "dates/countdown.h"
 #include "platform/posix/instance_lock.h"
 #include "store/settings_store.h"
 #include "tests/ui/window_world.h"
