@@ -1,9 +1,11 @@
 // Behaviour the windows share.
 #include "dialogs/dialog_behaviour.h"
 
+#include <QEvent>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QScreen>
+#include <QShowEvent>
 #include <QWidget>
 
 namespace tavik {
@@ -25,6 +27,20 @@ QListWidgetItem* makeCheckItem(const QString& text, bool checked, QListWidget* l
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
   item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
   return item;
+}
+
+bool ActivatedDialog::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate) FormActivate();
+  return QDialog::event(e);
+}
+
+void ActivatedDialog::keyPressEvent(QKeyEvent* e) {
+  if (!swallowEscape(e)) QDialog::keyPressEvent(e);
+}
+
+void ActivatedDialog::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  centreOnScreen(*this, screen(), rect());
 }
 
 }  // namespace tavik

@@ -82,7 +82,7 @@ std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear) {
 }
 
 TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
-    : QDialog(parent), m_messages(messages), m_quickHelp(quickHelp) {
+    : ActivatedDialog(parent), m_messages(messages), m_quickHelp(quickHelp) {
   setObjectName(QStringLiteral("TForm2"));
   setWindowTitle(QStringLiteral("Ereignis bearbeiten"));
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -330,20 +330,6 @@ void TForm2::BitBtn2Click() {
 
 void TForm2::FormActivate() {
   m_quickHelp.hideQuickHelp();
-}
-
-bool TForm2::event(QEvent* e) {
-  if (e->type() == QEvent::WindowActivate) FormActivate();
-  return QDialog::event(e);
-}
-
-void TForm2::keyPressEvent(QKeyEvent* e) {
-  if (!swallowEscape(e)) QDialog::keyPressEvent(e);
-}
-
-void TForm2::showEvent(QShowEvent* e) {
-  QDialog::showEvent(e);
-  centreOnScreen(*this, screen(), rect());
 }
 
 }  // namespace tavik

@@ -1,10 +1,10 @@
 // The event edit dialog: text, date and switches of one working record.
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <optional>
 
+#include "dialogs/dialog_behaviour.h"
 #include "store/day_number.h"
 #include "store/typs.h"
 
@@ -27,7 +27,7 @@ std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear);
 // Used once for the run; keeps its controls and working record between uses. A caller sets the
 // five check marks, then Edit1 and Edit2, then the working record, and runs exec():
 // kResultOk (OK) or kResultCancel (Cancel, close box).
-class TForm2 : public QDialog {
+class TForm2 : public ActivatedDialog {
   Q_OBJECT
 
  public:
@@ -54,7 +54,7 @@ class TForm2 : public QDialog {
   void Button1Click();
   void Button2Click();
   void BitBtn2Click();
-  void FormActivate();
+  void FormActivate() override;
   // Sets the fixed size at the first showing.
   void setVisible(bool visible) override;
 
@@ -76,11 +76,6 @@ class TForm2 : public QDialog {
 
  public slots:
   void reject() override;
-
- protected:
-  bool event(QEvent* e) override;
-  void keyPressEvent(QKeyEvent* e) override;
-  void showEvent(QShowEvent* e) override;
 
  private:
   void FormCreate();

@@ -146,7 +146,7 @@ int selectedRow(const QListWidget* list) {
 }  // namespace
 
 TForm3::TForm3(HolidaySelection& selection, QuickHelp& quickHelp, QWidget* parent)
-    : QDialog(parent), m_selection(selection), m_quickHelp(quickHelp) {
+    : ActivatedDialog(parent), m_selection(selection), m_quickHelp(quickHelp) {
   setObjectName(QStringLiteral("TForm3"));
   setWindowTitle(QStringLiteral("Feiertage auswählen"));
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -350,20 +350,6 @@ void TForm3::FormActivate() {
 
 void TForm3::reject() {
   done(kResultClosed);
-}
-
-bool TForm3::event(QEvent* e) {
-  if (e->type() == QEvent::WindowActivate) FormActivate();
-  return QDialog::event(e);
-}
-
-void TForm3::keyPressEvent(QKeyEvent* e) {
-  if (!swallowEscape(e)) QDialog::keyPressEvent(e);
-}
-
-void TForm3::showEvent(QShowEvent* e) {
-  QDialog::showEvent(e);
-  centreOnScreen(*this, screen(), rect());
 }
 
 }  // namespace tavik

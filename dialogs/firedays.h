@@ -1,8 +1,7 @@
 // The holiday selection dialog: which public holidays and other days the countdown computes.
 #pragma once
 
-#include <QDialog>
-
+#include "dialogs/dialog_behaviour.h"
 #include "store/typs.h"
 
 class QComboBox;
@@ -21,7 +20,7 @@ class QuickHelp;
 // list and, where the state's law has one of the right list's days, checks that day too. There is
 // no cancel; exec() gives kResultOk for OK and kResultClosed for the close box, and both keep every
 // change.
-class TForm3 : public QDialog {
+class TForm3 : public ActivatedDialog {
   Q_OBJECT
 
  public:
@@ -40,7 +39,7 @@ class TForm3 : public QDialog {
   void ComboBox1Change();
   void ComboBox2Change();
   void BitBtn2Click();
-  void FormActivate();
+  void FormActivate() override;
   // Sets the fixed size at the first showing.
   void setVisible(bool visible) override;
 
@@ -56,11 +55,6 @@ class TForm3 : public QDialog {
 
  public slots:
   void reject() override;
-
- protected:
-  bool event(QEvent* e) override;
-  void keyPressEvent(QKeyEvent* e) override;
-  void showEvent(QShowEvent* e) override;
 
  private:
   void checkItemChanged(QListWidgetItem* item);
