@@ -9,6 +9,7 @@
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
 #include "store/day_number.h"
+#include "store/hex_digit.h"
 
 namespace tavik {
 namespace {
@@ -103,19 +104,13 @@ std::optional<std::string> icalendarExactText(std::string_view cp1252) {
 
 std::optional<std::string> icalendarExactTextValue(std::string_view value) {
   if (value == "-") return std::string();
-  const auto hexDigit = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
   std::string out;
   for (std::size_t i = 0; i < value.size(); ++i) {
     const auto b = static_cast<unsigned char>(value[i]);
     if (b == '%') {
       if (i + 2 >= value.size()) return std::nullopt;
-      const int high = hexDigit(value[i + 1]);
-      const int low = hexDigit(value[i + 2]);
+      const int high = hexValue(value[i + 1]);
+      const int low = hexValue(value[i + 2]);
       if (high < 0 || low < 0) return std::nullopt;
       out += static_cast<char>(high * 16 + low);
       i += 2;
