@@ -113,6 +113,8 @@ void DataFile::load(Files& files, EventTable& table) {
     check(statResult);
   }
   if (files.status(m_path, st) == 0 && st.isDirectory) throw FileError(EISDIR);
+  // Reading a FIFO or a device would block the start for good.
+  if (st.isSpecial) throw FileError(ENXIO);
 
   FileHandle in = -1;
   check(files.open(m_path, OpenMode::ReadWrite, in));

@@ -19,6 +19,7 @@ std::string fileErrorText(int e) {
     case EPERM:
     case EROFS:
     case EISDIR:
+    case ENXIO:  // a FIFO, device or socket where a file belongs
       return "Dateizugriff verweigert";
     case EMFILE:
     case ENFILE:

@@ -309,19 +309,25 @@ TEST(DataFile, CompleteLoadMakesNoBackup) {
   EXPECT_EQ(test::readFile(file.path()), images(1, 1000));
 }
 
-TEST(DataFile, DirectoryInPlaceOfTheFileIsRefused) {
-  test::TempDir dir;
-  FakeFiles files;
-  DataFile file(dir.file(kDataFileName));
-  ::mkdir(file.path().c_str(), 0755);
-  EventTable t;
-  try {
-    file.load(files, t);
-    ADD_FAILURE();
-  } catch (const FileError& e) {
-    EXPECT_EQ(e.userMessage(), "Dateizugriff verweigert.");
+// A folder, or a FIFO that would block the start for good, where the data file belongs.
+TEST(DataFile, DirectoryOrFifoInPlaceOfTheFileIsRefused) {
+  for (const bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "FIFO" : "directory");
+    test::TempDir dir;
+    FakeFiles files;
+    DataFile file(dir.file(kDataFileName));
+    ASSERT_EQ(fifo ? ::mkfifo(file.path().c_str(), 0644) : ::mkdir(file.path().c_str(), 0755), 0);
+    EventTable t;
+    try {
+      file.load(files, t);
+      ADD_FAILURE();
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.userMessage(), "Dateizugriff verweigert.");
+    }
+    if (!fifo) {
+      EXPECT_THROW(file.save(files, t), FileError);
+    }
   }
-  EXPECT_THROW(file.save(files, t), FileError);
 }
 
 }  // namespace
