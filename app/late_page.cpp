@@ -71,10 +71,6 @@ QString metricsText(const QFont& font) {
       .arg(metrics.maxWidth());
 }
 
-}  // namespace
-
-namespace {
-
 // The whole file when it is a regular file of at most kMostPageSizesBytes. Opened without
 // blocking and without following a link, so a FIFO put in its place cannot hang the start.
 std::optional<QByteArray> readSmallRegularFile(const QString& file) {
