@@ -396,6 +396,9 @@ ViewResult computeView(EventTable& table, const Settings& settings,
   ViewResult view;
   const int anzdays = settings.anzdays;
   const int first = eventWindowStart(settings.lastshown, today);
+  // Shown last before yesterday: yesterday went unseen too, so its events are missed like
+  // the days before it (the window still calls them "Gestern").
+  const bool yesterdayMissed = settings.lastshown && today - *settings.lastshown >= 2;
   const auto mostEntries =
       static_cast<std::size_t>(table.usedCount() + kPublicHolidayCount + kOtherDayCount);
   view.lines.reserve(mostEntries);
@@ -416,7 +419,8 @@ ViewResult computeView(EventTable& table, const Settings& settings,
       const bool high = isSet(record.highPriority);
       if (high && settings.prior == 1 && d == 0 && firstRebuild) view.popups.push_back(entry.line);
       // What the user missed, today's, and the chosen high-priority lines.
-      intoTodayBox.push_back(d <= -2 || d == 0 || (high && settings.prior == 2));
+      intoTodayBox.push_back(d <= -2 || (d == -1 && yesterdayMissed) || d == 0 ||
+                             (high && settings.prior == 2));
       view.lines.push_back(std::move(entry.line));
       view.columns.push_back(entry.columns);
       view.grid.push_back(std::move(entry.row));

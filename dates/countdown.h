@@ -142,8 +142,9 @@ void sortCountdownGrid(std::vector<GridRow>& rows);
 // eventWindowStart(settings.lastshown) to `settings.anzdays` days ahead and, when
 // computeHolidays is on, every switched-on calendar day from yesterday on. The lines of missed
 // days (two days back and more) come first, the earliest day first. The today box gets the
-// lines of missed days, then those of today and, with `settings.prior` 2, the lines of
-// high-priority events of other days, each once; the popups, only when `firstRebuild` and
+// lines of missed days (yesterday's events too when `settings.lastshown` lies before
+// yesterday), then those of today and, with `settings.prior` 2, the lines of high-priority
+// events of other days, each once; the popups, only when `firstRebuild` and
 // `settings.prior` is 1, the lines of today's high-priority events in slot order. The grid
 // holds the filled rows only; the empty row the grid ends in is the caller's.
 ViewResult computeView(EventTable& table, const Settings& settings,

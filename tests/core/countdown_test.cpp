@@ -214,9 +214,45 @@ TEST(Countdown, MissedDaysComeFirstEarliestFirst) {
                       "Noch   3 Tage  |18.12.1999|Bald",
                   }));
   // Among equal day texts the grid keeps the exchanges' order: Z S A b G H N after three
-  // exchanges. The today box: what was missed, then today's.
+  // exchanges. The today box: what was missed, yesterday included, then today's.
   EXPECT_EQ(v.todayBox,
-            (std::vector<std::string>{lines[0], lines[1], lines[2], lines[3], lines[5]}));
+            (std::vector<std::string>{lines[0], lines[1], lines[2], lines[3], lines[4], lines[5]}));
+}
+
+// Monday 18 Dec 2006 after a weekend off: Saturday's and Sunday's events were both missed, and
+// the today box (and so the notification) has to say so. Yesterday counts as missed only when
+// the countdown was last shown before it.
+TEST(Countdown, YesterdayIsMissedWhenLastShownBeforeIt) {
+  const DayNumber monday = on(2006, 12, 18);
+  const std::string saturday = "Vor   2 Tagen  16.12.1970   Anna";
+  const std::string sunday = "Gestern             17.12.1970   Bernd";
+  const std::string today = "Heute               18.12.1970   Carla";
+  struct Case {
+    const char* name;
+    std::optional<DayNumber> lastshown;
+    std::vector<std::string> todayBox;
+  };
+  const Case cases[] = {
+      {.name = "shown on Friday", .lastshown = monday - 3, .todayBox = {saturday, sunday, today}},
+      {.name = "shown on Saturday", .lastshown = monday - 2, .todayBox = {sunday, today}},
+      {.name = "shown on Sunday", .lastshown = monday - 1, .todayBox = {today}},
+      {.name = "shown today", .lastshown = monday, .todayBox = {today}},
+      {.name = "never shown", .lastshown = std::nullopt, .todayBox = {today}},
+      {.name = "a date ahead (clock set back)", .lastshown = monday + 3, .todayBox = {today}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EventTable table = tableOf({
+        {.date = {1970, 12, 17}, .text = "Bernd"},
+        {.date = {1970, 12, 18}, .text = "Carla"},
+        {.date = {1970, 12, 16}, .text = "Anna"},
+    });
+    const ViewResult v = computeView(table, Settings{.prior = 0, .lastshown = c.lastshown},
+                                     HolidaySelection{}, monday, true);
+    EXPECT_EQ(v.todayBox, c.todayBox);
+    // The window keeps calling yesterday "Gestern".
+    EXPECT_NE(std::find(v.lines.begin(), v.lines.end(), sunday), v.lines.end());
+  }
 }
 
 TEST(Countdown, TodayBoxHoldsMissedHighPriorityLinesOnce) {
@@ -581,7 +617,9 @@ TEST(Countdown, RebuildMatchesThePlainSorts) {
       const int d = eventDays(stored.month, stored.day, today, first);
       if (!inDayWindow(d, first, settings.anzdays)) continue;
       const CountdownEntry entry = eventEntry(r, d, today);
-      if (d <= -2 || (isSet(r.highPriority) && settings.prior == 2 && d != 0)) {
+      const bool yesterdayMissed = settings.lastshown && today - *settings.lastshown >= 2;
+      if (d <= -2 || (d == -1 && yesterdayMissed) ||
+          (isSet(r.highPriority) && settings.prior == 2 && d != 0)) {
         want.todayBox.push_back(entry.line);
       }
       want.lines.push_back(entry.line);

@@ -38,6 +38,7 @@ prepare() {  # NOTIFY
   {
     record 1970-12-15 "Tom & Jerry"
     record 1980-12-12 "Verpasst"
+    record 1985-12-14 "Gestern verpasst"
     record 1990-12-20 "Bald"
   } >"$work/start/tavik!4.dat"
 }
@@ -52,7 +53,7 @@ closed_normally() {  # NAME
     fail "$1: settings not written: $(cat "$work/config/HOLVENTARIS/Tavik! v4.x.conf")"
 }
 
-body='Vor   3 Tagen  12.12.1980   Verpasst\nHeute               15.12.1970   Tom & Jerry'
+body='Vor   3 Tagen  12.12.1980   Verpasst\nGestern             14.12.1985   Gestern verpasst\nHeute               15.12.1970   Tom & Jerry'
 expected="ready
 GetCapabilities
 Notify susssasa{sv}i
