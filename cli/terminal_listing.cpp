@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <string_view>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "platform/posix/ini_user_store.h"
 #include "platform/posix/posix_files.h"
 #include "store/cp1252.h"
+#include "store/data_file.h"
 #include "store/failure.h"
 #include "store/run_files.h"
 
@@ -57,7 +59,9 @@ std::string helpText() {
          "  --version   die Versionsnummer ausgeben\n"
          "\n"
          "Tavik! liest seine Ereignisse (tavik!4.dat) und die gewählten Feiertage (tavik!4.ini)\n"
-         "aus dem Verzeichnis, in dem es gestartet wird. --list ändert dort nichts.\n";
+         "aus dem Verzeichnis, in dem es gestartet wird. Liegt dort keine tavik!4.dat, liest\n"
+         "--list das Datenverzeichnis von tavik-start, ${XDG_DATA_HOME:-~/.local/share}/tavik,\n"
+         "und nennt es auf der Standardfehlerausgabe. --list ändert nichts.\n";
 }
 
 std::string versionText() {
@@ -108,6 +112,23 @@ std::string terminalText(const std::vector<std::string>& lines) {
   return out;
 }
 
+std::optional<std::string> userDataDirectory(const char* xdgDataHome, const char* home) {
+  // As tavik-start chooses it, so that --list finds what the window keeps there.
+  if (xdgDataHome != nullptr && *xdgDataHome != '\0') return std::string(xdgDataHome) + "/tavik";
+  if (home != nullptr && *home != '\0') return std::string(home) + "/.local/share/tavik";
+  return std::nullopt;
+}
+
+std::string listingDirectory(Files& files, const std::string& current,
+                             const std::optional<std::string>& userDirectory) {
+  FileStatus status;
+  // Anything in the data file's place here, even what cannot be read, is this directory's.
+  if (!userDirectory || files.status(current + "/" + kDataFileName, status) != ENOENT) {
+    return current;
+  }
+  return files.status(*userDirectory + "/" + kDataFileName, status) == 0 ? *userDirectory : current;
+}
+
 std::optional<DayNumber> localToday() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -125,7 +146,11 @@ int runListing(std::FILE* out, std::FILE* err) {
   try {
     PosixFiles files;
     IniUserStore store(files, IniUserStore::defaultPath());
-    const ViewResult view = listCountdown(files, store, ".", *today);
+    const std::string directory = listingDirectory(
+        files, ".", userDataDirectory(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+    // On standard error, so that scripts reading the lines get nothing else.
+    if (directory != ".") put(err, "Ereignisse aus " + directory + "\n");
+    const ViewResult view = listCountdown(files, store, directory, *today);
     // Scripts read the lines as the window shows them; a person reads them in columns.
     text = terminalText(::isatty(::fileno(out)) == 1 ? alignedLines(view.lines, view.columns)
                                                      : view.lines);

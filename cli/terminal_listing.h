@@ -47,12 +47,22 @@ std::vector<std::string> alignedLines(const std::vector<std::string>& lines,
 // steer the terminal, show as U+FFFD.
 std::string terminalText(const std::vector<std::string>& lines);
 
+// The per-user data directory tavik-start runs in: `xdgDataHome`/tavik, or
+// `home`/.local/share/tavik when XDG_DATA_HOME is unset or empty; nullopt when neither is set.
+std::optional<std::string> userDataDirectory(const char* xdgDataHome, const char* home);
+
+// The directory --list reads: `current`, unless no data file is there and `userDirectory`
+// holds one.
+std::string listingDirectory(Files& files, const std::string& current,
+                             const std::optional<std::string>& userDirectory);
+
 // Today's local date; nullopt outside the years 1..9999.
 std::optional<DayNumber> localToday();
 
-// Runs --list in the current directory: the lines on `out` (aligned when `out` is a terminal,
-// otherwise as the window shows them), a failure with its full stop on `err`. Returns the exit code
-// (0, or 1 after a failure).
+// Runs --list in listingDirectory: the lines on `out` (aligned when `out` is a terminal,
+// otherwise as the window shows them), a failure with its full stop on `err`, and on `err` too
+// which directory is listed when it is not the current one. Returns the exit code (0, or 1
+// after a failure).
 int runListing(std::FILE* out, std::FILE* err);
 
 // Replaces this process with the window program, found beside this executable or in

@@ -3,6 +3,7 @@
 #include "cli/terminal_listing.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <regex>
@@ -164,6 +165,68 @@ TEST(TerminalListing, AlignedLinesPutDayDateAndTextInColumns) {
                          f.date.find_last_not_of(' ') + 1, f.day.size() + f.date.size()});
     }
     EXPECT_EQ(alignedLines(lines, columns), c.want);
+  }
+}
+
+// tavik-start keeps the events in the per-user data directory; --list run elsewhere (in the
+// home directory, say) lists that one unless the directory it runs in has a data file.
+TEST(TerminalListing, ListsTheUserDataDirectoryWhenTheCurrentOneHasNoEvents) {
+  EXPECT_EQ(userDataDirectory("/x/daten", "/home/anna"), "/x/daten/tavik");
+  EXPECT_EQ(userDataDirectory("", "/home/anna"), "/home/anna/.local/share/tavik");
+  EXPECT_EQ(userDataDirectory(nullptr, "/home/anna"), "/home/anna/.local/share/tavik");
+  EXPECT_EQ(userDataDirectory(nullptr, nullptr), std::nullopt);
+
+  enum class Here { Nothing, DataFile, Directory };
+  struct Case {
+    const char* name;
+    Here here;           // what lies in the data file's place in the current directory
+    bool userData;       // the user's data directory holds a data file
+    bool userDirectory;  // a user data directory is known at all
+    bool listsUser;
+  };
+  const Case cases[] = {
+      {.name = "nothing here",
+       .here = Here::Nothing,
+       .userData = true,
+       .userDirectory = true,
+       .listsUser = true},
+      {.name = "events here",
+       .here = Here::DataFile,
+       .userData = true,
+       .userDirectory = true,
+       .listsUser = false},
+      {.name = "unreadable here stays here",
+       .here = Here::Directory,
+       .userData = true,
+       .userDirectory = true,
+       .listsUser = false},
+      {.name = "nothing anywhere",
+       .here = Here::Nothing,
+       .userData = false,
+       .userDirectory = true,
+       .listsUser = false},
+      {.name = "no home",
+       .here = Here::Nothing,
+       .userData = false,
+       .userDirectory = false,
+       .listsUser = false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const std::string here = dir.file("hier");
+    const std::string user = dir.file("daten");
+    ASSERT_EQ(::mkdir(here.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(user.c_str(), 0755), 0);
+    if (c.here == Here::DataFile) test::writeFile(here + "/" + kDataFileName, images(1));
+    if (c.here == Here::Directory) {
+      ASSERT_EQ(::mkdir((here + "/" + kDataFileName).c_str(), 0755), 0);
+    }
+    if (c.userData) test::writeFile(user + "/" + kDataFileName, images(2));
+    FakeFiles files;
+    const std::optional<std::string> userDirectory =
+        c.userDirectory ? std::optional(user) : std::nullopt;
+    EXPECT_EQ(listingDirectory(files, here, userDirectory), c.listsUser ? user : here);
   }
 }
 

@@ -33,8 +33,8 @@ snapshot() {
 list() {  # START_DIR CONFIG_HOME [ARGS...]
   local dir=$1 config=$2
   shift 2
-  (cd "$dir" && TZ=UTC XDG_CONFIG_HOME=$config faketime '2006-12-15 12:00:00' "$tavik" "$@" \
-    >"$work/out" 2>"$work/err")
+  (cd "$dir" && TZ=UTC HOME=$work/home XDG_DATA_HOME=${DATA_HOME:-} XDG_CONFIG_HOME=$config \
+    faketime '2006-12-15 12:00:00' "$tavik" "$@" >"$work/out" 2>"$work/err")
   echo $? >"$work/rc"
 }
 
@@ -114,6 +114,25 @@ mkdir -p "$empty/start" "$empty/config"
 list "$empty/start" "$empty/config" --list
 expect_run "empty" 0 "---- Keine Ereignisse im angegebenen Zeitraum vorhanden. ----" ""
 [ -z "$(find "$empty" -mindepth 2)" ] || fail "empty: files were created: $(find "$empty")"
+
+# Run where the user types it, in the home directory without events: the data directory
+# tavik-start uses is listed, and named on standard error only.
+userdata="$work/home/.local/share/tavik"
+mkdir -p "$userdata"
+record 1980-12-16 'Geburtstag Greta' 0 0 >"$userdata/tavik!4.dat"
+list "$work/home" "$empty/config" --list
+expect_run "home directory" 0 "Morgen             16.12.1980   Geburtstag Greta" \
+  "Ereignisse aus $userdata"
+mkdir -p "$work/xdg/tavik"
+record 1980-12-17 'Geburtstag Paul' 0 0 >"$work/xdg/tavik/tavik!4.dat"
+DATA_HOME=$work/xdg list "$work/home" "$empty/config" --list
+expect_run "XDG_DATA_HOME" 0 "Noch   2 Tage  17.12.1980   Geburtstag Paul" \
+  "Ereignisse aus $work/xdg/tavik"
+# A directory with its own events keeps them, whatever the data directory holds.
+list "$start" "$empty/config" --list
+grep -q Weihnachtsfeier "$work/out" && [ ! -s "$work/err" ] ||
+  fail "own events: $(cat "$work/out") / $(cat "$work/err")"
+rm -r "$work/home/.local"
 
 # Failures.
 mkdir -p "$work/dir/tavik!4.dat"
