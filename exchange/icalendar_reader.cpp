@@ -100,6 +100,7 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   std::vector<icalproperty*> rules;
   bool unknownYear = false;
   bool datedByUs = false;
+  bool once = false;
   std::optional<int> realYear;
   std::optional<std::string> exactText;
   for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_ANY_PROPERTY); p;
@@ -123,6 +124,8 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
         if (equalsIgnoreCase(n, "X-TAVIK-YEARLESS")) {
           unknownYear = unknownYear || v == "1";
           datedByUs = v == "0";
+        } else if (equalsIgnoreCase(n, "X-TAVIK-AUTODELETE")) {
+          once = v == "1";
         } else if (equalsIgnoreCase(n, "X-TAVIK-TEXT")) {
           if (!exactText) exactText = icalendarExactTextValue(v);
         } else if (n.size() > 13 && equalsIgnoreCase(n.substr(n.size() - 13), "-UNKNOWN-YEAR")) {
@@ -153,7 +156,10 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
     out.skip(SkipReason::BadDate);
     return;
   }
-  if (rules.empty()) {
+  // Our own one-time event, which deletes itself; another program that made it recur has
+  // made it yearly.
+  once = once && rules.empty();
+  if (rules.empty() && !once) {
     out.skip(SkipReason::NotYearly);
     return;
   }
@@ -179,14 +185,16 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
 
   int year = realYear.value_or(date->year);
   const bool yearless = unknownYear || (year == kPlaceholderYear && !datedByUs);
-  if (yearless) year = kYearlessYear;
+  // A one-time event keeps its year: its deletion counts from that day.
+  if (yearless && !once) year = kYearlessYear;
   const auto day = makeDayNumber(year, date->month, date->day);
   // Day 0 (30 December 1899) marks a free slot; stored, the event would vanish.
   if (!day || day->value == 0) {
     out.skip(SkipReason::BadDate);
     return;
   }
-  const OTdaten c = datedCandidate(*day, yearless, *text);
+  OTdaten c = datedCandidate(*day, yearless, *text);
+  c.record.autoDelete = once ? 1 : 0;
   out.candidates.push_back(c);
 }
 

@@ -36,10 +36,12 @@ std::optional<Ymd> systemLocalDate(std::int64_t unixSeconds);
 // `localDate` gives it. The year 1604 and a true X-...-UNKNOWN-YEAR or X-TAVIK-YEARLESS mean
 // year-less (2000, `withoutYear`); X-EVOLUTION-SINCE-YEAR and X-NEXTCLOUD-BC-YEAR give the
 // real year, which sets `computeJubilee`; our own X-TAVIK-TEXT gives the exact text while the
-// SUMMARY still matches it. Every other VEVENT is counted in `skipped`, one cut off before its
-// END:VEVENT as incomplete; the complete events of a cut calendar are read. Over-long lines
-// are cut (SUMMARY) or leave their event out. Components nested deeper than
-// kIcalendarMaxNesting refuse the file: `ok` false, `refusal` kIcalendarTooDeep, no candidates.
+// SUMMARY still matches it. Our own X-TAVIK-AUTODELETE:1 on a VEVENT without RRULE makes it a
+// one-time event: `autoDelete` set, the year of DTSTART kept even when year-less. Every other
+// VEVENT is counted in `skipped`, one cut off before its END:VEVENT as incomplete; the
+// complete events of a cut calendar are read. Over-long lines are cut (SUMMARY) or leave
+// their event out. Components nested deeper than kIcalendarMaxNesting refuse the file: `ok`
+// false, `refusal` kIcalendarTooDeep, no candidates.
 ReadResult readIcalendar(std::string_view bytes, DayNumber today, const LocalDateOf& localDate);
 
 }  // namespace tavik

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <map>
 
+#include "dates/countdown.h"
 #include "exchange/import_candidate.h"
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
@@ -34,6 +35,13 @@ std::string stampValue(std::int64_t unixSeconds) {
   std::snprintf(buf, sizeof buf, "%04d%02d%02dT%02d%02d%02dZ", tm.tm_year + 1900, tm.tm_mon + 1,
                 tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
   return buf;
+}
+
+int yearOf(std::int64_t unixSeconds) {
+  const auto t = static_cast<std::time_t>(unixSeconds);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  return tm.tm_year + 1900;
 }
 
 }  // namespace
@@ -146,6 +154,7 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
   std::string out;
   out.reserve(256 + records.size() * 300);
   const std::string stamp = stampValue(stampUnixSeconds);
+  const int stampYear = yearOf(stampUnixSeconds);
   appendFoldedLine(out, "BEGIN:VCALENDAR");
   appendFoldedLine(out, "VERSION:2.0");
   appendFoldedLine(out, std::string("PRODID:") + kIcalendarProductId);
@@ -155,9 +164,15 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
     const auto ymd = day ? splitDayNumber(*day) : std::nullopt;
     if (!ymd) continue;
     const bool yearless = hasNoYear(r, ymd->year);
-    const int year = yearless ? kYearlessStartYear : ymd->year;
-    const auto startDay = makeDayNumber(year, ymd->month, ymd->day);
+    const bool once = isSet(r.autoDelete);
+    const int year = yearless && !once ? kYearlessStartYear : ymd->year;
+    // An event that deletes itself happens once, on the day its deletion counts from: the
+    // stored date, or for the year-less year this year's.
+    const auto startDay =
+        once ? occurrenceInYear(year == yearlessMarkerYear ? stampYear : year, ymd->month, ymd->day)
+             : makeDayNumber(year, ymd->month, ymd->day);
     if (!startDay) continue;  // 29 February kept in a common year by a foreign file
+    const Ymd start = *splitDayNumber(*startDay);
     const auto end = splitDayNumber(*startDay + 1);
 
     // The same event twice in one export still needs two UIDs.
@@ -172,16 +187,18 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
     appendFoldedLine(out, "BEGIN:VEVENT");
     appendFoldedLine(out, "UID:" + uid);
     appendFoldedLine(out, "DTSTAMP:" + stamp);
-    appendFoldedLine(out, "DTSTART;VALUE=DATE:" + dateValue(year, ymd->month, ymd->day));
+    appendFoldedLine(out, "DTSTART;VALUE=DATE:" + dateValue(start.year, start.month, start.day));
     if (end) {
       appendFoldedLine(out, "DTEND;VALUE=DATE:" + dateValue(end->year, end->month, end->day));
     } else {
       appendFoldedLine(out, "DURATION:P1D");  // 31 December 9999 has no day after it
     }
     // Every calendar tested keeps a 29 February in common years only in this form.
-    appendFoldedLine(out, ymd->month == 2 && ymd->day == 29
-                              ? "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
-                              : "RRULE:FREQ=YEARLY");
+    if (!once) {
+      appendFoldedLine(out, ymd->month == 2 && ymd->day == 29
+                                ? "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
+                                : "RRULE:FREQ=YEARLY");
+    }
     appendFoldedLine(out, "TRANSP:TRANSPARENT");
     // Calendar programs drop a title of blanks; the exact text below still carries it.
     const std::string title = icalendarText(cp1252ToUtf8(r.text()));
@@ -194,6 +211,7 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
     } else if (year == kPlaceholderYear) {
       appendFoldedLine(out, "X-TAVIK-YEARLESS:0");
     }
+    if (once) appendFoldedLine(out, "X-TAVIK-AUTODELETE:1");
     appendFoldedLine(out, "END:VEVENT");
   }
   appendFoldedLine(out, "END:VCALENDAR");

@@ -142,6 +142,49 @@ TEST(IcalendarReader, YearMarkersAndStartForms) {
   }
 }
 
+// Our own mark of an event that deletes itself: read without a rule, its year kept; a rule
+// another program added wins, and a foreign single event stays left out.
+TEST(IcalendarReader, OneTimeEventsByTheirMark) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+    std::optional<Want> want;  // nullopt: skipped as not yearly
+    std::uint8_t autoDelete;
+  } const cases[] = {
+      {"our one-time event",
+       {"DTSTART;VALUE=DATE:20261214", "X-TAVIK-AUTODELETE:1"},
+       Want{{2026, 12, 14}, 0},
+       1},
+      {"year-less, the year kept",
+       {"DTSTART;VALUE=DATE:20261220", "X-TAVIK-YEARLESS:1", "X-TAVIK-AUTODELETE:1"},
+       Want{{2026, 12, 20}, 1},
+       1},
+      {"made yearly elsewhere",
+       {"DTSTART;VALUE=DATE:20261214", "RRULE:FREQ=YEARLY", "X-TAVIK-AUTODELETE:1"},
+       Want{{2026, 12, 14}, 0},
+       0},
+      {"switched off", {"DTSTART;VALUE=DATE:20261214", "X-TAVIK-AUTODELETE:0"}, std::nullopt, 0},
+      {"foreign single event", {"DTSTART;VALUE=DATE:20261214"}, std::nullopt, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string lines;
+    for (const std::string& l : c.lines) lines += l + "\r\n";
+    const ReadResult r =
+        read("BEGIN:VEVENT\r\nUID:z\r\n" + lines + "SUMMARY:Zahnarzttermin\r\nEND:VEVENT\r\n");
+    if (!c.want) {
+      EXPECT_TRUE(r.candidates.empty());
+      EXPECT_EQ(r.skippedFor(SkipReason::NotYearly), 1);
+      continue;
+    }
+    ASSERT_EQ(r.candidates.size(), 1u);
+    const EventRecord& rec = r.candidates[0].record;
+    EXPECT_EQ(splitRecordDate(rec.date), c.want->date);
+    EXPECT_EQ(rec.withoutYear, c.want->withoutYear);
+    EXPECT_EQ(rec.autoDelete, c.autoDelete);
+  }
+}
+
 TEST(IcalendarReader, TextsAndWhatIsLeftOut) {
   const ReadResult r = read(
       event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <string>
@@ -172,6 +173,70 @@ TEST(IcalendarWriter, RoundTripThroughTheReader) {
     EXPECT_EQ(got.text(), records[i].text());
     EXPECT_EQ(got.withoutYear, records[i].withoutYear);
     EXPECT_EQ(got.date, records[i].date);
+  }
+}
+
+// An event that deletes itself is an appointment: one all-day event on its day, which a
+// calendar must not repeat, and which comes back with its switch set and the same day. The
+// export is made on 10 December 2026.
+TEST(IcalendarWriter, AutoDeletedEventsAreSingleEvents) {
+  struct Case {
+    const char* name;
+    EventRecord record;
+    const char* start;  // the DTSTART date
+    bool yearly;        // carries an RRULE
+    Ymd back;           // the date read back
+  };
+  const auto once = [](EventRecord r) {
+    r.autoDelete = 1;
+    return r;
+  };
+  const Case cases[] = {
+      {"appointment",
+       once(event(2026, 12, 14, "Zahnarzttermin")),
+       "20261214",
+       false,
+       {2026, 12, 14}},
+      {"yearly birthday", event(1975, 4, 14, "Geburtstag"), "19750414", true, {1975, 4, 14}},
+      {"without year, stored in 2000",
+       once(event(2000, 12, 20, "Abholen", true)),
+       "20001220",
+       false,
+       {2000, 12, 20}},
+      {"the every-year year: this year's day",
+       once(event(9996, 12, 20, "Feier")),
+       "20261220",
+       false,
+       {2026, 12, 20}},
+      {"the every-year year on 29 February",
+       once(event(9996, 2, 29, "Schalttag")),
+       "20260228",
+       false,
+       {2026, 2, 28}},
+      {"a real 1604", once(event(1604, 5, 3, "Othello")), "16040503", false, {1604, 5, 3}},
+      {"the last day there is",
+       once(event(9999, 12, 31, "Ende")),
+       "99991231",
+       false,
+       {9999, 12, 31}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = icalendarFile(std::span(&c.record, 1), kStamp);
+    const std::vector<std::string> lines = linesOf(file);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("DTSTART;VALUE=DATE:") + c.start),
+              lines.end());
+    const bool ruled = std::any_of(lines.begin(), lines.end(),
+                                   [](const std::string& l) { return l.starts_with("RRULE"); });
+    EXPECT_EQ(ruled, c.yearly);
+
+    const ReadResult back = readIcalendar(file, *makeDayNumber(2026, 12, 10), systemLocalDate);
+    ASSERT_EQ(back.candidates.size(), 1u);
+    const EventRecord& got = back.candidates[0].record;
+    EXPECT_EQ(got.text(), c.record.text());
+    EXPECT_EQ(got.autoDelete, c.record.autoDelete);
+    EXPECT_EQ(isSet(got.withoutYear), hasNoYear(c.record, splitRecordDate(c.record.date).year));
+    EXPECT_EQ(splitRecordDate(got.date), c.back);
   }
 }
 
