@@ -101,7 +101,7 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
                             GroupBox1);
   CheckBox1 =
       new QCheckBox(QStringLiteral("Dieses Ereignis gegen ungewollte Veränderung schützen."), this);
-  Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+  Button2 = new QPushButton(QStringLiteral("Abbrechen"), this);
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   BitBtn2 = new QPushButton(QStringLiteral("?"), this);
 

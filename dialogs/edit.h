@@ -26,7 +26,7 @@ std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear);
 
 // Used once for the run; keeps its controls and working record between uses. A caller sets the
 // five check marks, then Edit1 and Edit2, then the working record, and runs exec():
-// kResultOk (OK) or kResultCancel (Cancel, close box).
+// kResultOk (OK) or kResultCancel (Abbrechen, close box).
 class TForm2 : public ActivatedDialog {
   Q_OBJECT
 

@@ -285,6 +285,8 @@ class EditTest : public QObject {
 
   void resultsOfTheWaysOut() {
     TForm2 form(messages, help);
+    // Every other text of the program is German.
+    QCOMPARE(form.Button2->text(), QStringLiteral("Abbrechen"));
     QTimer::singleShot(0, &form, [&] { form.Button1->click(); });
     QCOMPARE(form.exec(), TForm2::kResultOk);
     QTimer::singleShot(0, &form, [&] { form.Button2->click(); });
