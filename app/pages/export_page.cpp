@@ -3,8 +3,10 @@
 
 #include <QButtonGroup>
 #include <QDateTime>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -189,6 +191,13 @@ void ExportPage::Button13Click() {
   const FormatChoice& format = kFormats[static_cast<std::size_t>(choice)];
   SaveDialog1.filterIndex = format.filterIndex;
   SaveDialog1.defaultSuffix = QString::fromLatin1(format.defaultSuffix);
+  // A name to confirm, with the format's extension: "tavik.csv" in the start directory at
+  // first, later the last file's folder and name.
+  const QFileInfo last(SaveDialog1.fileName.isEmpty()
+                           ? QDir::current().filePath(QStringLiteral("tavik"))
+                           : SaveDialog1.fileName);
+  SaveDialog1.fileName =
+      last.dir().filePath(last.completeBaseName() + u'.' + SaveDialog1.defaultSuffix);
   const std::optional<QString> path = m_platform.fileDialogs.saveFile(this, SaveDialog1);
   if (!path) return;
 

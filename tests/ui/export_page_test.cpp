@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -218,6 +219,7 @@ class ExportPageTest : public QObject {
     QCOMPARE(w.dialogs.lastSetup.filter, kSaveFilter);
     QCOMPARE(w.dialogs.lastSetup.filterIndex, filterIndex);
     QCOMPARE(w.dialogs.lastSetup.defaultSuffix, suffix);
+    QCOMPARE(w.dialogs.lastSetup.fileName, QDir::current().filePath("tavik." + suffix));
     QCOMPARE(w.messages.texts(), QStringList{QStringLiteral("Export erfolgreich!")});
     QCOMPARE(w.chosenFormat(), -1);
     QCOMPARE(tickedCount(w.list()), 2);
@@ -248,6 +250,14 @@ class ExportPageTest : public QObject {
     w.click("Button13");
     QCOMPARE(w.messages.texts().size(), 2);
     QCOMPARE(w.messages.texts().last(), QStringLiteral("Bitte noch Exportformat wählen!"));
+
+    // Then it proposes the last file's folder and name with the new format's extension.
+    const int other = (format + 1) % 5;
+    QTest::mouseClick(w.format(other), Qt::LeftButton);
+    w.click("Button13");
+    QCOMPARE(w.dialogs.lastSetup.fileName,
+             QString::fromStdString(w.dir.file("export.")) + w.dialogs.lastSetup.defaultSuffix);
+    QVERIFY(w.dialogs.lastSetup.defaultSuffix != suffix);
   }
 
   // Qt's own dialog opens on the format's filter entry and appends the default suffix.
@@ -263,12 +273,14 @@ class ExportPageTest : public QObject {
 
     QString dialogName;
     QString shownType;
+    QString proposed;
     whenDialogOpens([&](QFileDialog* dialog) {
       dialogName = dialog->objectName();
       auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
       if (types) shownType = types->currentText();
       auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
       if (!name) return dialog->reject();
+      proposed = name->text();
       name->setText(QString::fromStdString(w.dir.file("ausgabe")));
       QTest::keyClick(name, Qt::Key_Return);
     });
@@ -276,6 +288,7 @@ class ExportPageTest : public QObject {
 
     QCOMPARE(dialogName, QStringLiteral("SaveDialog1"));
     QCOMPARE(shownType, QStringLiteral("Tabellen (*.csv)"));
+    QCOMPARE(proposed, QStringLiteral("tavik.csv"));
     QCOMPARE(w.messages.texts(), QStringList{QStringLiteral("Export erfolgreich!")});
     QCOMPARE(test::readFile(w.dir.file("ausgabe.csv")), std::string("24.12.1975\tFest\r\n"));
     QCOMPARE(page.SaveDialog1.filterIndex, 5);
