@@ -85,6 +85,10 @@ if have appstreamcli "AppStream data"; then
   appstreamcli validate --no-net "$metainfo" >"$work/appstream" 2>&1 ||
     fail "appstreamcli validate:"$'\n'"$(cat "$work/appstream")"
   grep -qF "<release version=\"$version\"" "$metainfo" || fail "AppStream data lacks release $version"
+  # Software centres show the release date: the one of the version's changelog entry.
+  released=$(date -u +%F -d "$(sed -n '0,/^ -- /s/^ -- .*>  //p' "$source/packaging/changelog")")
+  grep -qF "<release version=\"$version\" date=\"$released\"/>" "$metainfo" ||
+    fail "AppStream release date is not $released: $(grep '<release ' "$metainfo")"
   launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
   [ -f "$root/usr/share/applications/$launchable" ] || fail "launchable '$launchable' not in the package"
 fi
