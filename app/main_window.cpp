@@ -287,6 +287,7 @@ void MainWindow::computeView() {
   settings().lastshown = today;
   m_todayLines = toQStrings(result.todayBox);
   countdownPage->showView(std::move(result.lines), std::move(result.grid));
+  countdownPage->showEmptyTableHint(table().usedCount() == 0);
   optionsPage->showHolidaySwitch();
   m_firstViewDone = true;
   // The desktop keeps the notification in its list after the today box and the program have
@@ -333,6 +334,23 @@ void MainWindow::showTodayBoxTest() {
   box.setWindowTitle(QString::fromUtf8(optionsPage->priorityHandling() == 2 ? kTodayBoxPriorityTitle
                                                                             : kTodayBoxTitle));
   box.exec();
+}
+
+void MainWindow::showOnRequest() {
+  if (m_files.closed()) return;
+  stopAutoExit();
+  if (isMinimized()) {
+    showNormal();
+  } else {
+    show();
+  }
+  raise();
+  activateWindow();
+  // An open today box or message box stays in front of the window it belongs to.
+  if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this) {
+    modal->raise();
+    modal->activateWindow();
+  }
 }
 
 void MainWindow::focusWindowChanged(QWindow* window) {
@@ -393,9 +411,13 @@ void MainWindow::Button1Click() {
 void MainWindow::armAutoExit() {
   m_secondsLeft = settings().autoclose;
   if (settings().autoclose > 0) {
-    Timer1->start();
+    // With no event at all there is nothing to remind of: the window waits for the user, who
+    // reaches the editor or the import by a page change, and that stops the countdown anyway.
+    if (table().usedCount() > 0) {
+      Timer1->start();
+      Button1->setText(exitCaption(m_secondsLeft));
+    }
     optionsPage->setEdit2Enabled(true);
-    Button1->setText(exitCaption(m_secondsLeft));
     optionsPage->Edit2->setText(QString::number(m_secondsLeft));
     optionsPage->CheckBox1->setChecked(true);
   } else {

@@ -51,8 +51,9 @@ class MainWindow : public QMainWindow {
 
  public:
   // Runs the creation steps: reads the settings from the per-user store and the data file from
-  // `startDirectory`, fills the header and the options and arms the auto-exit countdown. A
-  // failure shows its message and skips the remaining steps.
+  // `startDirectory`, fills the header and the options and arms the auto-exit countdown, which
+  // does not run while the table holds no event. A failure shows its message and skips the
+  // remaining steps.
   MainWindow(Platform& platform, std::string startDirectory, QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -92,6 +93,10 @@ class MainWindow : public QMainWindow {
   void FormActivate();
   // "Heutebox testen": rebuild, title by the priority handling, show the today box.
   void showTodayBoxTest();
+  // Another start asked for this window: shown, unminimised, raised and activated (a window
+  // manager may still keep the focus where it is). The auto-exit countdown stops, since a
+  // user who asked for the window wants to keep it. Nothing happens once the close is done.
+  void showOnRequest();
 
   // The desktop's session manager wants the data kept now: the three stores are written
   // without a question, and the window stays open; the close writes them again. Returns the

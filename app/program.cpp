@@ -88,15 +88,17 @@ void setUpApplication(QApplication& app) {
   QApplication::setWindowIcon(QIcon(new DeferredIconEngine({16, 32, 48, 64, 128, 256})));
 }
 
-bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
-                         Messages& messages) {
+StartClaim claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
+                               Messages& messages, const std::function<bool()>& showRunning) {
   switch (lock.acquire(startDirectory + "/" + kLockFileName)) {
     case InstanceLock::Result::Locked:
+      return StartClaim::Locked;
     case InstanceLock::Result::Unavailable:  // a directory nobody here may write to
-      return true;
+      return StartClaim::Unlocked;
     case InstanceLock::Result::HeldByOther:
+      if (showRunning && showRunning()) return StartClaim::Shown;
       messages.info(nullptr, QString::fromUtf8(kAlreadyRunningMessage));
-      return false;
+      return StartClaim::Refused;
     case InstanceLock::Result::Failed:
       break;
   }
@@ -104,7 +106,7 @@ bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
   messages.error(nullptr, QString::fromUtf8(kLockFailedMessage)
                               .arg(QString::fromUtf8(kLockFileName),
                                    QString::fromStdString(fileErrorText(lock.errorNumber()))));
-  return false;
+  return StartClaim::Refused;
 }
 
 // Hands the dialogs' help calls to the quick-help window, which is created when first shown.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,10 +33,19 @@ inline constexpr const char* kLockFailedMessage =
 // and the window icon.
 void setUpApplication(QApplication& app);
 
-// Takes the lock of `startDirectory` for this run. False, after telling the user, when another
-// run holds it: two runs would overwrite each other's changes at close. A directory where no
-// lock file can be made locks nothing and is no reason to refuse the start.
-bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory, Messages& messages);
+// How a start stands towards the start directory.
+enum class StartClaim {
+  Locked,    // this run holds the directory's lock
+  Unlocked,  // no lock file can be had there; that locks nothing and is no reason not to start
+  Shown,     // another run holds it and has shown its window instead
+  Refused,   // another run holds it, or the lock failed; the user has been told
+};
+
+// Takes the lock of `startDirectory` for this run. When another run holds it, `showRunning`
+// asks that run to show its window; without an answer the user is told that it runs already:
+// two runs would overwrite each other's changes at close.
+StartClaim claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
+                               Messages& messages, const std::function<bool()>& showRunning = {});
 
 // The windows of the run, each created once and living until the program ends: the main
 // window at start, the event edit dialog, the holiday selection dialog, the today box and the

@@ -12,6 +12,7 @@
 #include "platform/posix/instance_lock.h"
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
+#include "platform/single_instance.h"
 
 namespace tavik {
 
@@ -23,7 +24,11 @@ int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
   const std::filesystem::path current = std::filesystem::current_path(error);
   std::string startDirectory = error ? std::string(".") : current.native();
   InstanceLock lock;
-  if (!claimStartDirectory(lock, startDirectory, seams.messages)) return 1;
+  const QString socketPath = instanceSocketPath(startDirectory);
+  const StartClaim claim = claimStartDirectory(
+      lock, startDirectory, seams.messages, [&] { return askRunningInstanceToShow(socketPath); });
+  if (claim == StartClaim::Shown) return 0;
+  if (claim == StartClaim::Refused) return 1;
 
   // The per-user store reads its file when created, so it comes after the lock.
   QSettingsUserStore userStore;
@@ -41,6 +46,13 @@ int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
     QCoreApplication::exit(failure.empty() ? 0 : 1);
   });
   SessionEnd sessionEnd(window, seams.files, lock, userStore.filePath());
+  // Only the holder of the lock answers later starts; without a socket they tell the user.
+  ShowRequests showRequests;
+  if (claim == StartClaim::Locked) {
+    QObject::connect(&showRequests, &ShowRequests::showRequested, &window,
+                     &MainWindow::showOnRequest);
+    showRequests.listen(socketPath);
+  }
   if (seams.created) seams.created(program);
   program.mainWindow().show();
   return QApplication::exec();

@@ -27,7 +27,7 @@ int start(int argc, char** argv, bench::PaintTimes& times) {
   const std::string startDirectory = std::filesystem::current_path().native();
   QtMessages messages;
   InstanceLock lock;
-  if (!claimStartDirectory(lock, startDirectory, messages)) return 1;
+  if (claimStartDirectory(lock, startDirectory, messages) == StartClaim::Refused) return 1;
 
   PosixFiles files;
   QSettingsUserStore userStore;

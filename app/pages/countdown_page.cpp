@@ -176,6 +176,17 @@ CountdownPage::CountdownPage(QWidget* parent) : QWidget(parent) {
   StringGrid1->setMinimumSize(scaled(393, s), scaled(129, s));
   StringGrid1->horizontalHeader()->setStretchLastSection(true);
 
+  // In the grid's own area, so the page keeps its layout whether it shows or not.
+  emptyTableHint = new QLabel(QString::fromUtf8(kEmptyTableHint), StringGrid1->viewport());
+  emptyTableHint->setObjectName(QStringLiteral("emptyTableHint"));
+  emptyTableHint->setWordWrap(true);
+  emptyTableHint->setAlignment(Qt::AlignCenter);
+  emptyTableHint->setForegroundRole(QPalette::Text);
+  auto* hintArea = new QVBoxLayout(StringGrid1->viewport());
+  hintArea->setContentsMargins(scaled(12, s), scaled(6, s), scaled(12, s), scaled(6, s));
+  hintArea->addWidget(emptyTableHint);
+  emptyTableHint->hide();
+
   auto* header = new QHBoxLayout;
   header->setSpacing(scaled(4, s));
   for (QLabel* l : {StaticText1, Label1, StaticText2, Label2, StaticText3, Label3, StaticText4}) {
@@ -198,6 +209,10 @@ void CountdownPage::setColumnWidths(int first, int second, int third) {
   StringGrid1->setColumnWidth(0, first);
   StringGrid1->setColumnWidth(1, second);
   StringGrid1->setColumnWidth(2, third);
+}
+
+void CountdownPage::showEmptyTableHint(bool show) {
+  emptyTableHint->setVisible(show);
 }
 
 void CountdownPage::showView(std::vector<std::string> lines, std::vector<GridRow> grid) {

@@ -12,6 +12,11 @@ class QTableView;
 
 namespace tavik {
 
+inline constexpr const char* kEmptyTableHint =
+    "Noch keine Ereignisse eingetragen.\n\nAuf der Seite „Editor“ legen Sie mit „neuen Eintrag "
+    "zufügen“ ein Ereignis an, oder Sie übernehmen Geburtstage aus einem Adressbuch auf der Seite "
+    "„Import“.";
+
 class CountdownGridModel;
 class CountdownLinesModel;
 
@@ -25,6 +30,8 @@ class CountdownPage : public QWidget {
   // row, so an empty result leaves a single empty row.
   void showView(std::vector<std::string> lines, std::vector<GridRow> grid);
   void setColumnWidths(int first, int second, int third);
+  // Shows or hides emptyTableHint over the grid.
+  void showEmptyTableHint(bool show);
 
   // The header: "Heute ist" weekday "der" date "Ereignisse in den nächsten" days "Tagen".
   QLabel* StaticText1;
@@ -38,6 +45,8 @@ class CountdownPage : public QWidget {
   QListView* ListBox1;
   // Three columns (day text, date, event text) over the grid rows of the last rebuild.
   QTableView* StringGrid1;
+  // Over the grid while the table holds no event at all: how to make the first one.
+  QLabel* emptyTableHint;
   // The row under the grid, where the main window keeps its Exit button.
   QHBoxLayout* bottomRow;
 

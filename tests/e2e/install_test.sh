@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and checks it as a desktop sees it.
 #   layout: programs, launcher, icons, help texts and a valid desktop entry are in place;
-#   start:  the installed launcher runs the program in a fresh per-user directory, which then
-#           holds the data file, the holiday file and the help texts (skipped, exit 77, while
-#           the window program is not built).
+#   start:  the installed launcher runs the program in a per-user directory holding only a data
+#           file, which then holds the holiday file and the help texts as well (skipped, exit
+#           77, while the window program is not built).
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR layout|start   (CMAKE names the cmake to use)
 set -eu
 build=$1
@@ -72,10 +72,14 @@ check_start() {
   export QT_QPA_PLATFORM=offscreen
   unset DISPLAY WAYLAND_DISPLAY
   mkdir -p "$HOME" "$XDG_CONFIG_HOME/HOLVENTARIS"
-  # Auto-exit after 5 seconds, no today box: the program ends by itself.
+  # Auto-exit after 5 seconds, no today box: the program ends by itself. It waits for the user
+  # while it has no event at all, so the directory gets one ("Sommerfest", 1 June 1970).
   printf '[General]\nanzdays=30\nautoclose=5\nheutebox=0\nprior=0\n' \
     >"$XDG_CONFIG_HOME/HOLVENTARIS/Tavik! v4.x.conf"
   datadir="$XDG_DATA_HOME/tavik"
+  mkdir -p "$datadir"
+  { printf '\000\000\000\000\000\036\331\100\012Sommerfest'; head -c 401 /dev/zero; } \
+    >"$datadir/tavik!4.dat"
 
   # A help text the user changed stays as it is.
   kept=""
@@ -92,7 +96,7 @@ check_start() {
     status=$?
   [ "$status" -eq 0 ] || { cat "$tmp/run.log" >&2; fail "tavik-start ended with $status"; }
 
-  [ -f "$datadir/tavik!4.dat" ] || fail "no data file in $datadir"
+  [ "$(wc -c <"$datadir/tavik!4.dat")" -eq 420 ] || fail "the event did not stay in $datadir"
   [ -f "$datadir/tavik!4.ini" ] || fail "no holiday file in $datadir"
   for help in "$source"/resources/help/*.txt; do
     [ -e "$help" ] || continue

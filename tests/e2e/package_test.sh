@@ -128,6 +128,9 @@ export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/HOLVENTARIS" "$work/start"
 # Holidays on, Silvester only; auto-exit after 5 seconds, no today box.
 holidays 0 30 >"$work/start/tavik!4.ini"
+# The window program waits for the user while it has no event at all: one for tavik-start.
+mkdir -p "$XDG_DATA_HOME/tavik"
+record 1970-06-01 "Sommerfest" >"$XDG_DATA_HOME/tavik/tavik!4.dat"
 printf '[General]\nanzdays=30\nautoclose=5\nheutebox=0\nprior=0\n' \
   >"$XDG_CONFIG_HOME/HOLVENTARIS/Tavik! v4.x.conf"
 if have faketime "runs of the packaged programs"; then
@@ -139,7 +142,7 @@ if have faketime "runs of the packaged programs"; then
   QT_QPA_PLATFORM=offscreen timeout 60 faketime '2006-12-15 12:00:00' \
     "$root/usr/bin/tavik-start" >"$work/start.log" 2>&1 || status=$?
   [ "$status" -eq 0 ] || fail "tavik-start ended with $status: $(cat "$work/start.log")"
-  [ -f "$XDG_DATA_HOME/tavik/tavik!4.dat" ] || fail "tavik-start wrote no data file"
+  [ "$(stat -c %s "$XDG_DATA_HOME/tavik/tavik!4.dat")" = 420 ] || fail "tavik-start lost the event"
   [ -f "$XDG_DATA_HOME/tavik/Hauptfenster.txt" ] || fail "tavik-start copied no help texts"
 fi
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <filesystem>
+#include <future>
 
 #include "app/late_page.h"
 #include "app/pages/about_page.h"
@@ -22,6 +24,7 @@
 #include "app/pages/options_page.h"
 #include "dates/countdown.h"
 #include "platform/posix/instance_lock.h"
+#include "platform/single_instance.h"
 #include "store/settings_store.h"
 #include "tests/ui/window_world.h"
 
@@ -64,14 +67,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(m.windowTitle(), QStringLiteral("Tavik! v4.5"));
     QCOMPARE(control<QLineEdit>(m, "Edit1")->text(), QStringLiteral("30"));
     QCOMPARE(control<QLineEdit>(m, "Edit2")->text(), QStringLiteral("30"));
-    QCOMPARE(control<QPushButton>(m, "Button1")->text(), QStringLiteral("Exit (30)"));
+    // Nothing to remind of yet: the window waits for the user instead of closing itself.
+    QCOMPARE(control<QPushButton>(m, "Button1")->text(), QStringLiteral("Exit"));
     QVERIFY(control<QCheckBox>(m, "CheckBox1")->isChecked());
     QVERIFY(control<QCheckBox>(m, "CheckBox3")->isChecked());
     QCOMPARE(m.optionsPage->priorityHandling(), 0);
     QCOMPARE(control<QLabel>(m, "Label3")->text(), QStringLiteral("30"));
     QCOMPARE(control<QLabel>(m, "Label5")->text(), QStringLiteral("Tavik! v4.5.1 - #20060402"));
     QCOMPARE(control<QLabel>(m, "Label11")->text(), QStringLiteral("Tavik! v4.5"));
-    QVERIFY(m.autoExitRunning());
+    QVERIFY(!m.autoExitRunning());
     const QStringList tabs = {"Tavik!", "Editor", "Optionen", "Import", "Export", "About"};
     for (int i = 0; i < tabs.size(); ++i) QCOMPARE(m.TabbedNotebook1->tabText(i), tabs[i]);
 
@@ -88,6 +92,69 @@ class MainWindowTest : public QObject {
     QVERIFY(!control<QPushButton>(m, "Button9")->isEnabled());
     QVERIFY(w.messages.boxes.empty());
     QCOMPARE(w.todayBoxShown, 0);
+  }
+
+  // A table without any event says how to begin and stays open; one whose events all lie
+  // outside the days shown keeps its empty-window line, no hint, and closes itself as ever.
+  void emptyTableShowsHowToBegin_data() {
+    QTest::addColumn<bool>("withEvent");
+    QTest::addColumn<bool>("hint");
+    QTest::newRow("no event at all") << false << true;
+    QTest::newRow("none in the days shown") << true << false;
+  }
+  void emptyTableShowsHowToBegin() {
+    QFETCH(bool, withEvent);
+    QFETCH(bool, hint);
+    WindowWorld w;
+    w.setSetting("autoclose", 5);
+    if (withEvent) w.writeEvents({{QDate(1970, 6, 1), "Sommerfest"}});
+    w.create();
+    MainWindow& m = w.main();
+    QCOMPARE(m.autoExitRunning(), withEvent);
+    QCOMPARE(control<QPushButton>(m, "Button1")->text(),
+             withEvent ? QStringLiteral("Exit (5)") : QStringLiteral("Exit"));
+    QSignalSpy closed(&m, &MainWindow::closed);
+    m.Timer1->setInterval(1);
+    w.showMain();
+
+    auto* label = control<QLabel>(m, "emptyTableHint");
+    QCOMPARE(label->isVisible(), hint);
+    QCOMPARE(
+        label->text(),
+        QStringLiteral("Noch keine Ereignisse eingetragen.\n\nAuf der Seite „Editor“ legen Sie "
+                       "mit „neuen Eintrag zufügen“ ein Ereignis an, oder Sie übernehmen "
+                       "Geburtstage aus einem Adressbuch auf der Seite „Import“."));
+    auto* lines = control<QListView>(m, "ListBox1");
+    QCOMPARE(lines->model()->rowCount(), 1);
+    QCOMPARE(cellText(lines, 0, 0), QString::fromUtf8(tavik::kEmptyWindowLine));
+    // The auto-exit setting itself is kept, shown on the options page and stored at close.
+    QCOMPARE(control<QLineEdit>(m, "Edit2")->text(), QStringLiteral("5"));
+    QVERIFY(control<QCheckBox>(m, "CheckBox1")->isChecked());
+
+    QTest::qWait(200);
+    QCOMPARE(m.isVisible(), !withEvent);
+    QCOMPARE(closed.count(), withEvent ? 1 : 0);
+    if (!withEvent) {
+      QVERIFY(m.close());
+      QCOMPARE(w.storedSetting("autoclose").toInt(), 5);
+    }
+  }
+
+  // The first event, made on another page, takes the hint away when the user comes back; the
+  // countdown the page change stopped stays off.
+  void firstEventTakesTheHintAway() {
+    WindowWorld w;
+    w.create();
+    MainWindow& m = w.main();
+    w.showMain();
+    auto* label = control<QLabel>(m, "emptyTableHint");
+    QVERIFY(label->isVisible());
+    m.TabbedNotebook1->setCurrentIndex(kEditorPage);
+    m.table().storeRecord(1, makeEvent({QDate(1970, 12, 20), "Geburtstag"}));
+    m.TabbedNotebook1->setCurrentIndex(kCountdownPage);
+    QVERIFY(!label->isVisible());
+    QCOMPARE(cellText(control<QTableView>(m, "StringGrid1"), 0, 2), QStringLiteral("Geburtstag"));
+    QVERIFY(!m.autoExitRunning());
   }
 
   // A value of the wrong type stops the creation steps: the controls keep their design texts,
@@ -332,6 +399,7 @@ class MainWindowTest : public QObject {
 
   void pageChangeStopsTheCountdownForGood() {
     WindowWorld w;
+    w.writeEvents({{QDate(1970, 6, 1), "Sommerfest"}});
     w.create();
     MainWindow& m = w.main();
     auto* exit = control<QPushButton>(m, "Button1");
@@ -347,6 +415,7 @@ class MainWindowTest : public QObject {
 
   void helpButtonStopsTheCountdownAndPicksTheTopic() {
     WindowWorld w;
+    w.writeEvents({{QDate(1970, 6, 1), "Sommerfest"}});
     w.create();
     MainWindow& m = w.main();
     auto* help = control<QPushButton>(m, "BitBtn2");
@@ -773,17 +842,40 @@ class MainWindowTest : public QObject {
     QCOMPARE(focusAfterCtrlTab(later), expected);
   }
 
+  // A second start asks the first to show its window; only when that gets no answer is the
+  // user told. The first start never asks anybody.
+  void secondRunInTheSameDirectoryIsRefused_data() {
+    QTest::addColumn<bool>("asking");
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<int>("claim");
+    QTest::addColumn<QStringList>("boxes");
+    const QStringList running{"Tavik! läuft bereits in diesem Verzeichnis."};
+    QTest::newRow("shown by the first") << true << true << int(StartClaim::Shown) << QStringList();
+    QTest::newRow("no answer") << true << false << int(StartClaim::Refused) << running;
+    QTest::newRow("nobody to ask") << false << false << int(StartClaim::Refused) << running;
+  }
   void secondRunInTheSameDirectoryIsRefused() {
+    QFETCH(bool, asking);
+    QFETCH(bool, answered);
     TempDir dir("tavik-lock");
     const std::string start = dir.path();
     FakeMessages firstMessages;
     FakeMessages secondMessages;
+    int asked = 0;
+    const std::function<bool()> ask = [&] {
+      ++asked;
+      return answered;
+    };
     {
       InstanceLock first;
-      QVERIFY(claimStartDirectory(first, start, firstMessages));
+      QCOMPARE(claimStartDirectory(first, start, firstMessages, ask), StartClaim::Locked);
+      QCOMPARE(asked, 0);
       InstanceLock second;
-      QVERIFY(!claimStartDirectory(second, start, secondMessages));
-      QCOMPARE(secondMessages.texts(), QStringList{"Tavik! läuft bereits in diesem Verzeichnis."});
+      QTEST(int(claimStartDirectory(second, start, secondMessages,
+                                    asking ? ask : std::function<bool()>())),
+            "claim");
+      QCOMPARE(asked, asking ? 1 : 0);
+      QTEST(secondMessages.texts(), "boxes");
       QVERIFY(firstMessages.boxes.empty());
       std::vector<std::string> names;
       for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
@@ -792,8 +884,49 @@ class MainWindowTest : public QObject {
       QCOMPARE(names, std::vector<std::string>{"tavik!4.lock"});
     }
     InstanceLock later;
-    QVERIFY(claimStartDirectory(later, start, firstMessages));
+    QCOMPARE(claimStartDirectory(later, start, firstMessages, ask), StartClaim::Locked);
     QVERIFY(firstMessages.boxes.empty());
+  }
+
+  // Through the socket, as from a second start: the window comes back from the task bar, and
+  // its auto-exit countdown stops for good.
+  void showRequestBringsTheWindowBack() {
+    TempDir runtime("tavik-runtime");
+    const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtimeBefore); });
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path()));
+    WindowWorld w;
+    w.setSetting("heutebox", 0);
+    w.writeEvents({{QDate(1970, 12, 15), "Geburtstag"}});
+    w.create();
+    MainWindow& m = w.main();
+    w.showMain();
+    QVERIFY(m.autoExitRunning());
+    m.showMinimized();
+    QVERIFY(m.isMinimized());
+
+    const QString path = instanceSocketPath(w.startDir.path());
+    ShowRequests requests;
+    connect(&requests, &ShowRequests::showRequested, &m, &MainWindow::showOnRequest);
+    QVERIFY(requests.listen(path));
+    std::future<bool> asked =
+        std::async(std::launch::async, [&] { return askRunningInstanceToShow(path); });
+    QVERIFY(QTest::qWaitFor(
+        [&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        5000));
+    QVERIFY(asked.get());
+    QVERIFY(m.isVisible());
+    QVERIFY(!m.isMinimized());
+    QVERIFY(!m.autoExitRunning());
+    QCOMPARE(control<QPushButton>(m, "Button1")->text(), QStringLiteral("Exit"));
+    QTest::qWait(50);
+    QVERIFY(m.isVisible());
+    QCOMPARE(w.messages.boxes.size(), 0u);
+
+    // After the close nothing is shown again.
+    QVERIFY(m.close());
+    m.showOnRequest();
+    QVERIFY(!m.isVisible());
   }
 
   // A lock that cannot be had (here a link planted in its place) stops the start with a reason.
@@ -802,7 +935,8 @@ class MainWindowTest : public QObject {
     QVERIFY(::symlink(dir.file("elsewhere").c_str(), dir.file(kLockFileName).c_str()) == 0);
     FakeMessages messages;
     InstanceLock lock;
-    QVERIFY(!claimStartDirectory(lock, dir.path(), messages));
+    QCOMPARE(claimStartDirectory(lock, dir.path(), messages, [] { return true; }),
+             StartClaim::Refused);
     QCOMPARE(messages.texts(),
              QStringList{"Die Sperrdatei 'tavik!4.lock' im Startverzeichnis kann nicht geöffnet "
                          "werden (E/A-Fehler 40). Tavik! wird nicht gestartet, damit kein zweiter "
