@@ -59,7 +59,7 @@ constexpr auto kDisplayGoneWait = std::chrono::seconds(10);
 std::atomic<SessionEnd*> g_active = nullptr;
 std::thread::id g_guiThread;
 bool g_exitHandlerRegistered = false;
-QtMessageHandler g_previousMessageHandler = nullptr;
+std::atomic<QtMessageHandler> g_previousMessageHandler = nullptr;
 
 // Async-signal-safe: one write to a non-blocking pipe. A full pipe already holds a wake-up.
 void onEndSignal(int number) {
@@ -81,7 +81,9 @@ void saveAtExit() {
 // Qt 6.4's Wayland plugin, just before its _exit(1): "The Wayland connection broke. Did the
 // Wayland compositor die?", or "... experienced a fatal error: ..." for other errors.
 void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (g_previousMessageHandler != nullptr) g_previousMessageHandler(type, context, message);
+  if (const QtMessageHandler previous = g_previousMessageHandler; previous != nullptr) {
+    previous(type, context, message);
+  }
   if (type != QtWarningMsg || !message.startsWith(QLatin1String("The Wayland connection "))) {
     return;
   }
