@@ -260,6 +260,12 @@ void MainWindow::setLateWindows(OnFirstUse<TForm4>& todayBox, OnFirstUse<TForm5>
 
 void MainWindow::attachTodayBox(TForm4& todayBox) {
   todayBox.setLines(m_todayLines);
+  // Kept above the window it blocks and placed by it: a Wayland compositor knows no other
+  // tie between the two, ignores the box's own position and could stack it behind.
+  if (QWindow* own = windowHandle()) {
+    todayBox.winId();
+    todayBox.windowHandle()->setTransientParent(own);
+  }
 }
 
 void MainWindow::setHolidayDialog(std::function<void()> run,

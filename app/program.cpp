@@ -82,6 +82,9 @@ class DeferredIconEngine : public QIconEngine {
 void setUpApplication(QApplication& app) {
   // The name, not the display name: Qt would append a display name to every window caption.
   QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+  // The menu entry's name. Wayland desktops match a window to its entry and icon by this id;
+  // without it they would see "tavik-window", the program's file name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tavik"));
   // The program ends when the main window has closed, whatever other window is still open.
   QApplication::setQuitOnLastWindowClosed(false);
   installGermanTranslations(app);

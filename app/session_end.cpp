@@ -9,6 +9,12 @@
 // this object existed, but whatever Qt set up later may be gone already. So the handler touches
 // no Qt at all: the table and settings are plain data, and the files are written with the
 // core's own file calls, the settings file included.
+//
+// When the connection to a Wayland compositor breaks, Qt's Wayland plugin finds it on one of
+// its event threads, prints a warning and calls _exit(1) there: no exit handler runs. The
+// warning is the only moment we get, so the message handler hands the save to the GUI thread,
+// which owns the table, through the signal pipe, and keeps the reporting thread waiting while
+// the GUI thread writes the stores and ends the process with the same status.
 #include "app/session_end.h"
 
 #include <fcntl.h>
@@ -18,7 +24,9 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -41,9 +49,17 @@ int g_signalPipe[2] = {-1, -1};
 struct sigaction g_previous[std::size(kEndSignals)];
 bool g_taken[std::size(kEndSignals)] = {};
 
-SessionEnd* g_active = nullptr;
+// Written into the signal pipe in place of a signal number: the display connection broke.
+constexpr unsigned char kDisplayGone = 0;
+// How long the thread that found the broken Wayland connection waits for the GUI thread's save
+// before Qt ends the process anyway: a GUI thread that never gets back to its event loop must
+// not keep a process without a display alive.
+constexpr auto kDisplayGoneWait = std::chrono::seconds(10);
+
+std::atomic<SessionEnd*> g_active = nullptr;
 std::thread::id g_guiThread;
 bool g_exitHandlerRegistered = false;
+std::atomic<QtMessageHandler> g_previousMessageHandler = nullptr;
 
 // Async-signal-safe: one write to a non-blocking pipe. A full pipe already holds a wake-up.
 void onEndSignal(int number) {
@@ -57,8 +73,29 @@ void onEndSignal(int number) {
 
 void saveAtExit() {
   // Another thread calling exit() would race the GUI thread that owns the table.
-  if (std::this_thread::get_id() != g_guiThread || g_active == nullptr) return;
-  g_active->saveBeforeExit();
+  SessionEnd* active = g_active;
+  if (std::this_thread::get_id() != g_guiThread || active == nullptr) return;
+  active->saveBeforeExit();
+}
+
+// Qt 6.4's Wayland plugin, just before its _exit(1): "The Wayland connection broke. Did the
+// Wayland compositor die?", or "... experienced a fatal error: ..." for other errors.
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (const QtMessageHandler previous = g_previousMessageHandler; previous != nullptr) {
+    previous(type, context, message);
+  }
+  if (type != QtWarningMsg || !message.startsWith(QLatin1String("The Wayland connection "))) {
+    return;
+  }
+  SessionEnd* active = g_active;
+  if (active == nullptr) return;
+  if (std::this_thread::get_id() == g_guiThread) {
+    active->saveBeforeExit();
+    return;
+  }
+  if (::write(g_signalPipe[1], &kDisplayGone, 1) < 0) return;
+  // The GUI thread ends the process once the stores are written.
+  std::this_thread::sleep_for(kDisplayGoneWait);
 }
 
 // Stands in for a settings file that could not be read: every write fails, as it would.
@@ -71,10 +108,15 @@ class RefusingStore : public UserStore {
   bool sync() override { return false; }
 };
 
-void drainSignalPipe() {
+// Empties the pipe; true when the display's end was among what it held.
+bool drainSignalPipe() {
+  bool displayGone = false;
   unsigned char bytes[64];
-  while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+  ssize_t got = 0;
+  while ((got = ::read(g_signalPipe[0], bytes, sizeof bytes)) > 0) {
+    for (ssize_t i = 0; i < got; ++i) displayGone = displayGone || bytes[i] == kDisplayGone;
   }
+  return displayGone;
 }
 
 }  // namespace
@@ -113,10 +155,12 @@ SessionEnd::SessionEnd(MainWindow& window, Files& files, InstanceLock& lock,
   g_guiThread = std::this_thread::get_id();
   g_active = this;
   if (!g_exitHandlerRegistered) g_exitHandlerRegistered = std::atexit(saveAtExit) == 0;
+  g_previousMessageHandler = qInstallMessageHandler(onQtMessage);
 }
 
 SessionEnd::~SessionEnd() {
   g_active = nullptr;
+  qInstallMessageHandler(g_previousMessageHandler);
   for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
     if (g_taken[i]) ::sigaction(kEndSignals[i], &g_previous[i], nullptr);
     g_taken[i] = false;
@@ -124,7 +168,12 @@ SessionEnd::~SessionEnd() {
 }
 
 void SessionEnd::readSignals() {
-  drainSignalPipe();
+  if (drainSignalPipe()) {
+    // The display is gone: no window can be touched any more, so this is the exit-time save,
+    // and the end Qt meant for the process.
+    saveBeforeExit();
+    std::_Exit(1);
+  }
   m_window.endSession();
 }
 

@@ -21,8 +21,9 @@ class SessionEnd : public QObject {
   // From now on until it is destroyed: the three signals end the session of `window`
   // (MainWindow::endSession), the application's commitDataRequest saves its stores, and a
   // process that ends without the close writes the stores first, the settings straight into
-  // `settingsPath`, and then releases `lock`. A signal that was ignored when the program
-  // started (nohup) stays ignored; SIGTERM is always taken.
+  // `settingsPath`, and then releases `lock`; when Qt reports a broken Wayland connection, the
+  // GUI thread does so and ends the process with status 1. A signal that was ignored when the
+  // program started (nohup) stays ignored; SIGTERM is always taken.
   SessionEnd(MainWindow& window, Files& files, InstanceLock& lock, std::string settingsPath);
   ~SessionEnd() override;
   SessionEnd(const SessionEnd&) = delete;

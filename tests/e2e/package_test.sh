@@ -41,7 +41,9 @@ field Description | grep -q German || fail "the description does not say the pro
 for dep in libc6 libqt6widgets6 libjpeg62-turbo; do
   field Depends | grep -qw "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
-field Recommends | grep -qw qt6-translations-l10n || fail "Recommends is $(field Recommends)"
+for recommended in qt6-translations-l10n qt6-wayland; do
+  field Recommends | grep -qw "$recommended" || fail "Recommends lacks $recommended: $(field Recommends)"
+done
 zcat "$root/usr/share/doc/tavik/changelog.gz" | head -1 | grep -qF "tavik ($version)" ||
   fail "the changelog's latest entry is not $version"
 
