@@ -12,7 +12,15 @@ std::string unicodeEventLine(const EventRecord& record) {
   std::string line;
   const std::size_t textAt = appendEventLine(line, record);
   line.resize(textAt);
-  line += printableText(eventText(record));
+  // TABs stay, as the lists always showed them; every other control character is marked.
+  const std::string text = eventText(record);
+  std::size_t from = 0;
+  for (std::size_t tab = text.find('\t'); tab != std::string::npos; tab = text.find('\t', from)) {
+    line += printableText(std::string_view(text).substr(from, tab - from));
+    line += '\t';
+    from = tab + 1;
+  }
+  line += printableText(std::string_view(text).substr(from));
   return line;
 }
 

@@ -64,12 +64,11 @@ struct ReadResult {
   int skippedFor(SkipReason reason) const { return skipped[static_cast<std::size_t>(reason)]; }
 };
 
-// The candidate list's line in UTF-8: the date and the full text of the candidate's record,
-// control characters shown as U+FFFD.
+// The candidate list's line: unicodeEventLine of the candidate's record.
 std::string importListLine(const OTdaten& candidate);
 
 // formatEventLine's date part followed by the record's full text (eventText), in UTF-8, with
-// control characters shown as U+FFFD.
+// control characters other than TAB shown as U+FFFD.
 std::string unicodeEventLine(const EventRecord& record);
 
 }  // namespace tavik

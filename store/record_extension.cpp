@@ -175,7 +175,8 @@ void writeUnicodeText(EventRecord& record, std::string_view utf8) {
   const std::size_t length = std::min(utf8.size(), kMaxUnicodeBytes);
   auto* text = record.reserved.data() + kUnicodeTextAt;
   std::fill(text, record.reserved.data() + kReservedSize, std::uint8_t{0});
-  std::memcpy(text, utf8.data(), length);
+  // An empty view may carry no pointer at all, which memcpy must not be given.
+  if (length > 0) std::memcpy(text, utf8.data(), length);
   record.reserved[kUnicodeLengthAt] = static_cast<std::uint8_t>(length);
   writeCheck(record, length == 0 ? 0 : textCheckOf(record));
 }
