@@ -108,7 +108,7 @@ BENCHMARK(BM_CountdownPage)->Apply(sizes);
 
 void BM_ExportPageList(benchmark::State& state) {
   Seams seams;
-  const EventTable table = bench::tableOf(static_cast<int>(state.range(0)), kToday);
+  EventTable table = bench::tableOf(static_cast<int>(state.range(0)), kToday);
   ExportPage page(table, seams.platform);
   page.resize(417, 236);
   page.show();

@@ -19,7 +19,8 @@ std::string_view characters(std::string_view s, std::size_t first, std::size_t l
   return s.substr(first - 1, last - first + 1);
 }
 
-bool readLine(std::string_view line, OTdaten& out) {
+// `utf8`: the line is UTF-8 and its text is stored in any script.
+bool readLine(std::string_view line, bool utf8, OTdaten& out) {
   const std::size_t tab = line.find(kTab);
   if (tab == std::string_view::npos) return false;
   const std::string_view field = line.substr(0, tab + 1);  // the date with its TAB
@@ -36,8 +37,12 @@ bool readLine(std::string_view line, OTdaten& out) {
   r.date = toDouble(*date);
   r.withoutYear = yearless ? 1 : 0;
   r.computeJubilee = yearless ? 0 : 1;
-  r.setText(line.substr(tab + 1));
-  return true;
+  const std::string_view text = line.substr(tab + 1);
+  if (!utf8) {
+    r.setText(text);
+    return true;
+  }
+  return setImportedText(r, text);
 }
 
 }  // namespace
@@ -74,7 +79,6 @@ ReadResult readCsv(std::string_view bytes) {
   ReadResult result;
   result.utf8 = isUtf8Text(bytes);
   std::string_view rest = textPart(withoutUtf8Bom(bytes));
-  std::optional<std::string> converted;
   while (!rest.empty()) {
     const std::size_t end = rest.find_first_of("\r\n");
     std::string_view line = rest.substr(0, end);
@@ -84,17 +88,14 @@ ReadResult readCsv(std::string_view bytes) {
       const bool crLf = rest[end] == kCr && end + 1 < rest.size() && rest[end + 1] == kLf;
       rest.remove_prefix(end + (crLf ? 2 : 1));
     }
-    if (result.utf8) {
-      // Never store a character other than the one the file holds.
-      converted = utf8ToCp1252(line);
-      if (!converted) {
-        result.skip(SkipReason::Unstorable);
-        continue;
-      }
-      line = *converted;
+    // A file with a byte order mark may still hold lines that are no UTF-8: never store a
+    // character other than the one the file holds.
+    if (result.utf8 && !isValidUtf8(line)) {
+      result.skip(SkipReason::Unstorable);
+      continue;
     }
     OTdaten candidate;
-    if (!readLine(line, candidate)) {
+    if (!readLine(line, result.utf8, candidate)) {
       result.ok = false;
       break;
     }

@@ -23,13 +23,14 @@ bool isUtf8Text(std::string_view bytes);
 // Saturates far outside 0..65535 instead of overflowing.
 long csvNumber(std::string_view field);
 
-// Reads one candidate per line. Lines end at CR, CR LF or LF; a Ctrl-Z ends the text. A UTF-8
-// text (isUtf8Text) is converted to Windows-1252, and a line with a character Windows-1252
-// cannot hold is left out and counted (`utf8` and SkipReason::Unstorable). The date field has fixed
+// Reads one candidate per line. Lines end at CR, CR LF or LF; a Ctrl-Z ends the text. The
+// text of a UTF-8 file (isUtf8Text, `utf8`) is taken in any script, in a record with its
+// extension (setImportedText); a line of it that is no UTF-8 is left out and counted
+// (SkipReason::Unstorable). The date field has fixed
 // positions (day 1-2, month 4-5, year 7-10, within the characters up to the first TAB); a year of 0
-// or none gives a year-less date in 2000. The text is what follows the first TAB, cut to 200 bytes,
-// further TABs kept. Stops with `ok` false at a line without a valid date (an empty line, a
-// negative number).
+// or none gives a year-less date in 2000. The text is what follows the first TAB, cut to what a
+// record holds, further TABs kept. Stops with `ok` false at a line without a valid date (an empty
+// line, a negative number).
 ReadResult readCsv(std::string_view bytes);
 
 }  // namespace tavik

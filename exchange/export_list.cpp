@@ -1,7 +1,7 @@
 // The export list's lines and count line.
 #include "exchange/export_list.h"
 
-#include "dates/date_text.h"
+#include "exchange/import_candidate.h"
 
 namespace tavik {
 
@@ -9,7 +9,7 @@ std::vector<ExportLine> buildExportList(const EventTable& table) {
   std::vector<ExportLine> lines;
   lines.reserve(static_cast<std::size_t>(table.usedCount()));
   for (int slot = 1; slot <= kSlotCount; ++slot) {
-    if (!table.slotIsFree(slot)) lines.push_back({slot, formatEventLine(table.record(slot))});
+    if (!table.slotIsFree(slot)) lines.push_back({slot, unicodeEventLine(table.record(slot))});
   }
   return lines;
 }

@@ -8,6 +8,7 @@
 #include "store/cp1252.h"
 #include "store/data_file.h"
 #include "store/day_number.h"
+#include "store/event_text.h"
 
 namespace tavik {
 namespace {
@@ -25,6 +26,26 @@ std::string exportText(std::string text, char tab) {
     }
   }
   return text;
+}
+
+// A UTF-8 text as HTML writes it: control characters (C0 but TAB, DEL, C1) as "?".
+std::string exportUnicodeText(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) {
+      out += '?';
+    } else if (b == 0xC2 && i + 1 < utf8.size() &&
+               static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      out += '?';
+      ++i;
+    } else {
+      out += static_cast<char>(b);
+    }
+  }
+  return out;
 }
 
 // The previous generation's year-less year 9999 becomes 0 in CSV, which reads back as year-less.
@@ -82,7 +103,7 @@ std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat f
         break;
       case ExportFormat::Htm:
         out += "<TR><TD>" + dateCell(r, false) + "</TD>" + kLineEnd;
-        out += "<TD>" + htmlEscape(exportText(r.text(), '\t')) + "</TD></TR>" + kLineEnd;
+        out += "<TD>" + htmlEscape(exportUnicodeText(eventText(r))) + "</TD></TR>" + kLineEnd;
         break;
       case ExportFormat::Txt:
         out += exportText(formatEventLine(r), '\t') + kLineEnd;
@@ -95,12 +116,27 @@ std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat f
   return out;
 }
 
-void writeExportFile(Files& files, const std::string& path, std::span<const EventRecord> records,
-                     ExportFormat format, std::int64_t nowUnixSeconds) {
+int fallbackTextCount(std::span<const EventRecord> records, ExportFormat format) {
+  if (format != ExportFormat::Csv && format != ExportFormat::Txt) return 0;
+  return static_cast<int>(std::count_if(records.begin(), records.end(), hasUnicodeText));
+}
+
+std::string exportDoneMessage(int fallbackTexts) {
+  std::string message = kExportDone;
+  if (fallbackTexts > 0) {
+    message += ' ' + std::to_string(fallbackTexts) + (fallbackTexts == 1 ? " Text" : " Texte") +
+               " in lateinischer Ersatzschreibweise geschrieben.";
+  }
+  return message;
+}
+
+int writeExportFile(Files& files, const std::string& path, std::span<const EventRecord> records,
+                    ExportFormat format, std::int64_t nowUnixSeconds) {
   const std::string bytes = exportFileBytes(records, format, nowUnixSeconds);
   writeFileAtomically(files, path,
                       std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
                       1 << 16);
+  return fallbackTextCount(records, format);
 }
 
 }  // namespace tavik

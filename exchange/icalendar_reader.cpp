@@ -12,6 +12,7 @@
 #include "exchange/icalendar_writer.h"
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -93,6 +94,28 @@ std::string looseText(std::string_view utf8) {
   return out;
 }
 
+bool endsWithIgnoreCase(std::string_view s, std::string_view suffix) {
+  return s.size() > suffix.size() && equalsIgnoreCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+// A yes of an X-...-UNKNOWN-YEAR property: Nextcloud writes 1 and 0.
+bool trueValue(std::string_view v) {
+  return v == "1" || equalsIgnoreCase(v, "TRUE");
+}
+
+// The years that X-...-OMIT-YEAR parameters of `p` name as stand-ins: Apple's
+// X-APPLE-OMIT-YEAR, and sabre's X-SABRE-OMIT-YEAR on the X-SABRE-BDAY of its birthday
+// calendars.
+void collectOmitYears(icalproperty* p, std::vector<int>& years) {
+  for (icalparameter* a = icalproperty_get_first_parameter(p, ICAL_X_PARAMETER); a;
+       a = icalproperty_get_next_parameter(p, ICAL_X_PARAMETER)) {
+    const char* name = icalparameter_get_xname(a);
+    const char* value = icalparameter_get_xvalue(a);
+    if (!name || !value || !endsWithIgnoreCase(name, "-OMIT-YEAR")) continue;
+    if (const auto y = yearValue(value)) years.push_back(*y);
+  }
+}
+
 void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDate,
                ReadResult& out) {
   icalproperty* start = nullptr;
@@ -103,9 +126,19 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   bool once = false;
   std::optional<int> realYear;
   std::optional<std::string> exactText;
+  std::vector<int> omitYears;
+  std::optional<Uid> uid;
   for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_ANY_PROPERTY); p;
        p = icalcomponent_get_next_property(event, ICAL_ANY_PROPERTY)) {
+    collectOmitYears(p, omitYears);
     switch (icalproperty_isa(p)) {
+      case ICAL_UID_PROPERTY:
+        // Our own identity, "<uuid>@tavik", comes back with the event.
+        if (const char* v = icalproperty_get_uid(p); v && !uid) {
+          const std::string_view text = trimmed(v);
+          if (text.ends_with("@tavik")) uid = uidFromText(text.substr(0, text.size() - 6));
+        }
+        break;
       case ICAL_DTSTART_PROPERTY:
         if (!start) start = p;
         break;
@@ -128,8 +161,10 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
           once = v == "1";
         } else if (equalsIgnoreCase(n, "X-TAVIK-TEXT")) {
           if (!exactText) exactText = icalendarExactTextValue(v);
-        } else if (n.size() > 13 && equalsIgnoreCase(n.substr(n.size() - 13), "-UNKNOWN-YEAR")) {
-          unknownYear = unknownYear || v == "1";
+        } else if (endsWithIgnoreCase(n, "-UNKNOWN-YEAR")) {
+          unknownYear = unknownYear || trueValue(v);
+        } else if (endsWithIgnoreCase(n, "-OMIT-YEAR")) {
+          if (const auto y = yearValue(v)) omitYears.push_back(*y);
         } else if (equalsIgnoreCase(n, "X-EVOLUTION-SINCE-YEAR") ||
                    equalsIgnoreCase(n, "X-NEXTCLOUD-BC-YEAR")) {
           if (const auto y = yearValue(v)) realYear = y;
@@ -173,18 +208,15 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   const std::string_view title = titleValue ? titleValue : "";
   // Our own exact text, unless another program has changed the title since.
   const bool exact = exactText && looseText(cp1252ToUtf8(*exactText)) == looseText(title);
-  const std::optional<std::string> text = exact ? exactText : storableText(title);
-  if (text && text->empty() && !exact) {
+  const std::string text = exact ? std::string() : oneLineText(title);
+  if (!exact && text.empty()) {
     out.skip(SkipReason::NoText);
-    return;
-  }
-  if (!text) {
-    out.skip(SkipReason::Unstorable);
     return;
   }
 
   int year = realYear.value_or(date->year);
-  const bool yearless = unknownYear || (year == kPlaceholderYear && !datedByUs);
+  const bool omitted = std::find(omitYears.begin(), omitYears.end(), t.year) != omitYears.end();
+  const bool yearless = unknownYear || omitted || (year == kPlaceholderYear && !datedByUs);
   // A one-time event keeps its year: its deletion counts from that day.
   if (yearless && !once) year = kYearlessYear;
   const auto day = makeDayNumber(year, date->month, date->day);
@@ -193,9 +225,15 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
     out.skip(SkipReason::BadDate);
     return;
   }
-  OTdaten c = datedCandidate(*day, yearless, *text);
-  c.record.autoDelete = once ? 1 : 0;
-  out.candidates.push_back(c);
+  std::optional<OTdaten> c = datedCandidate(*day, yearless, exact ? std::string_view() : text);
+  if (!c) {
+    out.skip(SkipReason::Unstorable);
+    return;
+  }
+  if (exact) c->record.setText(*exactText);
+  if (uid) setUid(c->record, *uid);
+  c->record.autoDelete = once ? 1 : 0;
+  out.candidates.push_back(std::move(*c));
 }
 
 // What a VEVENT's line is to this reader.
@@ -210,12 +248,10 @@ Wanted wantedProperty(std::string_view name) {
   if (equalsIgnoreCase(name, "DTSTART")) return Wanted::Start;
   if (equalsIgnoreCase(name, "RRULE")) return Wanted::Rule;
   if (equalsIgnoreCase(name, "SUMMARY")) return Wanted::Summary;
-  if (!startsWithIgnoreCase(name, "X-")) return Wanted::No;
-  const bool mark =
-      startsWithIgnoreCase(name, "X-TAVIK-") || equalsIgnoreCase(name, "X-EVOLUTION-SINCE-YEAR") ||
-      equalsIgnoreCase(name, "X-NEXTCLOUD-BC-YEAR") ||
-      (name.size() > 13 && equalsIgnoreCase(name.substr(name.size() - 13), "-UNKNOWN-YEAR"));
-  return mark ? Wanted::Mark : Wanted::No;
+  if (equalsIgnoreCase(name, "UID")) return Wanted::Mark;
+  // Every X- property: a year-less mark may stand in its name (X-NEXTCLOUD-BC-UNKNOWN-YEAR)
+  // or in a parameter that folding moved to a later line (X-SABRE-BDAY;...;X-SABRE-OMIT-YEAR).
+  return startsWithIgnoreCase(name, "X-") ? Wanted::Mark : Wanted::No;
 }
 
 // Reads a calendar line by line, in one pass, and hands libical one VEVENT at a time with only

@@ -33,15 +33,18 @@ std::optional<Ymd> systemLocalDate(std::int64_t unixSeconds);
 // DTSTART's month and day, or are one of the leap-day forms for a 29 February start
 // (BYMONTH=2;BYMONTHDAY=-1, BYMONTHDAY=-1, BYYEARDAY=60). The text is SUMMARY, the date that
 // of DTSTART: a DATE as it stands, a DATE-TIME as written in its own zone, a UTC one as
-// `localDate` gives it. The year 1604 and a true X-...-UNKNOWN-YEAR or X-TAVIK-YEARLESS mean
-// year-less (2000, `withoutYear`); X-EVOLUTION-SINCE-YEAR and X-NEXTCLOUD-BC-YEAR give the
-// real year, which sets `computeJubilee`; our own X-TAVIK-TEXT gives the exact text while the
-// SUMMARY still matches it. Our own X-TAVIK-AUTODELETE:1 on a VEVENT without RRULE makes it a
-// one-time event: `autoDelete` set, the year of DTSTART kept even when year-less. Every other
-// VEVENT is counted in `skipped`, one cut off before its END:VEVENT as incomplete; the
-// complete events of a cut calendar are read. Over-long lines are cut (SUMMARY) or leave
-// their event out. Components nested deeper than kIcalendarMaxNesting refuse the file: `ok`
-// false, `refusal` kIcalendarTooDeep, no candidates.
+// `localDate` gives it. The year 1604, a true X-...-UNKNOWN-YEAR or X-TAVIK-YEARLESS, and an
+// X-...-OMIT-YEAR (a property, or a parameter of any property such as sabre's X-SABRE-BDAY)
+// naming the DTSTART's year mean year-less (2000, `withoutYear`); X-EVOLUTION-SINCE-YEAR and
+// X-NEXTCLOUD-BC-YEAR give the real year, which sets `computeJubilee`. The SUMMARY is taken in
+// any script (datedCandidate); our own X-TAVIK-TEXT gives the exact text while the SUMMARY
+// still matches it, and our own UID "<uuid>@tavik" gives the candidate's uid. Our own
+// X-TAVIK-AUTODELETE:1 on a VEVENT without RRULE makes it a one-time event: `autoDelete` set,
+// the year of DTSTART kept even when year-less. Every other VEVENT is
+// counted in `skipped`, one cut off before its END:VEVENT as incomplete; the complete events of a
+// cut calendar are read. Over-long lines are cut (SUMMARY) or leave their event out. Components
+// nested deeper than kIcalendarMaxNesting refuse the file: `ok` false, `refusal` kIcalendarTooDeep,
+// no candidates.
 ReadResult readIcalendar(std::string_view bytes, DayNumber today, const LocalDateOf& localDate);
 
 }  // namespace tavik

@@ -10,7 +10,9 @@
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
 #include "store/day_number.h"
+#include "store/event_text.h"
 #include "store/hex_digit.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -47,6 +49,7 @@ int yearOf(std::int64_t unixSeconds) {
 }  // namespace
 
 std::string icalendarUid(const EventRecord& record) {
+  if (const auto extension = readExtension(record)) return uidText(extension->uid) + "@tavik";
   // FNV-1a, 64 bits, over the day number, the year switch and the text bytes.
   std::uint64_t h = 0xcbf29ce484222325ULL;
   const auto mix = [&h](unsigned char b) {
@@ -201,9 +204,11 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
     }
     appendFoldedLine(out, "TRANSP:TRANSPARENT");
     // Calendar programs drop a title of blanks; the exact text below still carries it.
-    const std::string title = icalendarText(cp1252ToUtf8(r.text()));
+    const bool unicode = hasUnicodeText(r);
+    const std::string title = icalendarText(eventText(r));
     if (!trimmed(title).empty()) appendFoldedLine(out, "SUMMARY:" + title);
-    if (const auto exact = icalendarExactText(r.text())) {
+    // The exact form is of Windows-1252 texts; a Unicode text travels whole in the title.
+    if (const auto exact = unicode ? std::nullopt : icalendarExactText(r.text())) {
       appendFoldedLine(out, "X-TAVIK-TEXT:" + *exact);
     }
     if (yearless) {

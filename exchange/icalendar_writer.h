@@ -13,7 +13,9 @@ namespace tavik {
 
 inline constexpr const char* kIcalendarProductId = "-//HOLVENTARIS//Tavik! 4.5//DE";
 
-// The UID of an event: the same for the same date, year switch and text in every export.
+// The UID of an event: its identity as "<uuid>@tavik" (lower-case UUID) when it has a record
+// extension; otherwise (another program's reserved bytes, or no identity given yet) one that is
+// the same for the same date, year switch and text in every export.
 std::string icalendarUid(const EventRecord& record);
 
 // `text` (UTF-8) as an iCalendar TEXT value: backslash, semicolon and comma escaped, line
@@ -34,8 +36,9 @@ void appendFoldedLine(std::string& out, std::string_view line);
 // One VCALENDAR (UTF-8, CR LF) with one yearly all-day VEVENT per record, in the given order.
 // A 29 February recurs as BYMONTH=2;BYMONTHDAY=-1. An event without a year (`withoutYear`, or
 // the stored year 9996) starts in 1972 and carries X-TAVIK-YEARLESS:1; one dated 1604, which
-// readers take for "no year", carries X-TAVIK-YEARLESS:0. A title of blanks is left out; a text
-// the title does not carry exactly carries X-TAVIK-TEXT as well. `stampUnixSeconds` is
+// readers take for "no year", carries X-TAVIK-YEARLESS:0. The title is the full text in any
+// script (eventText); a title of blanks is left out; a Windows-1252 text the title does not
+// carry exactly carries X-TAVIK-TEXT as well. `stampUnixSeconds` is
 // the DTSTAMP. Records whose date is no valid day are left out.
 std::string icalendarFile(std::span<const EventRecord> records, std::int64_t stampUnixSeconds);
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,9 @@
 namespace tavik {
 
 // One event read from an import file, as it will be stored: a whole-day date in the years
-// 1..9999, a text of at most 200 bytes.
+// 1..9999, a text of at most 200 bytes, and for the address book, calendar and text readers
+// the record extension with its identity (and the Unicode text where Windows-1252 cannot
+// hold it).
 struct OTdaten {
   EventRecord record;
   friend bool operator==(const OTdaten&, const OTdaten&) = default;
@@ -23,8 +26,13 @@ struct OTdaten {
 inline constexpr int kPlaceholderYear = 1604;
 
 // A candidate from an address book or calendar: year-less ones without, dated ones with the
-// anniversary count. `text` is Windows-1252 and at most 200 bytes.
-OTdaten datedCandidate(DayNumber day, bool yearless, std::string_view text);
+// anniversary count. `utf8` is stored as setEventText stores it (NFC, cut to what fits) in a
+// record that has its extension and so its identity. nullopt when `utf8` is not UTF-8.
+std::optional<OTdaten> datedCandidate(DayNumber day, bool yearless, std::string_view utf8);
+
+// Gives `record` its extension and stores `utf8` as its text; false when `utf8` is not UTF-8.
+// Plain ASCII, the common case, is stored without a round through ICU.
+bool setImportedText(EventRecord& record, std::string_view utf8);
 
 // Why an address book, calendar or UTF-8 text reader left something out.
 enum class SkipReason {
@@ -33,7 +41,7 @@ enum class SkipReason {
   NoName,      // a card with dates but without a name
   NoText,      // an event without a title
   NotYearly,   // an event that does not recur every year on its day
-  Unstorable,  // a text with characters Windows-1252 cannot hold
+  Unstorable,  // a text that cannot be stored at all (bytes that are no UTF-8)
   Incomplete,  // a card cut off before its end
   Duplicate,   // the same date and text as an event already there or earlier in the file
 };
@@ -56,7 +64,11 @@ struct ReadResult {
   int skippedFor(SkipReason reason) const { return skipped[static_cast<std::size_t>(reason)]; }
 };
 
-// The candidate list's line: the date and text of the candidate's record.
+// The candidate list's line: unicodeEventLine of the candidate's record.
 std::string importListLine(const OTdaten& candidate);
+
+// formatEventLine's date part followed by the record's full text (eventText), in UTF-8, with
+// control characters other than TAB shown as U+FFFD.
+std::string unicodeEventLine(const EventRecord& record);
 
 }  // namespace tavik

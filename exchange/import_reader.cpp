@@ -12,6 +12,7 @@
 #include "exchange/tavik3_reader.h"
 #include "exchange/tavik4_reader.h"
 #include "exchange/vcard_reader.h"
+#include "store/event_text.h"
 #include "store/failure.h"
 
 namespace tavik {
@@ -62,7 +63,7 @@ using EventKey = std::tuple<int, int, int, std::string>;
 EventKey keyOf(const EventRecord& r) {
   const Ymd d = splitRecordDate(r.date);
   const bool yearless = hasNoYear(r, d.year);
-  return {yearless ? 0 : d.year, d.month, d.day, r.text()};
+  return {yearless ? 0 : d.year, d.month, d.day, eventText(r)};
 }
 
 }  // namespace
@@ -100,11 +101,11 @@ void dropDuplicates(ReadResult& read, const EventTable* existing) {
     order.emplace_back(((yearless ? 0 : d.year) * 100 + d.month) * 100 + d.day,
                        static_cast<std::uint32_t>(i));
   }
-  const auto textOf = [&](std::uint32_t i) {
-    const EventRecord& r = all[i].record;
-    return std::string_view(reinterpret_cast<const char*>(r.textBytes.data()),
-                            std::min<std::size_t>(r.textLength, kMaxTextLength));
-  };
+  // The full texts: two names with the same fallback ("Ayşe", "Ayse") are not the same.
+  std::vector<std::string> texts;
+  texts.reserve(all.size());
+  for (const OTdaten& c : all) texts.push_back(eventText(c.record));
+  const auto textOf = [&](std::uint32_t i) { return std::string_view(texts[i]); };
   std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
     if (a.first != b.first) return a.first < b.first;
     const int texts = textOf(a.second).compare(textOf(b.second));
@@ -121,6 +122,7 @@ void dropDuplicates(ReadResult& read, const EventTable* existing) {
     }
   }
   order = {};
+  texts = {};
   std::size_t kept = 0;
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (dropped[i]) {
@@ -231,7 +233,8 @@ StoreOutcome storeCandidates(EventTable& table, std::span<const OTdaten> ticked)
       outcome.tableFull = true;
       break;
     }
-    table.storeRecord(*slot, candidate.record);
+    // An identity the table holds already (the same file imported twice) is renewed.
+    table.placeRecord(*slot, candidate.record);
     ++outcome.stored;
   }
   return outcome;

@@ -73,9 +73,9 @@ std::string foundLine(std::string_view format, const ReadResult& read);
 // "lese Format: CSV (UTF-8), 2 Zeilen übersprungen (nicht speicherbare Zeichen)".
 std::string csvSkippedLine(int lines);
 
-// Leaves out every candidate whose date and text equal those of an event in `existing` or of
-// an earlier candidate, and counts it as SkipReason::Duplicate. Year-less events compare by
-// day and month.
+// Leaves out every candidate whose date and full text (eventText) equal those of an event in
+// `existing` or of an earlier candidate, and counts it as SkipReason::Duplicate. Year-less events
+// compare by day and month.
 void dropDuplicates(ReadResult& read, const EventTable* existing);
 
 // Asks the Tavik3 question (kTavik3Question) while the status line shows `statusLine`;
@@ -114,8 +114,9 @@ struct StoreOutcome {
   bool tableFull = false;  // some were left over: kTableFullMessage is shown once
 };
 
-// Stores the records in list order into the lowest free slots and stops when the table is
-// full; the rest is not stored.
+// Stores the records in list order into the lowest free slots (EventTable::placeRecord, so a
+// uid the table holds already is renewed) and stops when the table is full; the rest is not
+// stored.
 StoreOutcome storeCandidates(EventTable& table, std::span<const OTdaten> ticked);
 
 // "3 Datensätze zugefügt!"

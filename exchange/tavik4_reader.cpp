@@ -6,6 +6,7 @@
 
 #include "store/data_file.h"
 #include "store/day_number.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 
@@ -19,7 +20,7 @@ ReadResult readTavik4(std::string_view bytes) {
       result.ok = false;
       break;
     }
-    const EventRecord record =
+    EventRecord record =
         decodeRecord(std::span<const std::uint8_t, kRecordSize>(data + at, kRecordSize));
     if (record.date == 0.0) continue;  // a free slot's image
     const auto day = dayNumberFromDouble(record.date);
@@ -27,6 +28,8 @@ ReadResult readTavik4(std::string_view bytes) {
       result.ok = false;
       break;
     }
+    // The record's block comes along; a text in it that does not read is not.
+    dropUnreadableText(record);
     result.candidates.push_back(OTdaten{record});
   }
   return result;

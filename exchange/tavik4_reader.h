@@ -7,8 +7,9 @@
 
 namespace tavik {
 
-// Reads the records of `bytes` in file order, every byte unchanged. A record whose date is 0
-// is a free slot's image and is skipped. Stops with `ok` false at a short last record, a date
+// Reads the records of `bytes` in file order, every byte unchanged but a Unicode text in the
+// record extension that does not read (dropUnreadableText), which is cleared. A record whose date
+// is 0 is a free slot's image and is skipped. Stops with `ok` false at a short last record, a date
 // that is no whole day in the years 1..9999, or a text length above 200.
 ReadResult readTavik4(std::string_view bytes);
 

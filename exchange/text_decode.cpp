@@ -104,12 +104,16 @@ bool beginsWithMarkerLine(std::string_view bytes, std::string_view marker) {
   return rest.empty() || rest.front() == '\r' || rest.front() == '\n';
 }
 
-std::optional<std::string> storableText(std::string_view utf8) {
+std::string oneLineText(std::string_view utf8) {
   std::string line(utf8);
   for (char& c : line) {
     if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f') c = ' ';
   }
-  return utf8ToCp1252(trimmed(line));
+  return std::string(trimmed(line));
+}
+
+std::optional<std::string> storableText(std::string_view utf8) {
+  return utf8ToCp1252(oneLineText(utf8));
 }
 
 }  // namespace tavik

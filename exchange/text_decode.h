@@ -29,8 +29,10 @@ bool containsIgnoreCase(std::string_view s, std::string_view part);
 std::string_view trimmed(std::string_view s);
 
 // A one-line event text from UTF-8: control characters other than TAB become blanks (TABs
-// are kept, as the text import keeps them), the ends are trimmed,
-// and the result is Windows-1252. nullopt when a character cannot be held in Windows-1252.
+// are kept, as the text import keeps them) and the ends are trimmed. Still UTF-8.
+std::string oneLineText(std::string_view utf8);
+
+// oneLineText in Windows-1252; nullopt when a character cannot be held in Windows-1252.
 std::optional<std::string> storableText(std::string_view utf8);
 
 }  // namespace tavik

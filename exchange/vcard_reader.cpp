@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "exchange/text_decode.h"
@@ -356,11 +357,13 @@ class Card {
  private:
   static constexpr std::string_view kNameKeys[] = {"FN", "N", "NICKNAME"};
 
+  // The text in UTF-8, in any script; it is cut to what a record holds when the record is
+  // made.
   static std::optional<TextRef> storeText(Collected& collected, const std::string& utf8) {
-    const std::optional<std::string> stored = storableText(utf8);
-    if (!stored) return std::nullopt;
-    const TextRef ref{.offset = collected.texts.size(), .length = stored->size()};
-    collected.texts += *stored;
+    const std::string text = oneLineText(utf8);
+    if (!isValidUtf8(text)) return std::nullopt;
+    const TextRef ref{.offset = collected.texts.size(), .length = text.size()};
+    collected.texts += text;
     return ref;
   }
 
@@ -389,9 +392,16 @@ class Card {
     const auto value = decoded(p);
     const auto type = p.param("VALUE");
     const bool isText = type && equalsIgnoreCase(*type, "text");
+    // Apple's X-APPLE-OMIT-YEAR names the stand-in year; servers write their own
+    // X-<vendor>-OMIT-YEAR the same way.
     std::optional<int> omitYear;
-    if (const auto omit = p.param("X-APPLE-OMIT-YEAR")) {
-      if (!omit->empty() && omit->size() <= 4 && allDigits(*omit)) omitYear = number(*omit);
+    for (const Param& param : p.params) {
+      const std::string_view omit = param.value;
+      if (param.name.size() > 12 && startsWithIgnoreCase(param.name, "X-") &&
+          equalsIgnoreCase(param.name.substr(param.name.size() - 10), "-OMIT-YEAR") &&
+          !omit.empty() && omit.size() <= 4 && allDigits(omit)) {
+        omitYear = number(omit);
+      }
     }
     m_dates.push_back({.kind = kind,
                        .reading = {readDate(value, isText, omitYear, false),
@@ -610,8 +620,13 @@ ReadResult readVcard(std::string_view bytes) {
 
   result.candidates.reserve(collected.pending.size());
   for (const Pending& c : collected.pending) {
-    result.candidates.push_back(datedCandidate(
-        c.day, c.yearless, std::string_view(collected.texts).substr(c.text.offset, c.text.length)));
+    auto candidate = datedCandidate(
+        c.day, c.yearless, std::string_view(collected.texts).substr(c.text.offset, c.text.length));
+    if (candidate) {
+      result.candidates.push_back(std::move(*candidate));
+    } else {
+      result.skip(SkipReason::Unstorable);
+    }
   }
   return result;
 }

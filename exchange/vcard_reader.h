@@ -22,9 +22,10 @@ std::optional<Ymd> parseVcardDate(std::string_view value);
 // One candidate per date of each card, in file order: BDAY gives "Geburtstag <name>", the
 // anniversary properties "Hochzeitstag <name>", DEATHDATE "Todestag <name>". The name is FN,
 // else the given and family name of N, else the first NICKNAME. A date without a year, in the
-// placeholder year 1604, or in the year X-APPLE-OMIT-YEAR names, is stored year-less (2000,
-// `withoutYear`); a date with a year gets `computeJubilee`. What cannot be taken is counted in
-// `skipped`; the result is always `ok`. A card written after a 2.1 AGENT line (or after
+// placeholder year 1604, or in the year an X-APPLE-OMIT-YEAR (or other X-...-OMIT-YEAR)
+// parameter names, is stored year-less (2000, `withoutYear`); a date with a year gets
+// `computeJubilee`. Names in any script are kept whole (datedCandidate). What cannot be taken is
+// counted in `skipped`; the result is always `ok`. A card written after a 2.1 AGENT line (or after
 // "AGENT:BEGIN:VCARD") is read as a card of its own and does not end the one around it.
 ReadResult readVcard(std::string_view bytes);
 

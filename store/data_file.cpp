@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "store/failure.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 
@@ -70,7 +71,10 @@ std::vector<std::uint8_t> encodeTable(const EventTable& table) {
   bytes.reserve(static_cast<std::size_t>(table.usedCount()) * kRecordSize);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     if (table.slotIsFree(slot)) continue;
-    const RecordImage image = encodeRecord(table.record(slot));
+    // A Unicode text that no longer reads (another program changed the text) goes now.
+    EventRecord record = table.record(slot);
+    dropUnreadableText(record);
+    const RecordImage image = encodeRecord(record);
     bytes.insert(bytes.end(), image.begin(), image.end());
   }
   return bytes;

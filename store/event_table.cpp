@@ -27,6 +27,32 @@ void EventTable::storeRecord(int slot, const EventRecord& record) {
   m_slots[indexOf(slot)] = record;
 }
 
+void EventTable::placeRecord(int slot, const EventRecord& record) {
+  EventRecord& placed = m_slots[indexOf(slot)];
+  placed = record;
+  const auto extension = readExtension(placed);
+  if (!extension) return;
+  for (int other = 1; other <= kSlotCount; ++other) {
+    if (other == slot || slotIsFree(other)) continue;
+    const auto held = readExtension(m_slots[indexOf(other)]);
+    if (held && held->uid == extension->uid) {
+      setUid(placed, randomUid());
+      return;
+    }
+  }
+}
+
+std::optional<Uid> EventTable::ensureIdentity(int slot) {
+  EventRecord copy = record(slot);
+  if (reservedUse(copy) == ReservedUse::None) {
+    if (!giveExtension(copy)) return std::nullopt;
+    placeRecord(slot, copy);
+  }
+  const auto extension = readExtension(record(slot));
+  if (!extension) return std::nullopt;
+  return extension->uid;
+}
+
 void EventTable::freeSlot(int slot) {
   m_slots[indexOf(slot)].date = 0.0;
 }

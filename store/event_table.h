@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "store/day_number.h"
+#include "store/record_extension.h"
 #include "store/typs.h"
 
 namespace tavik {
@@ -17,6 +18,12 @@ class EventTable {
   std::optional<int> findFreeSlot() const;
   // Copies the whole record into the slot.
   void storeRecord(int slot, const EventRecord& record);
+  // Stores a record the program made or imported: a uid another used slot holds already is
+  // renewed, so every identity stays unique in the table.
+  void placeRecord(int slot, const EventRecord& record);
+  // Gives the used slot's record its extension (and so its identity) when it has none yet.
+  // nullopt when another program owns its reserved bytes.
+  std::optional<Uid> ensureIdentity(int slot);
   // Sets the slot's date to 0; the other bytes stay.
   void freeSlot(int slot);
   // Frees a used slot whose date lies 8 or more days before today and that has autoDelete set.

@@ -56,7 +56,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
 
 }  // namespace
 
-ExportPage::ExportPage(const EventTable& table, Platform& platform, QWidget* parent)
+ExportPage::ExportPage(EventTable& table, Platform& platform, QWidget* parent)
     : QWidget(parent), m_table(table), m_platform(platform) {
   StaticText13 = new QLabel(QStringLiteral("Zu exportierende Datensätze:"), this);
   StaticText13->setObjectName(QStringLiteral("StaticText13"));
@@ -133,7 +133,7 @@ void ExportPage::checklistbox2update() {
     const QSignalBlocker blocker(CheckListBox2);
     CheckListBox2->clear();
     for (const ExportLine& line : lines) {
-      QListWidgetItem* item = makeCheckItem(fromCp1252(line.text), false);
+      QListWidgetItem* item = makeCheckItem(QString::fromUtf8(line.text), false);
       item->setData(Qt::UserRole, line.slot);
       // A long line ends in an ellipsis; the whole of it shows on hovering.
       item->setToolTip(item->text());
@@ -201,23 +201,28 @@ void ExportPage::Button13Click() {
   const std::optional<QString> path = m_platform.fileDialogs.saveFile(this, SaveDialog1);
   if (!path) return;
 
-  // Each ticked line exports what its slot holds now.
+  // Each ticked line exports what its slot holds now. A calendar's UID is the event's identity:
+  // one given here stays in the table, which the close saves, so the next export repeats it.
+  const auto exportFormat = static_cast<ExportFormat>(choice);
   std::vector<EventRecord> records;
   for (int row = 0; row < CheckListBox2->count(); ++row) {
     const QListWidgetItem* item = CheckListBox2->item(row);
     if (item->checkState() == Qt::Checked) {
-      records.push_back(m_table.record(item->data(Qt::UserRole).toInt()));
+      const int slot = item->data(Qt::UserRole).toInt();
+      if (exportFormat == ExportFormat::Ics) m_table.ensureIdentity(slot);
+      records.push_back(m_table.record(slot));
     }
   }
+  int fallbackTexts = 0;
   try {
-    writeExportFile(m_platform.files, QFile::encodeName(*path).toStdString(), records,
-                    static_cast<ExportFormat>(choice),
-                    QDateTime::currentDateTimeUtc().toSecsSinceEpoch());
+    fallbackTexts =
+        writeExportFile(m_platform.files, QFile::encodeName(*path).toStdString(), records,
+                        exportFormat, QDateTime::currentDateTimeUtc().toSecsSinceEpoch());
   } catch (const FileError& e) {
     m_platform.messages.error(this, QString::fromStdString(e.userMessage()));
     return;
   }
-  m_platform.messages.info(this, QString::fromUtf8(kExportDone));
+  m_platform.messages.info(this, QString::fromStdString(exportDoneMessage(fallbackTexts)));
   clearFormatChoice();
 }
 

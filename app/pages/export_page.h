@@ -19,9 +19,10 @@ class ExportPage : public QWidget {
   Q_OBJECT
 
  public:
-  // The page only reads `table`; it writes files and shows boxes and dialogs through
+  // The page reads `table` and gives the events a calendar export takes their identity
+  // (saved with the table at the close); it writes files and shows boxes and dialogs through
   // `platform`. Both outlive the page.
-  ExportPage(const EventTable& table, Platform& platform, QWidget* parent = nullptr);
+  ExportPage(EventTable& table, Platform& platform, QWidget* parent = nullptr);
   ~ExportPage() override;
 
   // What the main window calls each time the page is entered: the list is built anew from the
@@ -58,7 +59,7 @@ class ExportPage : public QWidget {
   void setAllChecks(bool checked);
   void clearFormatChoice();
 
-  const EventTable& m_table;
+  EventTable& m_table;
   Platform& m_platform;
 };
 

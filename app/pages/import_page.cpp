@@ -322,8 +322,8 @@ void ImportPage::listCandidates(std::vector<OTdaten> candidates, const std::vect
   {
     const QSignalBlocker blocker(CheckListBox1);
     for (std::size_t i = 0; i < m_candidates.size(); ++i) {
-      QListWidgetItem* item =
-          makeCheckItem(fromCp1252(importListLine(m_candidates[i])), i < ticks.size() && ticks[i]);
+      QListWidgetItem* item = makeCheckItem(QString::fromUtf8(importListLine(m_candidates[i])),
+                                            i < ticks.size() && ticks[i]);
       item->setData(Qt::UserRole, static_cast<qulonglong>(i));
       // A long line ends in an ellipsis; the whole of it shows on hovering.
       item->setToolTip(item->text());

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "store/day_number.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -146,19 +148,29 @@ TEST(CsvReader, Lines) {
   }
 }
 
+// The record's own fields with its reserved bytes cleared: what the old format held.
+EventRecord withoutBlock(EventRecord r) {
+  r.reserved.fill(0);
+  return r;
+}
+
 TEST(CsvReader, Utf8TextFromLinux) {
   const std::string mueller = "M\xC3\xBCller";
+  const std::string zhang = "\xE5\xBC\xA0";
+  const std::string cake = "\xF0\x9F\x8E\x82";
   struct Case {
     const char* name;
     std::string bytes;
     bool utf8;
-    std::vector<Want> want;
-    int left;  // lines Windows-1252 cannot hold
+    std::vector<Want> want;         // the Windows-1252 fields
+    std::vector<std::string> full;  // eventText of each, for UTF-8 files
+    int left;                       // lines that are no UTF-8
   } const cases[] = {
       {.name = "UTF-8 with an umlaut is converted",
        .bytes = "24.12.1975" + kTab + mueller + "\n01.01.2000" + kTab + "\xE2\x82\xAC\n",
        .utf8 = true,
        .want = {{{1975, 12, 24}, 0, "M\xFCller"}, {{2000, 1, 1}, 0, "\x80"}},
+       .full = {mueller, "\xE2\x82\xAC"},
        .left = 0},
       {.name = "a byte order mark alone makes it UTF-8",
        .bytes = "\xEF\xBB\xBF"
@@ -166,17 +178,30 @@ TEST(CsvReader, Utf8TextFromLinux) {
                 kTab + "A\r\n",
        .utf8 = true,
        .want = {{{1975, 12, 24}, 0, "A"}},
+       .full = {"A"},
        .left = 0},
-      {.name = "a line Windows-1252 cannot hold is left out and counted",
-       .bytes = "24.12.1975" + kTab + "\xE5\xBC\xA0\n01.01.2000" + kTab + mueller + "\n02.01.2000" +
-                kTab + "\xF0\x9F\x8E\x82\n",
+      {.name = "texts in other scripts are kept whole, Windows-1252 holds their fallback",
+       .bytes = "24.12.1975" + kTab + zhang + "\n01.01.2000" + kTab + mueller + "\n02.01.2000" +
+                kTab + "Torte " + cake + "\n",
+       .utf8 = true,
+       .want = {{{1975, 12, 24}, 0, "zhang"},
+                {{2000, 1, 1}, 0, "M\xFCller"},
+                {{2000, 1, 2}, 0, "Torte ?"}},
+       .full = {zhang, mueller, "Torte " + cake},
+       .left = 0},
+      {.name = "behind a byte order mark, a line that is no UTF-8 is left out and counted",
+       .bytes = "\xEF\xBB\xBF"
+                "24.12.1975" +
+                kTab + "M\xFCller\n01.01.2000" + kTab + mueller + "\n",
        .utf8 = true,
        .want = {{{2000, 1, 1}, 0, "M\xFCller"}},
-       .left = 2},
+       .full = {mueller},
+       .left = 1},
       {.name = "Windows-1252 bytes that are no UTF-8 stay as they are",
        .bytes = "24.12.1975" + kTab + "M\xFCller\r\n01.01.2000" + kTab + mueller + "\r\n",
        .utf8 = false,
        .want = {{{1975, 12, 24}, 0, "M\xFCller"}, {{2000, 1, 1}, 0, "M\xC3\xBCller"}},
+       .full = {},
        .left = 0},
   };
   for (const Case& c : cases) {
@@ -188,9 +213,30 @@ TEST(CsvReader, Utf8TextFromLinux) {
     EXPECT_EQ(got.skippedFor(SkipReason::Unstorable), c.left);
     ASSERT_EQ(got.candidates.size(), c.want.size());
     for (std::size_t i = 0; i < c.want.size(); ++i) {
-      EXPECT_EQ(got.candidates[i].record, expected(c.want[i])) << "line " << i + 1;
+      const EventRecord& r = got.candidates[i].record;
+      EXPECT_EQ(withoutBlock(r), expected(c.want[i])) << "line " << i + 1;
+      if (c.utf8) {
+        // Read as UTF-8, every line is a record of the program's own: with its identity.
+        EXPECT_TRUE(readExtension(r).has_value()) << "line " << i + 1;
+        EXPECT_EQ(eventText(r), c.full[i]) << "line " << i + 1;
+      } else {
+        EXPECT_EQ(reservedUse(r), ReservedUse::None) << "line " << i + 1;
+      }
     }
   }
+}
+
+TEST(CsvReader, Utf8TextIsCutBetweenCharacters) {
+  // 100 Greek letters take 200 bytes: more than the 179 of the block. The cut keeps whole
+  // characters and the fallback matches what was kept.
+  std::string greek;
+  for (int i = 0; i < 100; ++i) greek += "\xCE\xB1";
+  const ReadResult got = readCsv("24.12.1975" + kTab + greek + "\n");
+  ASSERT_EQ(got.candidates.size(), 1U);
+  const std::string text = eventText(got.candidates[0].record);
+  EXPECT_EQ(text, greek.substr(0, 178));
+  EXPECT_EQ(got.candidates[0].record.text(), std::string(89, 'a'));
+  EXPECT_EQ(got.skippedFor(SkipReason::Unstorable), 0);
 }
 
 }  // namespace

@@ -5,9 +5,14 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
+#include "exchange/import_reader.h"
 #include "store/day_number.h"
+#include "store/event_text.h"
 #include "store/failure.h"
+#include "store/record_extension.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -128,6 +133,121 @@ TEST(DataFile, Loads) {
     for (int slot = 1; slot <= c.used; ++slot) ASSERT_EQ(t.record(slot), event(slot)) << slot;
     EXPECT_EQ(file.loadWasIncomplete(), c.incomplete);
   }
+}
+
+// A record of the previous version: no reserved content.
+EventRecord plain(int n) {
+  EventRecord r = event(n);
+  r.reserved.fill(0);
+  return r;
+}
+
+// A record with a block whose Unicode text part is `text` of `length`, its check made to fit
+// the Windows-1252 text unless `check` says otherwise.
+EventRecord withBlock(int n, std::string_view text, std::size_t length,
+                      std::optional<std::uint32_t> check = std::nullopt) {
+  EventRecord r = plain(n);
+  giveExtension(r);
+  const std::uint32_t c = check.value_or(textCheckOf(r));
+  for (std::size_t i = 0; i < 4; ++i) r.reserved[kTextCheckAt + i] = (c >> (8 * i)) & 0xFF;
+  r.reserved[kUnicodeLengthAt] = static_cast<std::uint8_t>(length);
+  std::copy(text.begin(), text.end(), r.reserved.begin() + kUnicodeTextAt);
+  return r;
+}
+
+TEST(DataFile, DamagedBlocksLoseOnlyTheirText) {
+  EventRecord good = plain(1);
+  ASSERT_EQ(setEventText(good,
+                         "Geburtstag Ay\xC5\x9F"
+                         "e"),
+            TextStore::Stored);
+  // Random bytes after a valid mark, from a fixed seed.
+  EventRecord noise = plain(2);
+  std::uint32_t x = 0x2545F491;
+  for (std::uint8_t& b : noise.reserved) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<std::uint8_t>(x);
+  }
+  std::copy(kExtensionMark.begin(), kExtensionMark.end(), noise.reserved.begin());
+  EventRecord pastEnd = withBlock(3, "abc", 200);
+  EventRecord notUtf8 = withBlock(4, "M\xFCller", 6);
+  EventRecord notNfc = withBlock(5, "Zoe\xCC\x88", 5);  // fits, but decomposed
+  EventRecord staleCheck = withBlock(6, "Zo\xC3\xAB", 3, 0x12345678);
+  EventRecord outOfRange = withBlock(7, "", 0);
+  outOfRange.reserved[kKindAt] = 250;
+  outOfRange.reserved[kLeadDaysAt] = 200;
+  const std::vector<EventRecord> records = {good,   noise,      pastEnd,   notUtf8,
+                                            notNfc, staleCheck, outOfRange};
+  std::string bytes;
+  for (const EventRecord& r : records) bytes += image(r);
+
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  test::writeFile(file.path(), bytes);
+  EventTable t;
+  file.load(files, t);
+  ASSERT_EQ(t.usedCount(), static_cast<int>(records.size()));
+  EXPECT_EQ(eventText(t.record(1)),
+            "Geburtstag Ay\xC5\x9F"
+            "e");
+  for (int slot = 2; slot <= static_cast<int>(records.size()); ++slot) {
+    SCOPED_TRACE(slot);
+    const EventRecord& r = t.record(slot);
+    const EventRecord& was = records[static_cast<std::size_t>(slot - 1)];
+    // The text that does not read is ignored; date, text and switches are all there.
+    EXPECT_FALSE(hasUnicodeText(r));
+    EXPECT_EQ(eventText(r), "Ereignis " + std::to_string(slot));
+    EXPECT_EQ(r.date, was.date);
+    EXPECT_EQ(r.text(), was.text());
+    EXPECT_EQ(r.computeJubilee, was.computeJubilee);
+    EXPECT_EQ(std::vector<std::uint8_t>(r.reserved.begin(), r.reserved.begin() + kTextCheckAt),
+              std::vector<std::uint8_t>(was.reserved.begin(), was.reserved.begin() + kTextCheckAt));
+  }
+  const auto range = readExtension(t.record(7));
+  ASSERT_TRUE(range.has_value());
+  EXPECT_EQ(range->leadDays, 0);
+
+  // The same bytes as an import bring the good block along and nothing of the bad texts.
+  const ImportResult imported = readImportBytes(bytes, nullptr);
+  ASSERT_EQ(imported.candidates.size(), records.size());
+  EXPECT_EQ(imported.candidates[0].record, good);
+  for (std::size_t i = 1; i < records.size(); ++i) {
+    EXPECT_FALSE(hasUnicodeText(imported.candidates[i].record)) << i;
+    EXPECT_EQ(imported.candidates[i].record.text(), records[i].text()) << i;
+  }
+
+  // Saved, the good record stays byte for byte; a second load and save changes nothing more.
+  file.save(files, t);
+  const std::string saved = test::readFile(file.path());
+  ASSERT_EQ(saved.size(), bytes.size());
+  EXPECT_EQ(saved.substr(0, kRecordSize), image(good));
+  EventTable again;
+  file.load(files, again);
+  file.save(files, again);
+  EXPECT_EQ(test::readFile(file.path()), saved);
+}
+
+TEST(DataFile, PreviousVersionFileSavesByteIdentical) {
+  // Records without blocks, and ones whose reserved bytes belong to another program.
+  std::string bytes = image(plain(1)) + image(plain(2));
+  for (int n = 3; n <= 5; ++n) bytes += image(event(n));
+  EventRecord umlaut = plain(6);
+  umlaut.setText("M\xE4rz \x80");
+  bytes += image(umlaut);
+  test::TempDir dir;
+  FakeFiles files;
+  DataFile file(dir.file(kDataFileName));
+  test::writeFile(file.path(), bytes);
+  EventTable t;
+  file.load(files, t);
+  EXPECT_EQ(t.usedCount(), 6);
+  EXPECT_EQ(reservedUse(t.record(1)), ReservedUse::None);
+  EXPECT_EQ(reservedUse(t.record(3)), ReservedUse::Foreign);
+  file.save(files, t);
+  EXPECT_EQ(test::readFile(file.path()), bytes);
 }
 
 TEST(DataFile, MissingFileIsCreatedEmpty) {

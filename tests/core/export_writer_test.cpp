@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "exchange/import_reader.h"
+#include "store/cp1252.h"
 #include "store/data_file.h"
 #include "store/day_number.h"
+#include "store/event_text.h"
 #include "store/failure.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
@@ -20,8 +22,8 @@ using test::FakeFiles;
 using Op = FakeFiles::Op;
 
 const std::string kHtmlFirst =
-    "<HTML><HEAD><TITLE>Tavik! v4.5 Datenexport</TITLE></HEAD><BODY><TABLE WIDTH=\"90%\" "
-    "COLS=2>\r\n";
+    "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">"
+    "<TITLE>Tavik! v4.5 Datenexport</TITLE></HEAD><BODY><TABLE WIDTH=\"90%\" COLS=2>\r\n";
 const std::string kHtmlLast = "</TABLE></BODY></HTML>\r\n";
 
 EventRecord event(int year, int month, int day, std::string_view text,
@@ -89,10 +91,10 @@ TEST(ExportWriter, FileBytes) {
        kHtmlFirst +
            "<TR><TD>01.01.2001</TD>\r\n<TD>a&lt;b &amp; &quot;c&quot; &gt; d</TD></TR>\r\n" +
            kHtmlLast},
-      {"htm: bytes as stored",
+      {"htm: UTF-8, as the page declares",
        ExportFormat::Htm,
        {umlaut},
-       kHtmlFirst + "<TR><TD>01.03.2001</TD>\r\n<TD>M\xE4rz</TD></TR>\r\n" + kHtmlLast},
+       kHtmlFirst + "<TR><TD>01.03.2001</TD>\r\n<TD>M\xC3\xA4rz</TD></TR>\r\n" + kHtmlLast},
       {"txt: nothing", ExportFormat::Txt, {}, ""},
       {"txt: list lines",
        ExportFormat::Txt,
@@ -169,7 +171,7 @@ TEST(ExportWriter, ControlBytesInTextsAreNeutralised) {
     EXPECT_EQ(exportFileBytes(records, ExportFormat::Txt),
               "01.05.2001   " + c.want + "\r\n24.12.1975   Feier\r\n");
     EXPECT_EQ(exportFileBytes(records, ExportFormat::Htm),
-              kHtmlFirst + "<TR><TD>01.05.2001</TD>\r\n<TD>" + htmlEscape(c.want) +
+              kHtmlFirst + "<TR><TD>01.05.2001</TD>\r\n<TD>" + htmlEscape(cp1252ToUtf8(c.want)) +
                   "</TD></TR>\r\n<TR><TD>24.12.1975</TD>\r\n<TD>Feier</TD></TR>\r\n" + kHtmlLast);
     // The data file format keeps every byte.
     EXPECT_EQ(exportFileBytes(records, ExportFormat::Dat), image(records[0]) + image(feier));
@@ -179,6 +181,53 @@ TEST(ExportWriter, ControlBytesInTextsAreNeutralised) {
     ASSERT_EQ(back.candidates.size(), 2u);
     EXPECT_EQ(back.candidates[0].record.text(), c.want);
   }
+}
+
+TEST(ExportWriter, TextsInOtherScripts) {
+  EventRecord ayse = event(1980, 5, 1, "");
+  ASSERT_EQ(setEventText(ayse,
+                         "Geburtstag Ay\xC5\x9F"
+                         "e"),
+            TextStore::Stored);
+  EventRecord dmitri = event(1981, 6, 2, "");
+  ASSERT_EQ(setEventText(dmitri, "\xD0\x94\xD0\xBC\xD0\xB8\xD1\x82\xD1\x80\xD0\xB8\xD0\xB9"),
+            TextStore::Stored);
+  const std::vector<EventRecord> records = {ayse, feier, dmitri};
+  // CSV and txt stay Windows-1252 and carry the fallback, and say how many they wrote so.
+  EXPECT_EQ(exportFileBytes(records, ExportFormat::Csv),
+            "01.05.1980\tGeburtstag Ayse\r\n24.12.1975\tFeier\r\n02.06.1981\tDmitrij\r\n");
+  EXPECT_EQ(exportFileBytes(records, ExportFormat::Txt),
+            "01.05.1980   Geburtstag Ayse\r\n24.12.1975   Feier\r\n02.06.1981   Dmitrij\r\n");
+  EXPECT_EQ(fallbackTextCount(records, ExportFormat::Csv), 2);
+  EXPECT_EQ(fallbackTextCount(records, ExportFormat::Txt), 2);
+  for (const ExportFormat whole : {ExportFormat::Dat, ExportFormat::Htm, ExportFormat::Ics}) {
+    EXPECT_EQ(fallbackTextCount(records, whole), 0);
+  }
+  EXPECT_EQ(exportDoneMessage(0), "Export erfolgreich!");
+  EXPECT_EQ(exportDoneMessage(1),
+            "Export erfolgreich! 1 Text in lateinischer Ersatzschreibweise geschrieben.");
+  EXPECT_EQ(exportDoneMessage(2),
+            "Export erfolgreich! 2 Texte in lateinischer Ersatzschreibweise geschrieben.");
+  // HTML carries the full texts in the UTF-8 it declares.
+  const std::string html = exportFileBytes(records, ExportFormat::Htm);
+  EXPECT_NE(html.find("<TD>Geburtstag Ay\xC5\x9F"
+                      "e</TD>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<TD>\xD0\x94\xD0\xBC\xD0\xB8\xD1\x82\xD1\x80\xD0\xB8\xD0\xB9</TD>"),
+            std::string::npos);
+  // The data file format carries the blocks: read back, the full texts are there.
+  const ImportResult back = readImportBytes(exportFileBytes(records, ExportFormat::Dat), nullptr);
+  ASSERT_EQ(back.candidates.size(), 3u);
+  EXPECT_EQ(back.candidates[0].record, ayse);
+  EXPECT_EQ(eventText(back.candidates[2].record), eventText(dmitri));
+  // A CSV written with fallbacks reads back as those, the count told the user.
+  test::TempDir dir;
+  FakeFiles files;
+  const std::string path = dir.file("x.csv");
+  EXPECT_EQ(writeExportFile(files, path, records, ExportFormat::Csv), 2);
+  const ImportResult csv = readImportBytes(test::readFile(path), nullptr);
+  ASSERT_EQ(csv.candidates.size(), 3u);
+  EXPECT_EQ(eventText(csv.candidates[0].record), "Geburtstag Ayse");
 }
 
 TEST(ExportWriter, CsvStartingWithYear9996IsNotTakenForCsv) {

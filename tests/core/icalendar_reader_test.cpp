@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "exchange/import_reader.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -119,6 +121,37 @@ TEST(IcalendarReader, YearMarkersAndStartForms) {
       {"our own mark keeps a real 1604",
        {"DTSTART;VALUE=DATE:16040503", "X-TAVIK-YEARLESS:0"},
        {{1604, 5, 3}, 0}},
+      // sabre/vobject's birthday calendar (Baikal and other sabre/dav servers): the omit-year
+      // parameter on its own X-SABRE-BDAY, folded at 75 octets as sabre writes it.
+      {"sabre: X-SABRE-OMIT-YEAR on X-SABRE-BDAY, folded",
+       {"DTSTART;VALUE=DATE:20000407",
+        "X-SABRE-BDAY;X-SABRE-VCARD-UID=foo;X-SABRE-VCARD-FN=Forrest Gump;X-SABRE-OM\r\n "
+        "IT-YEAR=2000:BDAY"},
+       {{2000, 4, 7}, 1}},
+      {"sabre before 3.4: a UTC midnight start",
+       {"DTSTART:20000407T000000Z",
+        "X-SABRE-BDAY;X-SABRE-VCARD-UID=foo;X-SABRE-VCARD-FN=Forrest Gump;X-SABRE-OMIT-YEAR=2000:"
+        "BDAY"},
+       {{2000, 4, 7}, 1}},
+      {"sabre: a known year has no omit-year",
+       {"DTSTART;VALUE=DATE:19850407",
+        "X-SABRE-BDAY;X-SABRE-VCARD-UID=foo;X-SABRE-VCARD-FN=F:BDAY"},
+       {{1985, 4, 7}, 0}},
+      {"an omit-year naming another year keeps the year",
+       {"DTSTART;VALUE=DATE:19850407", "X-SABRE-BDAY;X-SABRE-OMIT-YEAR=2000:BDAY"},
+       {{1985, 4, 7}, 0}},
+      {"Apple: X-APPLE-OMIT-YEAR on the start",
+       {"DTSTART;VALUE=DATE;X-APPLE-OMIT-YEAR=1900:19000302"},
+       {{2000, 3, 2}, 1}},
+      {"an omit-year property",
+       {"DTSTART;VALUE=DATE:19000302", "X-APPLE-OMIT-YEAR:1900"},
+       {{2000, 3, 2}, 1}},
+      {"Nextcloud: unknown year beside 1970, with its alarm",
+       {"DTSTART;VALUE=DATE:19700611", "DTEND;VALUE=DATE:19700612", "TRANSP:TRANSPARENT",
+        "X-NEXTCLOUD-BC-FIELD-TYPE:BDAY", "X-NEXTCLOUD-BC-UNKNOWN-YEAR:1",
+        "BEGIN:VALARM\r\nTRIGGER;VALUE=DURATION:PT9H\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\n"
+        "END:VALARM"},
+       {{2000, 6, 11}, 1}},
       {"gbirthday: a date without VALUE=DATE",
        {"DTSTART:19700131", "DURATION:PT0S"},
        {{1970, 1, 31}, 0}},
@@ -194,12 +227,37 @@ TEST(IcalendarReader, TextsAndWhatIsLeftOut) {
       event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=YEARLY", "SUMMARY:\xF0\x9F\x8E\x82 Leon"}) +
       event({"DTSTART;VALUE=DATE:19700131", "RRULE:FREQ=MONTHLY", "SUMMARY:Monatlich"}) +
       "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:Aufgabe\r\nEND:VTODO\r\n");
-  ASSERT_EQ(r.candidates.size(), 1u);
+  ASSERT_EQ(r.candidates.size(), 2u);
   EXPECT_EQ(r.candidates[0].record.text(), "Geburtstag: M\xFCller, J\xFCrgen; \\  zwei");
+  // A title in any script is kept whole, with its Latin fallback.
+  EXPECT_EQ(eventText(r.candidates[1].record), "\xF0\x9F\x8E\x82 Leon");
+  EXPECT_EQ(r.candidates[1].record.text(), "? Leon");
   EXPECT_EQ(r.skippedFor(SkipReason::NoDate), 1);
   EXPECT_EQ(r.skippedFor(SkipReason::NoText), 1);
-  EXPECT_EQ(r.skippedFor(SkipReason::Unstorable), 1);
+  EXPECT_EQ(r.skippedFor(SkipReason::Unstorable), 0);
   EXPECT_EQ(r.skippedFor(SkipReason::NotYearly), 1);
+}
+
+TEST(IcalendarReader, OurOwnUidBecomesTheIdentity) {
+  const std::string uid = "7d3c0b9e-1f2a-4b5c-8d6e-0123456789ab";
+  const auto read1 = [](const std::string& uidLine) {
+    return read(
+        "BEGIN:VEVENT\r\n" + uidLine +
+        "\r\nDTSTART;VALUE=DATE:19700131\r\nRRULE:FREQ=YEARLY\r\nSUMMARY:A\r\nEND:VEVENT\r\n");
+  };
+  const ReadResult ours = read1("UID:" + uid + "@tavik");
+  ASSERT_EQ(ours.candidates.size(), 1u);
+  EXPECT_EQ(uidText(readExtension(ours.candidates[0].record)->uid), uid);
+  // Any other UID (the old hashed form, another program's) gives a fresh identity.
+  for (const std::string& other :
+       {std::string("UID:0123456789abcdef@tavik"), "UID:" + uid + "@example.org", "UID:" + uid}) {
+    SCOPED_TRACE(other);
+    const ReadResult r = read1(other);
+    ASSERT_EQ(r.candidates.size(), 1u);
+    const auto block = readExtension(r.candidates[0].record);
+    ASSERT_TRUE(block.has_value());
+    EXPECT_NE(uidText(block->uid), uid);
+  }
 }
 
 TEST(IcalendarReader, BadInputEndsCleanly) {

@@ -11,6 +11,9 @@
 
 #include "exchange/icalendar_reader.h"
 #include "store/day_number.h"
+#include "store/event_table.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -384,6 +387,71 @@ TEST(IcalendarWriter, ExactTextYieldsToATitleChangedElsewhere) {
   }
   EXPECT_FALSE(icalendarExactTextValue(std::string(201, 'a')));
   EXPECT_EQ(icalendarExactTextValue(std::string(200, 'a')), std::string(200, 'a'));
+}
+
+TEST(IcalendarWriter, UnicodeTextsAndIdentitiesTravelWhole) {
+  const std::vector<std::string> texts = {
+      "Geburtstag Ay\xC5\x9F"
+      "e Y\xC4\xB1lmaz",
+      "\xD0\x94\xD0\xBC\xD0\xB8\xD1\x82\xD1\x80\xD0\xB8\xD0\xB9",
+      "\xE5\xBC\xA0\xE4\xBC\x9F\xF0\x9F\x8E\x82", "Feier, M\xC3\xA4rz; \\ Ende"};
+  EventTable table;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EventRecord r =
+        event(i == 1 ? 2000 : 1970 + static_cast<int>(i), 3, 1 + static_cast<int>(i), "", i == 1);
+    ASSERT_EQ(setEventText(r, texts[i]), TextStore::Stored);
+    table.placeRecord(static_cast<int>(i) + 1, r);
+  }
+  // The last one never had a block: the export gives it its identity first.
+  table.placeRecord(5, event(1990, 7, 7, "Alt"));
+  ASSERT_EQ(reservedUse(table.record(5)), ReservedUse::None);
+  std::vector<EventRecord> records;
+  for (int slot = 1; slot <= 5; ++slot) {
+    ASSERT_TRUE(table.ensureIdentity(slot).has_value());
+    records.push_back(table.record(slot));
+  }
+  const std::string file = icalendarFile(records, kStamp);
+
+  // libical reads the full texts and our UIDs.
+  const std::unique_ptr<icalcomponent, ComponentFree> cal(icalparser_parse_string(file.c_str()));
+  ASSERT_TRUE(cal);
+  EXPECT_EQ(icalcomponent_count_errors(cal.get()), 0);
+  std::size_t i = 0;
+  for (icalcomponent* e = icalcomponent_get_first_component(cal.get(), ICAL_VEVENT_COMPONENT); e;
+       e = icalcomponent_get_next_component(cal.get(), ICAL_VEVENT_COMPONENT), ++i) {
+    ASSERT_LT(i, records.size());
+    EXPECT_EQ(std::string(icalcomponent_get_summary(e)), eventText(records[i]));
+    EXPECT_EQ(std::string(icalcomponent_get_uid(e)),
+              uidText(readExtension(records[i])->uid) + "@tavik");
+  }
+  EXPECT_EQ(i, records.size());
+
+  // Read back: the same texts, dates, switches and identities.
+  const ReadResult back = readIcalendar(file, *makeDayNumber(2026, 1, 1), systemLocalDate);
+  ASSERT_EQ(back.candidates.size(), records.size());
+  for (std::size_t k = 0; k < records.size(); ++k) {
+    SCOPED_TRACE(k);
+    const EventRecord& got = back.candidates[k].record;
+    EXPECT_EQ(eventText(got), eventText(records[k]));
+    EXPECT_EQ(got.text(), records[k].text());
+    EXPECT_EQ(got.date, records[k].date);
+    EXPECT_EQ(got.withoutYear, records[k].withoutYear);
+    EXPECT_EQ(got.computeJubilee, records[k].computeJubilee);
+    EXPECT_EQ(readExtension(got)->uid, readExtension(records[k])->uid);
+  }
+
+  // A text changed since keeps its UID in the next export.
+  EventRecord changed = table.record(2);
+  ASSERT_EQ(setEventText(changed, "\xD0\x94\xD0\xB8\xD0\xBC\xD0\xB0"), TextStore::Stored);
+  table.placeRecord(2, changed);
+  const std::string again = icalendarFile(std::vector<EventRecord>{table.record(2)}, kStamp);
+  EXPECT_NE(again.find("UID:" + uidText(readExtension(records[1])->uid) + "@tavik\r\n"),
+            std::string::npos);
+  EXPECT_NE(again.find("SUMMARY:\xD0\x94\xD0\xB8\xD0\xBC\xD0\xB0\r\n"), std::string::npos);
+  // Another program's reserved bytes: no identity, the UID of date and text as before.
+  EventRecord foreign = event(1990, 7, 7, "Alt");
+  foreign.reserved[100] = 0x55;
+  EXPECT_EQ(icalendarUid(foreign).size(), 16 + 6u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "exchange/tavik3_reader.h"
 #include "store/data_file.h"
 #include "store/day_number.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -217,11 +220,21 @@ TEST(ImportReader, DetectsAndReads) {
        true,
        2,
        true},
-      {"UTF-8 text with a line Windows-1252 cannot hold",
+      {"UTF-8 text with a line Windows-1252 cannot hold: kept in its own script",
        "24.12.1975" + kTab + "\xE5\xBC\xA0\n01.01.2000" + kTab + "B\n",
        false,
        ImportFormat::Csv,
-       {reading, "28 Bytes in der Datei", "lese Format: CSV (UTF-8)",
+       {reading, "28 Bytes in der Datei", "lese Format: CSV (UTF-8)"},
+       true,
+       2,
+       true},
+      {"UTF-8 text with a line that is no UTF-8",
+       "\xEF\xBB\xBF"
+       "24.12.1975" +
+           kTab + "\xE5\xBC\n01.01.2000" + kTab + "B\n",
+       false,
+       ImportFormat::Csv,
+       {reading, "30 Bytes in der Datei", "lese Format: CSV (UTF-8)",
         "lese Format: CSV (UTF-8), 1 Zeile übersprungen (nicht speicherbare Zeichen)"},
        true,
        1,
@@ -279,6 +292,48 @@ TEST(ImportReader, AddressBooksAndCalendarsLeaveOutWhatIsThere) {
   EXPECT_EQ(readImportBytes(cards, nullptr).candidates.size(), 4u);
   // The native formats keep every record.
   EXPECT_EQ(readImportBytes(image(anna) + image(anna), nullptr, context).candidates.size(), 2u);
+}
+
+TEST(ImportReader, NamesInAnyScriptAndLastingIdentities) {
+  const std::vector<std::string> names = {
+      "Ay\xC5\x9F"
+      "e Y\xC4\xB1lmaz",
+      "Mehmet Do\xC4\x9F"
+      "an",
+      "\xC5\x81ukasz Wi\xC5\x9Bniewski", "Ji\xC5\x99\xC3\xAD Dvo\xC5\x99\xC3\xA1k",
+      "Zo\xC3\xAB \xC5\xA0imi\xC4\x87"};
+  std::string cards;
+  for (const std::string& n : names) {
+    cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + n + "\r\nBDAY:19800101\r\nEND:VCARD\r\n";
+  }
+  // Same fallback as Ayşe's, another name.
+  cards += "BEGIN:VCARD\r\nFN:Ayse Yilmaz\r\nBDAY:19800101\r\nEND:VCARD\r\n";
+  const ImportResult all = readImportBytes(cards, nullptr);
+  EXPECT_EQ(all.status(), "vCard: 6 Einträge gefunden");
+  ASSERT_EQ(all.candidates.size(), 6u);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(importListLine(all.candidates[i]), "01.01.1980   Geburtstag " + names[i]);
+  }
+
+  // What the table holds is compared by its full text: Ayşe is there, "Ayse" is not.
+  EventTable table;
+  table.placeRecord(3, all.candidates[0].record);
+  ImportContext context;
+  context.existing = &table;
+  const ImportResult again = readImportBytes(cards, nullptr, context);
+  EXPECT_EQ(again.status(), "vCard: 5 Einträge gefunden, 1 bereits vorhanden");
+  ASSERT_EQ(again.candidates.size(), 5u);
+  EXPECT_EQ(again.candidates[4].record.text(), "Geburtstag Ayse Yilmaz");
+
+  // Stored twice, the same candidates still give every slot an identity of its own.
+  EventTable twice;
+  EXPECT_EQ(storeCandidates(twice, all.candidates).stored, 6);
+  EXPECT_EQ(storeCandidates(twice, all.candidates).stored, 6);
+  std::set<std::string> uids;
+  for (int slot = 1; slot <= 12; ++slot)
+    uids.insert(uidText(readExtension(twice.record(slot))->uid));
+  EXPECT_EQ(uids.size(), 12u);
+  EXPECT_EQ(eventText(twice.record(7)), "Geburtstag " + names[0]);
 }
 
 TEST(ImportReader, MissingQuestionCountsAsCancel) {

@@ -15,11 +15,14 @@
 #include <QtTest>
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "exchange/import_reader.h"
 #include "platform/qt_seams.h"
 #include "store/day_number.h"
 #include "store/event_table.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 #include "store/settings_store.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
@@ -185,7 +188,9 @@ class ExportPageTest : public QObject {
                          << QByteArray("24.12.1975\tFeier\r\n03.07.2000\tJahrestag mit Tab\r\n");
     QTest::newRow("htm") << 2 << 3 << QStringLiteral("htm")
                          << QByteArray(
-                                "<HTML><HEAD><TITLE>Tavik! v4.5 Datenexport</TITLE></HEAD>"
+                                "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" "
+                                "CONTENT=\"text/html; charset=utf-8\">"
+                                "<TITLE>Tavik! v4.5 Datenexport</TITLE></HEAD>"
                                 "<BODY><TABLE WIDTH=\"90%\" COLS=2>\r\n"
                                 "<TR><TD>24.12.1975</TD>\r\n<TD>Feier</TD></TR>\r\n"
                                 "<TR><TD>03.07.2000</TD>\r\n<TD>Jahrestag\tmit Tab</TD></TR>\r\n"
@@ -261,6 +266,60 @@ class ExportPageTest : public QObject {
   }
 
   // Qt's own dialog opens on the format's filter entry and appends the default suffix.
+  // A calendar export gives each exported event its identity, kept in the table for the next
+  // export; the text formats tell how many texts they wrote in their fallback form.
+  void identitiesAndFallbackTexts() {
+    World w;
+    EventRecord ayse = eventOn(1980, 5, 1, "");
+    QCOMPARE(setEventText(ayse,
+                          "Geburtstag Ay\xC5\x9F"
+                          "e"),
+             TextStore::Stored);
+    w.table.placeRecord(7, ayse);
+    EventRecord foreign = eventOn(1990, 1, 2, "Fremd");
+    foreign.reserved[100] = 0x55;
+    w.table.storeRecord(8, foreign);
+    w.page.rebuildExportList();
+    QCOMPARE(w.list()->item(2)->text(), QStringLiteral("01.05.1980   Geburtstag Ayşe"));
+    w.click("Button11");
+
+    const std::string ics = w.dir.file("alle.ics");
+    w.dialogs.saveResult = QString::fromStdString(ics);
+    QTest::mouseClick(w.format(4), Qt::LeftButton);
+    w.click("Button13");
+    QCOMPARE(w.messages.texts().last(), QStringLiteral("Export erfolgreich!"));
+    for (const int slot : {2, 5, 7, 9}) QVERIFY(readExtension(w.table.record(slot)).has_value());
+    QCOMPARE(w.table.record(8), foreign);  // another program's bytes stay untouched
+    const Uid ayseUid = readExtension(ayse)->uid;
+    QCOMPARE(readExtension(w.table.record(7))->uid, ayseUid);
+    const std::string first = test::readFile(ics);
+    QVERIFY(first.find("UID:" + uidText(ayseUid) + "@tavik\r\n") != std::string::npos);
+    QVERIFY(first.find("SUMMARY:Geburtstag Ay\xC5\x9F"
+                       "e\r\n") != std::string::npos);
+    // Exported again, every event keeps its UID.
+    QTest::mouseClick(w.format(4), Qt::LeftButton);
+    w.click("Button13");
+    const auto uidsOf = [](const std::string& file) {
+      std::vector<std::string> uids;
+      for (std::size_t at = file.find("\nUID:"); at != std::string::npos;
+           at = file.find("\nUID:", at + 1)) {
+        uids.push_back(file.substr(at + 5, file.find('\r', at) - at - 5));
+      }
+      return uids;
+    };
+    QCOMPARE(uidsOf(test::readFile(ics)), uidsOf(first));
+    QCOMPARE(uidsOf(first).size(), std::size_t{5});
+
+    const std::string csv = w.dir.file("alle.csv");
+    w.dialogs.saveResult = QString::fromStdString(csv);
+    QTest::mouseClick(w.format(1), Qt::LeftButton);
+    w.click("Button13");
+    QCOMPARE(w.messages.texts().last(),
+             QStringLiteral(
+                 "Export erfolgreich! 1 Text in lateinischer Ersatzschreibweise geschrieben."));
+    QVERIFY(test::readFile(csv).find("01.05.1980\tGeburtstag Ayse\r\n") != std::string::npos);
+  }
+
   void realDialogAppendsTheSuffix() {
     World w;
     QtFileDialogs realDialogs;

@@ -28,6 +28,7 @@
 #include "store/data_file.h"
 #include "store/day_number.h"
 #include "store/event_table.h"
+#include "store/event_text.h"
 #include "store/settings_store.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
@@ -481,6 +482,33 @@ class ImportPageTest : public QObject {
     QCOMPARE(list->count(), 0);
     QVERIFY(w.page.candidates().empty());
     QVERIFY(!w.importButton()->isEnabled());
+  }
+
+  // Names in any script are listed and imported whole.
+  void namesInAnyScript() {
+    World w;
+    const QStringList names = {QStringLiteral("Ayşe Yılmaz"), QStringLiteral("Mehmet Doğan"),
+                               QStringLiteral("Łukasz Wiśniewski"), QStringLiteral("Jiří Dvořák"),
+                               QStringLiteral("Zoë Šimić")};
+    std::string cards;
+    for (const QString& n : names) {
+      cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + n.toStdString() +
+               "\r\nBDAY:--0301\r\nEND:VCARD\r\n";
+    }
+    w.choose("kontakte.vcf", cards);
+    QCOMPARE(w.status()->text(), QStringLiteral("vCard: 5 Einträge gefunden"));
+    QCOMPARE(w.list()->count(), names.size());
+    for (int i = 0; i < names.size(); ++i) {
+      QCOMPARE(w.list()->item(i)->text(),
+               QStringLiteral("01.03.           Geburtstag ") + names[i]);
+    }
+    QTest::mouseClick(w.find<QPushButton>("Button7"), Qt::LeftButton);
+    QTest::mouseClick(w.importButton(), Qt::LeftButton);
+    QCOMPARE(w.table.usedCount(), 5);
+    for (int i = 0; i < names.size(); ++i) {
+      QCOMPARE(QString::fromStdString(eventText(w.table.record(i + 1))),
+               QStringLiteral("Geburtstag ") + names[i]);
+    }
   }
 
   // Reading the same address book again after importing it offers nothing new.
