@@ -23,6 +23,7 @@
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
+#include "app/window_size.h"
 #include "dialogs/dialog_behaviour.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
@@ -30,6 +31,7 @@
 #include "platform/qt_text.h"
 #include "platform/seams.h"
 #include "store/failure.h"
+#include "store/settings_store.h"
 
 namespace tavik {
 
@@ -67,7 +69,7 @@ QStringList toQStrings(const std::vector<std::string>& lines) {
 MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint),
+                              Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_platform(platform),
       m_files(std::move(startDirectory)),
       m_autostart(platform.files, autostartEntryPath(), autostartProgram(),
@@ -145,7 +147,7 @@ void MainWindow::buildPages() {
     if (m_runHolidayDialog) m_runHolidayDialog();
   };
 
-  // The window's one fixed size holds every page. The late pages' sizes are kept from the
+  // The window's default size holds every page. The late pages' sizes are kept from the
   // last start under the same display setup; without them every page is built now and
   // measured, and their sizes kept for the next start.
   m_displaySetup = displaySetupDescription(*this);
@@ -166,7 +168,32 @@ void MainWindow::buildPages() {
     }
     writePageSizes(pageSizesFile(), m_displaySetup, measured);
   }
-  setFixedSize(sizeHint().expandedTo(QSize(scaled(417, s), scaled(236, s))));
+  const QSize defaultSize = sizeHint().expandedTo(QSize(scaled(417, s), scaled(236, s)));
+  // It grows, for a longer list, but never below the size every page was laid out for.
+  setMinimumSize(defaultSize);
+  resize(defaultSize);
+  takeKeptSize();
+}
+
+void MainWindow::takeKeptSize() {
+  std::string text;
+  if (m_platform.userStore.readText(kWindowSizeName, text) != UserStore::Read::Value) return;
+  const QScreen* shownOn = screen();
+  if (shownOn == nullptr) return;
+  const std::optional<KeptWindowSize> kept =
+      readWindowSize(text, minimumSize(), shownOn->availableGeometry().size());
+  if (!kept) return;
+  resize(kept->size);
+  if (kept->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::keepSize() {
+  // A window never shown has no size of the user's to keep.
+  if (!m_shownOnce) return;
+  const bool maximized = isMaximized();
+  const QSize size = maximized ? normalGeometry().size() : this->size();
+  // Losing it only means the default size at the next start; the close does not wait for it.
+  m_platform.userStore.writeText(kWindowSizeName, windowSizeText({size, maximized}));
 }
 
 QWidget* MainWindow::buildLatePage(int index) {
@@ -352,7 +379,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shownOnce) return;
   m_shownOnce = true;
-  centreOnScreen(*this, QGuiApplication::primaryScreen(), frameGeometry());
+  if (!isMaximized()) centreOnScreen(*this, QGuiApplication::primaryScreen(), frameGeometry());
   // The first activation runs once the window is on the screen, whoever has the focus.
   QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
 }
@@ -444,6 +471,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::runCloseSteps() {
+  keepSize();
   try {
     m_files.save(m_platform.files, m_platform.userStore);
     return true;
@@ -471,6 +499,7 @@ void MainWindow::finishClose() {
 std::string MainWindow::saveForSessionManager() {
   if (m_files.closed() || m_closing) return {};
   m_closing = true;
+  keepSize();
   std::string failure;
   try {
     m_files.save(m_platform.files, m_platform.userStore);

@@ -136,6 +136,11 @@ class MainWindow : public QMainWindow {
   QWidget* buildLatePage(int index);
   // Builds a late page, if `page` is one and not built yet, before it can be seen.
   void ensureLatePage(int page);
+  // Takes the size kept from the last start, fitted to this screen; without one the default
+  // size stays.
+  void takeKeptSize();
+  // Keeps the window's size for the next start (written with the settings).
+  void keepSize();
   void runCreationSteps();
   bool runCloseSteps();
   void finishClose();
