@@ -410,7 +410,7 @@ void MainWindow::TabbedNotebook1Change(int page) {
 void MainWindow::BitBtn2Click() {
   stopAutoExit();
   const int page = std::clamp(currentPage(), 0, 5);
-  if (m_quickHelp) m_quickHelp->get().showQuickHelp(QString::fromUtf8(kHelpTopics[page]));
+  if (m_quickHelp) m_quickHelp->get().showQuickHelp(QString::fromUtf8(kHelpTopics[page]), this);
 }
 
 void MainWindow::Button1Click() {

@@ -111,7 +111,9 @@ bool claimStartDirectory(InstanceLock& lock, const std::string& startDirectory,
 class ForwardingQuickHelp : public QuickHelp {
  public:
   explicit ForwardingQuickHelp(OnFirstUse<TForm5>& target) : m_target(target) {}
-  void showQuickHelp(const QString& topic) override { m_target.get().showQuickHelp(topic); }
+  void showQuickHelp(const QString& topic, const QWidget* helped) override {
+    m_target.get().showQuickHelp(topic, helped);
+  }
   void hideQuickHelp() override {
     if (TForm5* help = m_target.ifCreated()) help->hideQuickHelp();
   }

@@ -54,7 +54,7 @@ class HelpTest : public QObject {
     PosixFiles files;
     TForm5 help(files, dir.path());
     QCOMPARE(help.windowTitle(), QStringLiteral("Quickhelp"));
-    help.showQuickHelp(QStringLiteral("Importfenster"));
+    help.showQuickHelp(QStringLiteral("Importfenster"), nullptr);
     QVERIFY(help.isVisible());
     QCOMPARE(help.Label1->text(), QStringLiteral("Importfenster"));
     QCOMPARE(help.Memo1->toPlainText(), QString::fromUtf8("Importieren\n\nFür € 5 so."));
@@ -65,7 +65,7 @@ class HelpTest : public QObject {
     ::remove(dir.file("Importfenster.txt").c_str());
     help.hideQuickHelp();
     QVERIFY(!help.quickHelpVisible());
-    help.showQuickHelp(QStringLiteral("Importfenster"));
+    help.showQuickHelp(QStringLiteral("Importfenster"), nullptr);
     QCOMPARE(help.Memo1->toPlainText(), QString::fromUtf8(kHelpNotFound));
     QCOMPARE(help.displayedLineCount(), 1);
     QVERIFY(help.Memo1->height() < threeLines);
@@ -89,23 +89,23 @@ class HelpTest : public QObject {
     TForm5 help(files, dir.path());
     const int pitch = help.linePitch();
 
-    help.showQuickHelp(QStringLiteral("Viele"));
+    help.showQuickHelp(QStringLiteral("Viele"), nullptr);
     QCOMPARE(help.displayedLineCount(), 30);
     const int full = help.Memo1->height();
     QVERIFY(full < 30 * pitch);
     QVERIFY(full > 18 * pitch);
-    help.showQuickHelp(QStringLiteral("Sehr viele"));
+    help.showQuickHelp(QStringLiteral("Sehr viele"), nullptr);
     QCOMPARE(help.Memo1->height(), full);
     QVERIFY(help.Memo1->verticalScrollBar()->maximum() > 0);
 
-    help.showQuickHelp(QStringLiteral("Lang"));
+    help.showQuickHelp(QStringLiteral("Lang"), nullptr);
     const int shown = help.displayedLineCount();
     QVERIFY(shown > 1);
     QVERIFY(help.Memo1->height() >= shown * pitch);
     QVERIFY(help.Memo1->height() < full);
     QCOMPARE(help.Memo1->verticalScrollBar()->maximum(), 0);
 
-    help.showQuickHelp(QStringLiteral("Leer"));
+    help.showQuickHelp(QStringLiteral("Leer"), nullptr);
     QCOMPARE(help.displayedLineCount(), 0);
     QVERIFY(help.Memo1->height() < pitch);
     QVERIFY(help.height() > help.Memo1->height());
@@ -123,7 +123,7 @@ class HelpTest : public QObject {
       for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\n') QVERIFY2(i > 0 && bytes[i - 1] == '\r', topic);
       }
-      help.showQuickHelp(QString::fromUtf8(topic));
+      help.showQuickHelp(QString::fromUtf8(topic), nullptr);
       const QString text = help.Memo1->toPlainText();
       QVERIFY2(text != QString::fromUtf8(kHelpNotFound), topic);
       // UTF-8 read as Windows-1252 would show "Ã¤" for "ä".
@@ -137,7 +137,7 @@ class HelpTest : public QObject {
     ::mkdir(dir.file("Hauptfenster.txt").c_str(), 0755);
     PosixFiles files;
     TForm5 help(files, dir.path());
-    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), nullptr);
     QVERIFY(help.isVisible());
     QCOMPARE(help.Label1->text(), QStringLiteral("Hauptfenster"));
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Hilfedatei nicht gefunden!"));
@@ -158,7 +158,7 @@ class HelpTest : public QObject {
     writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
     PosixFiles files;
     TForm5 help(files, path);
-    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), nullptr);
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
   }
 
@@ -173,7 +173,7 @@ class HelpTest : public QObject {
     writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
     PosixFiles files;
     TForm5 help(files, path);
-    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), nullptr);
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
   }
 };
