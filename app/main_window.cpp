@@ -64,6 +64,28 @@ QStringList toQStrings(const std::vector<std::string>& lines) {
   return out;
 }
 
+// The today box's lines with their columns. The pieces are cut from the bytes, where the
+// columns are counted, and each is converted on its own.
+QList<TodayBoxLine> todayBoxLines(const std::vector<std::string>& lines,
+                                  const std::vector<LineColumns>& columns) {
+  QList<TodayBoxLine> out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    TodayBoxLine shown{fromCp1252(line), {}, {}, {}};
+    if (i < columns.size()) {
+      const LineColumns& c = columns[i];
+      if (c.dayLength <= c.dateAt && c.dateAt + c.dateLength <= c.textAt &&
+          c.textAt <= line.size()) {
+        shown.day = fromCp1252(std::string_view(line).substr(0, c.dayLength));
+        shown.date = fromCp1252(std::string_view(line).substr(c.dateAt, c.dateLength));
+        shown.text = fromCp1252(std::string_view(line).substr(c.textAt));
+      }
+    }
+    out << shown;
+  }
+  return out;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* parent)
@@ -286,7 +308,7 @@ void MainWindow::setLateWindows(OnFirstUse<TForm4>& todayBox, OnFirstUse<TForm5>
 }
 
 void MainWindow::attachTodayBox(TForm4& todayBox) {
-  todayBox.setLines(m_todayLines);
+  todayBox.setLines(m_todayBoxLines);
 }
 
 void MainWindow::setHolidayDialog(std::function<void()> run,
@@ -313,6 +335,7 @@ void MainWindow::computeView() {
   ViewResult result = tavik::computeView(table(), view, holidaySelection(), today, first);
   settings().lastshown = today;
   m_todayLines = toQStrings(result.todayBox);
+  m_todayBoxLines = todayBoxLines(result.todayBox, result.todayBoxColumns);
   countdownPage->showView(std::move(result.lines), std::move(result.grid));
   optionsPage->showHolidaySwitch();
   m_firstViewDone = true;
@@ -324,7 +347,7 @@ void MainWindow::computeView() {
       if (sendNotification) sendNotification(notification);
     });
   }
-  if (TForm4* box = m_todayBox ? m_todayBox->ifCreated() : nullptr) box->setLines(m_todayLines);
+  if (TForm4* box = m_todayBox ? m_todayBox->ifCreated() : nullptr) box->setLines(m_todayBoxLines);
   for (const std::string& popup : result.popups) {
     if (m_files.closed()) break;
     m_platform.messages.info(this, fromCp1252(popup));

@@ -2,6 +2,7 @@
 // to no page (Exit button, "?" button, status bar, auto-exit timer).
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -12,6 +13,7 @@
 
 #include "app/late_page.h"
 #include "app/on_first_use.h"
+#include "dialogs/todaybox.h"
 #include "platform/autostart.h"
 #include "platform/desktop_notification.h"
 #include "store/event_table.h"
@@ -178,6 +180,7 @@ class MainWindow : public QMainWindow {
   OnFirstUse<TForm5>* m_quickHelp = nullptr;
   // The today box's lines of the latest rebuild, for a box created after it.
   QStringList m_todayLines;
+  QList<TodayBoxLine> m_todayBoxLines;  // the same lines with their columns
   QPointer<QWindow> m_lastFocusWindow;
   std::function<void()> m_runHolidayDialog;
   std::function<void(const HolidaySelection&)> m_showHolidaySelection;
