@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <cstdio>
@@ -43,6 +44,63 @@ class HelpTest : public QObject {
   void aFrameWiderThanTheDesignPaddingIsKept() {
     QCOMPARE(fitHelpHeights(1, 15, 14).memo, 29);
     QCOMPARE(fitHelpHeights(0, 15, 14).memo, 14);
+  }
+
+  // Screen, helped window (frames included) and help size give the help window's corner.
+  void placement_data() {
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("helped");
+    QTest::addColumn<QSize>("help");
+    QTest::addColumn<QPoint>("at");
+    const QRect wide(0, 0, 1600, 1000);
+    const QSize help(257, 336);
+    QTest::newRow("right of it") << wide << QRect(400, 300, 600, 346) << help << QPoint(1000, 300);
+    QTest::newRow("right, touching the screen's edge")
+        << wide << QRect(743, 300, 600, 346) << help << QPoint(1343, 300);
+    QTest::newRow("left when the right is short by one")
+        << wide << QRect(744, 300, 600, 346) << help << QPoint(487, 300);
+    QTest::newRow("level with its top, lifted to stay on the screen")
+        << wide << QRect(400, 800, 600, 150) << help << QPoint(1000, 664);
+    QTest::newRow("a window above the screen's top")
+        << wide << QRect(400, -50, 600, 346) << help << QPoint(1000, 0);
+    QTest::newRow("a screen not at the origin")
+        << QRect(1600, 100, 1280, 900) << QRect(1700, 200, 600, 346) << help << QPoint(2300, 200);
+    // The holiday dialog at scale 2 on an 800x500 screen: no side has room; the left bottom
+    // corner covers least of it, and leaves its OK button at the bottom right free.
+    QTest::newRow("no room beside it")
+        << QRect(0, 0, 800, 500) << QRect(111, 92, 578, 316) << QSize(257, 293) << QPoint(0, 207);
+    QTest::newRow("below it covers nothing")
+        << QRect(0, 0, 800, 1000) << QRect(100, 50, 600, 400) << QSize(257, 336) << QPoint(0, 450);
+    QTest::newRow("as wide as the screen")
+        << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 300) << QSize(800, 200) << QPoint(0, 300);
+    QTest::newRow("larger than the screen")
+        << QRect(0, 0, 640, 480) << QRect(100, 100, 300, 200) << QSize(700, 500) << QPoint(0, 0);
+  }
+  void placement() {
+    QFETCH(QRect, screen);
+    QFETCH(QRect, helped);
+    QFETCH(QSize, help);
+    const QPoint at = quickHelpPosition(screen, helped, help);
+    QTEST(at, "at");
+    // Never off the screen where it fits on it.
+    if (help.width() <= screen.width() && help.height() <= screen.height()) {
+      QVERIFY(screen.contains(QRect(at, help)));
+    }
+  }
+
+  void showsBesideTheWindowItHelps() {
+    TempDir dir("tavik-help");
+    PosixFiles files;
+    TForm5 help(files, dir.path());
+    QWidget helped;
+    const QRect screen = helped.screen()->availableGeometry();
+    helped.setGeometry(screen.left() + 10, screen.top() + 10, 300, 200);
+    helped.show();
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), &helped);
+    QVERIFY(help.isVisible());
+    QCOMPARE(help.frameGeometry().topLeft(),
+             quickHelpPosition(screen, helped.frameGeometry(), help.frameGeometry().size()));
+    QVERIFY(!help.frameGeometry().intersects(helped.frameGeometry()));
   }
 
   void loadsTheTopicFromTheStartDirectory() {
