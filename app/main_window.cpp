@@ -23,6 +23,7 @@
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
+#include "app/window_size.h"
 #include "dialogs/dialog_behaviour.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
@@ -30,6 +31,7 @@
 #include "platform/qt_text.h"
 #include "platform/seams.h"
 #include "store/failure.h"
+#include "store/settings_store.h"
 
 namespace tavik {
 
@@ -62,12 +64,34 @@ QStringList toQStrings(const std::vector<std::string>& lines) {
   return out;
 }
 
+// The today box's lines with their columns. The pieces are cut from the bytes, where the
+// columns are counted, and each is converted on its own.
+QList<TodayBoxLine> todayBoxLines(const std::vector<std::string>& lines,
+                                  const std::vector<LineColumns>& columns) {
+  QList<TodayBoxLine> out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    TodayBoxLine shown{fromCp1252(line), {}, {}, {}};
+    if (i < columns.size()) {
+      const LineColumns& c = columns[i];
+      if (c.dayLength <= c.dateAt && c.dateAt + c.dateLength <= c.textAt &&
+          c.textAt <= line.size()) {
+        shown.day = fromCp1252(std::string_view(line).substr(0, c.dayLength));
+        shown.date = fromCp1252(std::string_view(line).substr(c.dateAt, c.dateLength));
+        shown.text = fromCp1252(std::string_view(line).substr(c.textAt));
+      }
+    }
+    out << shown;
+  }
+  return out;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint),
+                              Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_platform(platform),
       m_files(std::move(startDirectory)),
       m_autostart(platform.files, autostartEntryPath(), autostartProgram(),
@@ -145,7 +169,7 @@ void MainWindow::buildPages() {
     if (m_runHolidayDialog) m_runHolidayDialog();
   };
 
-  // The window's one fixed size holds every page. The late pages' sizes are kept from the
+  // The window's default size holds every page. The late pages' sizes are kept from the
   // last start under the same display setup; without them every page is built now and
   // measured, and their sizes kept for the next start.
   m_displaySetup = displaySetupDescription(*this);
@@ -166,7 +190,32 @@ void MainWindow::buildPages() {
     }
     writePageSizes(pageSizesFile(), m_displaySetup, measured);
   }
-  setFixedSize(sizeHint().expandedTo(QSize(scaled(417, s), scaled(236, s))));
+  const QSize defaultSize = sizeHint().expandedTo(QSize(scaled(417, s), scaled(236, s)));
+  // It grows, for a longer list, but never below the size every page was laid out for.
+  setMinimumSize(defaultSize);
+  resize(defaultSize);
+  takeKeptSize();
+}
+
+void MainWindow::takeKeptSize() {
+  std::string text;
+  if (m_platform.userStore.readText(kWindowSizeName, text) != UserStore::Read::Value) return;
+  const QScreen* shownOn = screen();
+  if (shownOn == nullptr) return;
+  const std::optional<KeptWindowSize> kept =
+      readWindowSize(text, minimumSize(), shownOn->availableGeometry().size());
+  if (!kept) return;
+  resize(kept->size);
+  if (kept->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::keepSize() {
+  // A window never shown has no size of the user's to keep.
+  if (!m_shownOnce) return;
+  const bool maximized = isMaximized();
+  const QSize size = maximized ? normalGeometry().size() : this->size();
+  // Losing it only means the default size at the next start; the close does not wait for it.
+  m_platform.userStore.writeText(kWindowSizeName, windowSizeText({size, maximized}));
 }
 
 QWidget* MainWindow::buildLatePage(int index) {
@@ -259,7 +308,7 @@ void MainWindow::setLateWindows(OnFirstUse<TForm4>& todayBox, OnFirstUse<TForm5>
 }
 
 void MainWindow::attachTodayBox(TForm4& todayBox) {
-  todayBox.setLines(m_todayLines);
+  todayBox.setLines(m_todayBoxLines);
   // Kept above the window it blocks and placed by it: a Wayland compositor knows no other
   // tie between the two, ignores the box's own position and could stack it behind.
   if (QWindow* own = windowHandle()) {
@@ -292,6 +341,7 @@ void MainWindow::computeView() {
   ViewResult result = tavik::computeView(table(), view, holidaySelection(), today, first);
   settings().lastshown = today;
   m_todayLines = toQStrings(result.todayBox);
+  m_todayBoxLines = todayBoxLines(result.todayBox, result.todayBoxColumns);
   countdownPage->showView(std::move(result.lines), std::move(result.grid));
   countdownPage->showEmptyTableHint(table().usedCount() == 0);
   optionsPage->showHolidaySwitch();
@@ -304,7 +354,7 @@ void MainWindow::computeView() {
       if (sendNotification) sendNotification(notification);
     });
   }
-  if (TForm4* box = m_todayBox ? m_todayBox->ifCreated() : nullptr) box->setLines(m_todayLines);
+  if (TForm4* box = m_todayBox ? m_todayBox->ifCreated() : nullptr) box->setLines(m_todayBoxLines);
   for (const std::string& popup : result.popups) {
     if (m_files.closed()) break;
     m_platform.messages.info(this, fromCp1252(popup));
@@ -376,7 +426,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shownOnce) return;
   m_shownOnce = true;
-  centreOnScreen(*this, QGuiApplication::primaryScreen(), frameGeometry());
+  if (!isMaximized()) centreOnScreen(*this, QGuiApplication::primaryScreen(), frameGeometry());
   // The first activation runs once the window is on the screen, whoever has the focus.
   QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
 }
@@ -407,7 +457,7 @@ void MainWindow::TabbedNotebook1Change(int page) {
 void MainWindow::BitBtn2Click() {
   stopAutoExit();
   const int page = std::clamp(currentPage(), 0, 5);
-  if (m_quickHelp) m_quickHelp->get().showQuickHelp(QString::fromUtf8(kHelpTopics[page]));
+  if (m_quickHelp) m_quickHelp->get().showQuickHelp(QString::fromUtf8(kHelpTopics[page]), this);
 }
 
 void MainWindow::Button1Click() {
@@ -472,6 +522,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::runCloseSteps() {
+  keepSize();
   try {
     m_files.save(m_platform.files, m_platform.userStore);
     return true;
@@ -499,6 +550,7 @@ void MainWindow::finishClose() {
 std::string MainWindow::saveForSessionManager() {
   if (m_files.closed() || m_closing) return {};
   m_closing = true;
+  keepSize();
   std::string failure;
   try {
     m_files.save(m_platform.files, m_platform.userStore);

@@ -2,6 +2,7 @@
 // to no page (Exit button, "?" button, status bar, auto-exit timer).
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -12,6 +13,7 @@
 
 #include "app/late_page.h"
 #include "app/on_first_use.h"
+#include "dialogs/todaybox.h"
 #include "platform/autostart.h"
 #include "platform/desktop_notification.h"
 #include "store/event_table.h"
@@ -141,6 +143,11 @@ class MainWindow : public QMainWindow {
   QWidget* buildLatePage(int index);
   // Builds a late page, if `page` is one and not built yet, before it can be seen.
   void ensureLatePage(int page);
+  // Takes the size kept from the last start, fitted to this screen; without one the default
+  // size stays.
+  void takeKeptSize();
+  // Keeps the window's size for the next start (written with the settings).
+  void keepSize();
   void runCreationSteps();
   bool runCloseSteps();
   void finishClose();
@@ -178,6 +185,7 @@ class MainWindow : public QMainWindow {
   OnFirstUse<TForm5>* m_quickHelp = nullptr;
   // The today box's lines of the latest rebuild, for a box created after it.
   QStringList m_todayLines;
+  QList<TodayBoxLine> m_todayBoxLines;  // the same lines with their columns
   QPointer<QWindow> m_lastFocusWindow;
   std::function<void()> m_runHolidayDialog;
   std::function<void(const HolidaySelection&)> m_showHolidaySelection;

@@ -116,7 +116,9 @@ StartClaim claimStartDirectory(InstanceLock& lock, const std::string& startDirec
 class ForwardingQuickHelp : public QuickHelp {
  public:
   explicit ForwardingQuickHelp(OnFirstUse<TForm5>& target) : m_target(target) {}
-  void showQuickHelp(const QString& topic) override { m_target.get().showQuickHelp(topic); }
+  void showQuickHelp(const QString& topic, const QWidget* helped) override {
+    m_target.get().showQuickHelp(topic, helped);
+  }
   void hideQuickHelp() override {
     if (TForm5* help = m_target.ifCreated()) help->hideQuickHelp();
   }

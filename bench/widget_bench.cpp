@@ -32,7 +32,7 @@ const DayNumber kToday = *makeDayNumber(2006, 12, 15);
 
 class NoQuickHelp : public QuickHelp {
  public:
-  void showQuickHelp(const QString&) override {}
+  void showQuickHelp(const QString&, const QWidget*) override {}
   void hideQuickHelp() override {}
   bool quickHelpVisible() const override { return false; }
 };

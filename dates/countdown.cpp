@@ -443,7 +443,10 @@ ViewResult computeView(EventTable& table, const Settings& settings,
   const std::vector<std::size_t> order = listOrder(view.lines, groups);
   // The today box in list order like the list it comes from, which puts the missed days first.
   for (const std::size_t i : order) {
-    if (intoTodayBox[i]) view.todayBox.push_back(view.lines[i]);
+    if (intoTodayBox[i]) {
+      view.todayBox.push_back(view.lines[i]);
+      view.todayBoxColumns.push_back(view.columns[i]);
+    }
   }
   permute(view.lines, order);
   permute(view.columns, order);

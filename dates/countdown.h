@@ -35,12 +35,13 @@ struct LineColumns {
 
 // Everything one rebuild of the countdown view produces.
 struct ViewResult {
-  std::vector<std::string> lines;     // the countdown lines in list order; never empty
-  std::vector<LineColumns> columns;   // beside each line; empty with kEmptyWindowLine alone
-  std::vector<GridRow> grid;          // the filled grid rows in grid order
-  std::vector<std::string> todayBox;  // the today box's lines in list order
-  std::vector<std::string> popups;    // high-priority lines of today to show as messages
-  std::vector<int> freedSlots;        // slots the auto-delete rule freed in this rebuild
+  std::vector<std::string> lines;            // the countdown lines in list order; never empty
+  std::vector<LineColumns> columns;          // beside each line; empty with kEmptyWindowLine alone
+  std::vector<GridRow> grid;                 // the filled grid rows in grid order
+  std::vector<std::string> todayBox;         // the today box's lines in list order
+  std::vector<LineColumns> todayBoxColumns;  // beside each of the today box's lines
+  std::vector<std::string> popups;           // high-priority lines of today to show as messages
+  std::vector<int> freedSlots;               // slots the auto-delete rule freed in this rebuild
 };
 
 // The line shown when nothing lies in the window.

@@ -325,7 +325,7 @@ void TForm2::reject() {
 }
 
 void TForm2::BitBtn2Click() {
-  m_quickHelp.showQuickHelp(QStringLiteral("Editor"));
+  m_quickHelp.showQuickHelp(QStringLiteral("Editor"), this);
 }
 
 void TForm2::FormActivate() {

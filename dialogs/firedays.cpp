@@ -341,7 +341,7 @@ void TForm3::ComboBox2Change() {
 }
 
 void TForm3::BitBtn2Click() {
-  m_quickHelp.showQuickHelp(QStringLiteral("Feiertagewahl"));
+  m_quickHelp.showQuickHelp(QStringLiteral("Feiertagewahl"), this);
 }
 
 void TForm3::FormActivate() {

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStringList>
 #include <QTextBlock>
@@ -42,6 +43,39 @@ HelpHeights fitHelpHeights(int displayedLines, int linePitch, int minimumPadding
   return {memo, memo + scaled(49, k)};
 }
 
+QPoint quickHelpPosition(const QRect& screen, const QRect& helped, QSize help) {
+  // The last corner that keeps the window on the screen; the first one when it is larger.
+  const int lastX = std::max(screen.left(), screen.right() + 1 - help.width());
+  const int lastY = std::max(screen.top(), screen.bottom() + 1 - help.height());
+  const auto onScreenX = [&](int x) { return std::clamp(x, screen.left(), lastX); };
+  const auto onScreenY = [&](int y) { return std::clamp(y, screen.top(), lastY); };
+  const int level = onScreenY(helped.top());
+  const int rightOf = helped.right() + 1;
+  if (rightOf + help.width() <= screen.right() + 1) return {rightOf, level};
+  const int leftOf = helped.left() - help.width();
+  if (leftOf >= screen.left()) return {leftOf, level};
+  // The edges of the screen and of the helped window are where the least of it can be covered.
+  // On a tie the earlier place wins: the left side first, as the windows keep their OK and Exit
+  // buttons at the right.
+  const int xs[] = {onScreenX(leftOf), screen.left(), onScreenX(rightOf), lastX};
+  const int ys[] = {level, onScreenY(helped.bottom() + 1), onScreenY(helped.top() - help.height()),
+                    screen.top(), lastY};
+  QPoint best(xs[0], ys[0]);
+  long long leastCovered = -1;
+  for (const int y : ys) {
+    for (const int x : xs) {
+      const QRect covered = QRect(QPoint(x, y), help).intersected(helped);
+      const long long area =
+          covered.isEmpty() ? 0 : static_cast<long long>(covered.width()) * covered.height();
+      if (leastCovered < 0 || area < leastCovered) {
+        leastCovered = area;
+        best = {x, y};
+      }
+    }
+  }
+  return best;
+}
+
 TForm5::TForm5(Files& files, std::string startDirectory, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_files(files), m_startDirectory(std::move(startDirectory)) {
   setObjectName(QStringLiteral("TForm5"));
@@ -72,7 +106,7 @@ std::string TForm5::helpFilePath() const {
   return m_startDirectory + "/" + QFile::encodeName(Label1->text()).toStdString() + ".txt";
 }
 
-void TForm5::showQuickHelp(const QString& topic) {
+void TForm5::showQuickHelp(const QString& topic, const QWidget* helped) {
   Label1->setText(topic);
   // Over a modal dialog the window must stay usable, so that dialog becomes its owner.
   QWidget* modal = QApplication::activeModalWidget();
@@ -80,11 +114,22 @@ void TForm5::showQuickHelp(const QString& topic) {
     winId();
     windowHandle()->setTransientParent(modal != nullptr ? modal->windowHandle() : nullptr);
   }
+  // The window manager may keep the focus elsewhere; the text must not wait for it. Loaded
+  // before the window is placed, which needs its height.
+  FormActivate();
+  if (helped != nullptr) {
+    const QScreen* screen = helped->screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+      // Before the first showing the frame is not known yet; the size without it is the best
+      // guess.
+      move(quickHelpPosition(screen->availableGeometry(), helped->frameGeometry(),
+                             frameGeometry().size()));
+    }
+  }
   show();
   raise();
   activateWindow();
-  // The window manager may keep the focus elsewhere; the text must not wait for it.
-  FormActivate();
 }
 
 void TForm5::hideQuickHelp() {
@@ -154,6 +199,8 @@ int TForm5::linePitch() const {
 }
 
 void TForm5::fitHeights() {
+  // Lines are counted at the memo's width, which follows the window's only once it is shown.
+  layoutChildren();
   const int pitch = linePitch();
   // Frame and margins; the editor scrolls unless it has one pixel more than its lines.
   const int padding = 2 * Memo1->frameWidth() +

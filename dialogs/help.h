@@ -1,6 +1,9 @@
 // The quick-help window: one help text file per topic, looked up in the start directory.
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <string>
@@ -26,6 +29,12 @@ struct HelpHeights {
 };
 HelpHeights fitHelpHeights(int displayedLines, int linePitch, int minimumPadding = 0);
 
+// Where a quick-help window of `help` size goes beside the window it helps, both with their
+// frames, on a screen whose free area is `screen`: right of `helped` when it fits there, else
+// left of it, else wherever it covers the least of it. Level with its top as far as the screen
+// allows, and always on the screen (at its top left corner when larger than the screen).
+QPoint quickHelpPosition(const QRect& screen, const QRect& helped, QSize help);
+
 class TForm5 : public QWidget, public QuickHelp {
   Q_OBJECT
 
@@ -35,7 +44,7 @@ class TForm5 : public QWidget, public QuickHelp {
   // The name is in bytes, as the system gives it; it need not be UTF-8.
   TForm5(Files& files, std::string startDirectory, QWidget* parent = nullptr);
 
-  void showQuickHelp(const QString& topic) override;
+  void showQuickHelp(const QString& topic, const QWidget* helped) override;
   void hideQuickHelp() override;
   bool quickHelpVisible() const override;
 

@@ -1,12 +1,16 @@
 // The today box window.
 #include "dialogs/todaybox.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "dialogs/dialog_behaviour.h"
 #include "platform/display_scale.h"
@@ -35,6 +39,71 @@ QPixmap exclamationIcon(int size) {
 
 }  // namespace
 
+// Draws a line of the box in three columns, at the places the box sets, like the cells of the
+// countdown grid; a line without columns is drawn whole.
+class TodayColumnsDelegate : public QStyledItemDelegate {
+ public:
+  static constexpr int kColumnsRole = Qt::UserRole + 1;
+
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  // Where the date and the text begin, from the start of an item's text area.
+  void setColumnStarts(int dateAt, int textAt) {
+    m_dateAt = dateAt;
+    m_textAt = textAt;
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const QStringList columns = index.data(kColumnsRole).toStringList();
+    if (columns.size() != 3) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    item.text.clear();
+    const QWidget* view = item.widget;
+    const QStyle* style = view != nullptr ? view->style() : QApplication::style();
+    // Background, selection and focus as for any item; the texts come after.
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
+    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &item, view) + 1;
+    QPalette::ColorGroup group =
+        item.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+    if (group == QPalette::Normal && !(item.state & QStyle::State_Active)) {
+      group = QPalette::Inactive;
+    }
+    const bool selected = item.state & QStyle::State_Selected;
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(
+        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    const int starts[] = {0, m_dateAt, m_textAt};
+    for (int i = 0; i < 3; ++i) {
+      QRect cell = area.adjusted(margin + starts[i], 0, 0, 0);
+      if (i < 2) cell.setWidth(starts[i + 1] - starts[i]);
+      painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, columns[i]);
+    }
+    painter->restore();
+  }
+
+  // As wide as the text column reaches, so that the list scrolls to a long text's end.
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize hint = QStyledItemDelegate::sizeHint(option, index);
+    const QStringList columns = index.data(kColumnsRole).toStringList();
+    if (columns.size() == 3) {
+      const int margin = QApplication::style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+      hint.setWidth(m_textAt + option.fontMetrics.horizontalAdvance(columns[2]) + 4 * margin);
+    }
+    return hint;
+  }
+
+ private:
+  int m_dateAt = 0;
+  int m_textAt = 0;
+};
+
 TForm4::TForm4(QWidget* parent) : QDialog(parent, Qt::Tool) {
   setObjectName(QStringLiteral("TForm4"));
   setWindowTitle(QString::fromUtf8(kTodayBoxTitle));
@@ -55,6 +124,8 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent, Qt::Tool) {
   ListBox1->setAccessibleName(QStringLiteral("Heutige Ereignisse"));
   ListBox1->setPalette(QPalette());
   ListBox1->setGeometry(scaled(88, s), scaled(8, s), scaled(417, s), scaled(89, s));
+  m_columns = new TodayColumnsDelegate(ListBox1);
+  ListBox1->setItemDelegate(m_columns);
 
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setObjectName(QStringLiteral("Button1"));
@@ -66,9 +137,24 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent, Qt::Tool) {
   setFixedSize(scaled(520, s), scaled(108, s));
 }
 
-void TForm4::setLines(const QStringList& lines) {
+void TForm4::setLines(const QList<TodayBoxLine>& lines) {
+  const QFontMetrics metrics(ListBox1->font());
+  // The grid's cell padding between the columns.
+  const int gap = scaled(8, uiScale(ListBox1->font()));
+  int dayWidth = 0;
+  int dateWidth = 0;
+  for (const TodayBoxLine& l : lines) {
+    dayWidth = std::max(dayWidth, metrics.horizontalAdvance(l.day));
+    dateWidth = std::max(dateWidth, metrics.horizontalAdvance(l.date));
+  }
+  m_columns->setColumnStarts(dayWidth + gap, dayWidth + gap + dateWidth + gap);
   ListBox1->clear();
-  ListBox1->addItems(lines);
+  for (const TodayBoxLine& l : lines) {
+    auto* item = new QListWidgetItem(l.line, ListBox1);
+    if (!l.day.isEmpty() || !l.date.isEmpty() || !l.text.isEmpty()) {
+      item->setData(TodayColumnsDelegate::kColumnsRole, QStringList{l.day, l.date, l.text});
+    }
+  }
 }
 
 QStringList TForm4::lines() const {

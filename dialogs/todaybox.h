@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
+#include <QString>
 #include <QStringList>
 
 class QLabel;
@@ -15,14 +17,26 @@ inline constexpr const char* kTodayBoxTitle = "Heutige Ereignisse";
 inline constexpr const char* kTodayBoxPriorityTitle =
     "Heutige Ereignisse und Ereignisse hoher Priorität";
 
+// One line of the box: the countdown line as it stands, and its three columns (day text without
+// its trailing blanks, date, text); a line whose columns are all empty shows whole.
+struct TodayBoxLine {
+  QString line;
+  QString day;
+  QString date;
+  QString text;
+};
+
+class TodayColumnsDelegate;
+
 class TForm4 : public QDialog {
   Q_OBJECT
 
  public:
   explicit TForm4(QWidget* parent = nullptr);
 
-  // Replaces the list; the lines come in list order.
-  void setLines(const QStringList& lines);
+  // Replaces the list; the lines come in list order. Their columns line up as in the
+  // countdown grid, each as wide as its widest entry; the items keep the whole lines.
+  void setLines(const QList<TodayBoxLine>& lines);
   QStringList lines() const;
 
   QLabel* Image1;
@@ -31,6 +45,9 @@ class TForm4 : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+
+ private:
+  TodayColumnsDelegate* m_columns;
 };
 
 }  // namespace tavik

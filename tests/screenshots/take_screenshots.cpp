@@ -1,6 +1,6 @@
 // Shows every page, the today box and the quick-help window with sample events and photographs
 // the screen after each step (ImageMagick's `import`), for looking at the layout under Xvfb.
-// Usage: tavik_screenshots OUTPUT_DIR
+// Usage: tavik_screenshots OUTPUT_DIR [WIDTHxHEIGHT], the second the main window's size.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -88,8 +88,8 @@ void writeSampleFiles(const QString& dir) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s OUTPUT_DIR [WIDTHxHEIGHT]\n", argv[0]);
     return 2;
   }
   g_out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
                 QStringLiteral("Tavik! v4.x"));
     s.setValue(QStringLiteral("heutebox"), 0);
     s.setValue(QStringLiteral("prior"), 2);
+    // The main window at a size kept from an earlier start.
+    if (argc == 3) s.setValue(QStringLiteral("windowsize"), QString::fromLocal8Bit(argv[2]));
   }
   writeSampleFiles(start.path());
 
@@ -173,6 +175,9 @@ int main(int argc, char** argv) {
   main.editor->Button2Click();
   QTimer::singleShot(300, &main, [&] {
     shoot(QStringLiteral("holiday-dialog"));
+    program.holidayDialog().findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    shoot(QStringLiteral("holiday-dialog-quickhelp"));
+    program.quickHelp().hideQuickHelp();
     program.holidayDialog().accept();
   });
   program.holidayDialog().exec();
@@ -180,9 +185,9 @@ int main(int argc, char** argv) {
   main.TabbedNotebook1->setCurrentIndex(kCountdownPage);
   main.BitBtn2->click();
   shoot(QStringLiteral("quickhelp-main"));
-  program.quickHelp().showQuickHelp(QStringLiteral("Feiertagewahl"));
+  program.quickHelp().showQuickHelp(QStringLiteral("Feiertagewahl"), &main);
   shoot(QStringLiteral("quickhelp-holidays"));
-  program.quickHelp().showQuickHelp(QStringLiteral("Fehlt"));
+  program.quickHelp().showQuickHelp(QStringLiteral("Fehlt"), &main);
   shoot(QStringLiteral("quickhelp-missing"));
   return 0;
 }

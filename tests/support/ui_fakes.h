@@ -101,10 +101,12 @@ class FakeClock : public Clock {
 class FakeQuickHelp : public QuickHelp {
  public:
   QStringList shown;
+  const QWidget* helped = nullptr;  // the window of the latest showing
   int hides = 0;
   bool visible = false;
-  void showQuickHelp(const QString& topic) override {
+  void showQuickHelp(const QString& topic, const QWidget* helpedWindow) override {
     shown << topic;
+    helped = helpedWindow;
     visible = true;
   }
   void hideQuickHelp() override {

@@ -27,7 +27,7 @@ namespace {
 
 class NoQuickHelp : public tavik::QuickHelp {
  public:
-  void showQuickHelp(const QString&) override {}
+  void showQuickHelp(const QString&, const QWidget*) override {}
   void hideQuickHelp() override {}
   bool quickHelpVisible() const override { return false; }
 };

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <cstdio>
@@ -45,6 +46,63 @@ class HelpTest : public QObject {
     QCOMPARE(fitHelpHeights(0, 15, 14).memo, 14);
   }
 
+  // Screen, helped window (frames included) and help size give the help window's corner.
+  void placement_data() {
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("helped");
+    QTest::addColumn<QSize>("help");
+    QTest::addColumn<QPoint>("at");
+    const QRect wide(0, 0, 1600, 1000);
+    const QSize help(257, 336);
+    QTest::newRow("right of it") << wide << QRect(400, 300, 600, 346) << help << QPoint(1000, 300);
+    QTest::newRow("right, touching the screen's edge")
+        << wide << QRect(743, 300, 600, 346) << help << QPoint(1343, 300);
+    QTest::newRow("left when the right is short by one")
+        << wide << QRect(744, 300, 600, 346) << help << QPoint(487, 300);
+    QTest::newRow("level with its top, lifted to stay on the screen")
+        << wide << QRect(400, 800, 600, 150) << help << QPoint(1000, 664);
+    QTest::newRow("a window above the screen's top")
+        << wide << QRect(400, -50, 600, 346) << help << QPoint(1000, 0);
+    QTest::newRow("a screen not at the origin")
+        << QRect(1600, 100, 1280, 900) << QRect(1700, 200, 600, 346) << help << QPoint(2300, 200);
+    // The holiday dialog at scale 2 on an 800x500 screen: no side has room; the left bottom
+    // corner covers least of it, and leaves its OK button at the bottom right free.
+    QTest::newRow("no room beside it")
+        << QRect(0, 0, 800, 500) << QRect(111, 92, 578, 316) << QSize(257, 293) << QPoint(0, 207);
+    QTest::newRow("below it covers nothing")
+        << QRect(0, 0, 800, 1000) << QRect(100, 50, 600, 400) << QSize(257, 336) << QPoint(0, 450);
+    QTest::newRow("as wide as the screen")
+        << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 300) << QSize(800, 200) << QPoint(0, 300);
+    QTest::newRow("larger than the screen")
+        << QRect(0, 0, 640, 480) << QRect(100, 100, 300, 200) << QSize(700, 500) << QPoint(0, 0);
+  }
+  void placement() {
+    QFETCH(QRect, screen);
+    QFETCH(QRect, helped);
+    QFETCH(QSize, help);
+    const QPoint at = quickHelpPosition(screen, helped, help);
+    QTEST(at, "at");
+    // Never off the screen where it fits on it.
+    if (help.width() <= screen.width() && help.height() <= screen.height()) {
+      QVERIFY(screen.contains(QRect(at, help)));
+    }
+  }
+
+  void showsBesideTheWindowItHelps() {
+    TempDir dir("tavik-help");
+    PosixFiles files;
+    TForm5 help(files, dir.path());
+    QWidget helped;
+    const QRect screen = helped.screen()->availableGeometry();
+    helped.setGeometry(screen.left() + 10, screen.top() + 10, 300, 200);
+    helped.show();
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), &helped);
+    QVERIFY(help.isVisible());
+    QCOMPARE(help.frameGeometry().topLeft(),
+             quickHelpPosition(screen, helped.frameGeometry(), help.frameGeometry().size()));
+    QVERIFY(!help.frameGeometry().intersects(helped.frameGeometry()));
+  }
+
   void loadsTheTopicFromTheStartDirectory() {
     TempDir dir("tavik-help");
     // Windows-1252 bytes; a lone LF is no line break, and nothing after a Ctrl-Z shows.
@@ -54,7 +112,7 @@ class HelpTest : public QObject {
     PosixFiles files;
     TForm5 help(files, dir.path());
     QCOMPARE(help.windowTitle(), QStringLiteral("Quickhelp"));
-    help.showQuickHelp(QStringLiteral("Importfenster"));
+    help.showQuickHelp(QStringLiteral("Importfenster"), nullptr);
     QVERIFY(help.isVisible());
     QCOMPARE(help.Label1->text(), QStringLiteral("Importfenster"));
     QCOMPARE(help.Memo1->toPlainText(), QString::fromUtf8("Importieren\n\nFür € 5 so."));
@@ -65,7 +123,7 @@ class HelpTest : public QObject {
     ::remove(dir.file("Importfenster.txt").c_str());
     help.hideQuickHelp();
     QVERIFY(!help.quickHelpVisible());
-    help.showQuickHelp(QStringLiteral("Importfenster"));
+    help.showQuickHelp(QStringLiteral("Importfenster"), nullptr);
     QCOMPARE(help.Memo1->toPlainText(), QString::fromUtf8(kHelpNotFound));
     QCOMPARE(help.displayedLineCount(), 1);
     QVERIFY(help.Memo1->height() < threeLines);
@@ -89,23 +147,23 @@ class HelpTest : public QObject {
     TForm5 help(files, dir.path());
     const int pitch = help.linePitch();
 
-    help.showQuickHelp(QStringLiteral("Viele"));
+    help.showQuickHelp(QStringLiteral("Viele"), nullptr);
     QCOMPARE(help.displayedLineCount(), 30);
     const int full = help.Memo1->height();
     QVERIFY(full < 30 * pitch);
     QVERIFY(full > 18 * pitch);
-    help.showQuickHelp(QStringLiteral("Sehr viele"));
+    help.showQuickHelp(QStringLiteral("Sehr viele"), nullptr);
     QCOMPARE(help.Memo1->height(), full);
     QVERIFY(help.Memo1->verticalScrollBar()->maximum() > 0);
 
-    help.showQuickHelp(QStringLiteral("Lang"));
+    help.showQuickHelp(QStringLiteral("Lang"), nullptr);
     const int shown = help.displayedLineCount();
     QVERIFY(shown > 1);
     QVERIFY(help.Memo1->height() >= shown * pitch);
     QVERIFY(help.Memo1->height() < full);
     QCOMPARE(help.Memo1->verticalScrollBar()->maximum(), 0);
 
-    help.showQuickHelp(QStringLiteral("Leer"));
+    help.showQuickHelp(QStringLiteral("Leer"), nullptr);
     QCOMPARE(help.displayedLineCount(), 0);
     QVERIFY(help.Memo1->height() < pitch);
     QVERIFY(help.height() > help.Memo1->height());
@@ -123,7 +181,7 @@ class HelpTest : public QObject {
       for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\n') QVERIFY2(i > 0 && bytes[i - 1] == '\r', topic);
       }
-      help.showQuickHelp(QString::fromUtf8(topic));
+      help.showQuickHelp(QString::fromUtf8(topic), nullptr);
       const QString text = help.Memo1->toPlainText();
       QVERIFY2(text != QString::fromUtf8(kHelpNotFound), topic);
       // UTF-8 read as Windows-1252 would show "Ã¤" for "ä".
@@ -137,7 +195,7 @@ class HelpTest : public QObject {
     ::mkdir(dir.file("Hauptfenster.txt").c_str(), 0755);
     PosixFiles files;
     TForm5 help(files, dir.path());
-    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), nullptr);
     QVERIFY(help.isVisible());
     QCOMPARE(help.Label1->text(), QStringLiteral("Hauptfenster"));
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Hilfedatei nicht gefunden!"));
@@ -158,7 +216,7 @@ class HelpTest : public QObject {
     writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
     PosixFiles files;
     TForm5 help(files, path);
-    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), nullptr);
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
   }
 
@@ -173,7 +231,7 @@ class HelpTest : public QObject {
     writeFile(path + "/Hauptfenster.txt", "Gefunden\r\n");
     PosixFiles files;
     TForm5 help(files, path);
-    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), nullptr);
     QCOMPARE(help.Memo1->toPlainText(), QStringLiteral("Gefunden"));
   }
 };

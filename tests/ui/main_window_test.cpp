@@ -6,9 +6,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QStackedLayout>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -19,10 +22,13 @@
 
 #include "app/late_page.h"
 #include "app/pages/about_page.h"
+#include "app/pages/editor_page.h"
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
 #include "dates/countdown.h"
+#include "dialogs/edit.h"
+#include "dialogs/firedays.h"
 #include "platform/posix/instance_lock.h"
 #include "platform/single_instance.h"
 #include "store/settings_store.h"
@@ -943,6 +949,103 @@ class MainWindowTest : public QObject {
                          "Lauf die gespeicherten Daten überschreibt."});
     QCOMPARE(messages.boxes[0].kind, FakeMessages::Box::Error);
     QVERIFY(!fileExists(dir.file("elsewhere")));
+  }
+
+  // The window grows with a longer list: every list grows with it, and the size it was left
+  // at is there again at the next start.
+  void windowGrowsAndKeepsItsSize() {
+    WindowWorld w;
+    w.create();
+    MainWindow& m = w.main();
+    QVERIFY(m.windowFlags() & Qt::WindowMaximizeButtonHint);
+    QVERIFY(m.maximumSize().width() > m.minimumSize().width());
+    QVERIFY(m.maximumSize().height() > m.minimumSize().height());
+    const QSize defaultSize = m.size();
+    QCOMPARE(m.minimumSize(), defaultSize);
+    w.showMain();
+
+    // The import list shows once a file is read; here it is shown without one.
+    m.importPage->findChild<QStackedLayout*>()->setCurrentWidget(m.importPage->Panel1);
+    QList<QWidget*> lists = {control<QTableView>(m, "StringGrid1"), m.editor->ListBox2,
+                             m.importPage->CheckListBox1, m.exportPage->CheckListBox2};
+    QList<QSize> before;
+    for (int page = 0; page < m.TabbedNotebook1->count(); ++page) {
+      m.TabbedNotebook1->setCurrentIndex(page);
+      w.settle();
+    }
+    for (QWidget* list : lists) before << list->size();
+    const QSize grown = defaultSize + QSize(150, 200);
+    m.resize(grown);
+    for (int page = 0; page < m.TabbedNotebook1->count(); ++page) {
+      m.TabbedNotebook1->setCurrentIndex(page);
+      w.settle();
+    }
+    QCOMPARE(m.size(), grown);
+    for (int i = 0; i < lists.size(); ++i) {
+      QVERIFY2(lists[i]->width() > before[i].width() && lists[i]->height() > before[i].height(),
+               qPrintable(lists[i]->objectName()));
+    }
+
+    QVERIFY(m.close());
+    QCOMPARE(w.storedSetting("windowsize").toString(),
+             QStringLiteral("%1x%2").arg(grown.width()).arg(grown.height()));
+  }
+
+  // What was kept, against the default size and the offscreen screen: too small grows to the
+  // default size, too large shrinks to the screen, anything else leaves the default size.
+  void keptSizeIsFittedToTheScreen_data() {
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QString>("want");  // "default", "screen" or WxH
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("none") << QString() << "default" << false;
+    QTest::newRow("grown") << "700x500"
+                           << "700x500" << false;
+    QTest::newRow("maximised") << "700x500-max"
+                               << "700x500" << true;
+    QTest::newRow("smaller than the default") << "10x10"
+                                              << "default" << false;
+    QTest::newRow("larger than the screen") << "99999x99999"
+                                            << "screen" << false;
+    QTest::newRow("far too many digits") << "12345678901x500"
+                                         << "default" << false;
+    QTest::newRow("signed") << "-700x500"
+                            << "default" << false;
+    QTest::newRow("not a size") << "groß"
+                                << "default" << false;
+    QTest::newRow("one side") << "700"
+                              << "default" << false;
+  }
+  void keptSizeIsFittedToTheScreen() {
+    QFETCH(QString, kept);
+    QFETCH(QString, want);
+    QFETCH(bool, maximized);
+    WindowWorld w;
+    if (!kept.isNull()) w.setSetting("windowsize", kept);
+    w.create();
+    MainWindow& m = w.main();
+    QSize expected;
+    if (want == QLatin1String("default")) {
+      expected = m.minimumSize();
+    } else if (want == QLatin1String("screen")) {
+      expected = m.screen()->availableGeometry().size();
+    } else {
+      const QStringList sides = want.split(u'x');
+      expected = QSize(sides[0].toInt(), sides[1].toInt());
+    }
+    QCOMPARE(m.isMaximized() ? m.normalGeometry().size() : m.size(), expected);
+    QCOMPARE(bool(m.windowState() & Qt::WindowMaximized), maximized);
+  }
+
+  // Only the main window can be maximised; the dialogs keep the size they are laid out for.
+  void dialogsOfferNoMaximise() {
+    WindowWorld w;
+    w.create();
+    const QList<QWidget*> dialogs = {&w.program->editDialog(), &w.program->holidayDialog(),
+                                     &w.todayBox(), &w.quickHelp()};
+    for (QWidget* dialog : dialogs) {
+      QVERIFY2(!(dialog->windowFlags() & Qt::WindowMaximizeButtonHint),
+               qPrintable(dialog->objectName()));
+    }
   }
 };
 
