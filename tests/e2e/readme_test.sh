@@ -114,7 +114,7 @@ for program in bin/tavik bin/tavik-start libexec/tavik/tavik-window libexec/tavi
 done
 gzip -t "$prefix/share/man/man1/tavik.1.gz" || fail "no manual page"
 [ -e "$prefix/share/man/man1/tavik-start.1.gz" ] || fail "no manual page for tavik-start"
-grep -qx "Exec=\"$prefix/bin/tavik-start\"" "$prefix/share/applications/tavik.desktop" ||
+grep -qxE "Exec=\"?$prefix/bin/tavik-start\"?" "$prefix/share/applications/tavik.desktop" ||
   fail "desktop entry: $(grep ^Exec= "$prefix/share/applications/tavik.desktop" 2>&1)"
 # The window program reads the help texts from ../../share/tavik/help.
 helpdir="$prefix/libexec/tavik/../../share/tavik/help"
