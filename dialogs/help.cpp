@@ -2,8 +2,11 @@
 #include "dialogs/help.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -16,6 +19,7 @@
 #include <QTextLayout>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "platform/display_scale.h"
@@ -76,8 +80,23 @@ QPoint quickHelpPosition(const QRect& screen, const QRect& helped, QSize help) {
   return best;
 }
 
-TForm5::TForm5(Files& files, std::string startDirectory, QWidget* parent)
-    : QWidget(parent, Qt::Tool), m_files(files), m_startDirectory(std::move(startDirectory)) {
+std::string deliveredHelpDirectory() {
+  const QString here = QCoreApplication::applicationDirPath();
+  for (const QString& candidate :
+       {here + QStringLiteral("/../../share/tavik/help"), here + QStringLiteral("/help")}) {
+    const QFileInfo info(candidate);
+    if (info.isDir())
+      return QFile::encodeName(QDir::cleanPath(info.absoluteFilePath())).toStdString();
+  }
+  return {};
+}
+
+TForm5::TForm5(Files& files, std::string startDirectory, std::string deliveredDirectory,
+               QWidget* parent)
+    : QWidget(parent, Qt::Tool),
+      m_files(files),
+      m_startDirectory(std::move(startDirectory)),
+      m_deliveredDirectory(std::move(deliveredDirectory)) {
   setObjectName(QStringLiteral("TForm5"));
   setWindowTitle(QStringLiteral("Quickhelp"));
 
@@ -102,8 +121,14 @@ TForm5::TForm5(Files& files, std::string startDirectory, QWidget* parent)
   resize(scaled(239, s), scaled(336 - kDesignFrameHeight, s));
 }
 
+// A text the user keeps in the start directory wins; anything standing there under the topic's
+// name counts, so an unreadable one still reads as not found.
 std::string TForm5::helpFilePath() const {
-  return m_startDirectory + "/" + QFile::encodeName(Label1->text()).toStdString() + ".txt";
+  const std::string name = "/" + QFile::encodeName(Label1->text()).toStdString() + ".txt";
+  const std::string own = m_startDirectory + name;
+  FileStatus status;
+  if (m_deliveredDirectory.empty() || m_files.status(own, status) != ENOENT) return own;
+  return m_deliveredDirectory + name;
 }
 
 void TForm5::showQuickHelp(const QString& topic, const QWidget* helped) {

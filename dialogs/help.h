@@ -1,4 +1,5 @@
-// The quick-help window: one help text file per topic, looked up in the start directory.
+// The quick-help window: one help text file per topic, looked up in the start directory, else
+// among the help texts delivered with the program.
 #pragma once
 
 #include <QPoint>
@@ -35,14 +36,20 @@ HelpHeights fitHelpHeights(int displayedLines, int linePitch, int minimumPadding
 // allows, and always on the screen (at its top left corner when larger than the screen).
 QPoint quickHelpPosition(const QRect& screen, const QRect& helped, QSize help);
 
+// The directory of the help texts delivered with the running program: share/tavik/help of its
+// installation (../../share/tavik/help from libexec/tavik/), or help/ beside it in a build tree.
+// Empty when there is none.
+std::string deliveredHelpDirectory();
+
 class TForm5 : public QWidget, public QuickHelp {
   Q_OBJECT
 
  public:
   // `startDirectory` is where the help files are looked up, whatever the current directory is
-  // later.
-  // The name is in bytes, as the system gives it; it need not be UTF-8.
-  TForm5(Files& files, std::string startDirectory, QWidget* parent = nullptr);
+  // later; a topic without a file there is read from `deliveredDirectory` (none when empty).
+  // The names are in bytes, as the system gives them; they need not be UTF-8.
+  TForm5(Files& files, std::string startDirectory,
+         std::string deliveredDirectory = deliveredHelpDirectory(), QWidget* parent = nullptr);
 
   void showQuickHelp(const QString& topic, const QWidget* helped) override;
   void hideQuickHelp() override;
@@ -52,6 +59,7 @@ class TForm5 : public QWidget, public QuickHelp {
   // activation of the window.
   void FormActivate();
 
+  // The file the current topic is read from.
   std::string helpFilePath() const;
   // The number of lines the memo shows, wrapped lines counted once per displayed line.
   int displayedLineCount() const;
@@ -71,6 +79,7 @@ class TForm5 : public QWidget, public QuickHelp {
 
   Files& m_files;
   std::string m_startDirectory;
+  std::string m_deliveredDirectory;
 };
 
 }  // namespace tavik

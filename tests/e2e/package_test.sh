@@ -123,7 +123,7 @@ if have man "manual page"; then
 fi
 
 # The programs run from the unpacked package: the front program finds the window program in
-# ../libexec/tavik/, the start command its launcher and help texts.
+# ../libexec/tavik/, the start command its launcher, the window program its help texts.
 [ "$("$root/usr/bin/tavik" --version)" = "Tavik! $version" ] ||
   fail "tavik --version: $("$root/usr/bin/tavik" --version 2>&1)"
 export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
@@ -145,7 +145,9 @@ if have faketime "runs of the packaged programs"; then
     "$root/usr/bin/tavik-start" >"$work/start.log" 2>&1 || status=$?
   [ "$status" -eq 0 ] || fail "tavik-start ended with $status: $(cat "$work/start.log")"
   [ "$(stat -c %s "$XDG_DATA_HOME/tavik/tavik!4.dat")" = 420 ] || fail "tavik-start lost the event"
-  [ -f "$XDG_DATA_HOME/tavik/Hauptfenster.txt" ] || fail "tavik-start copied no help texts"
+  [ ! -e "$XDG_DATA_HOME/tavik/Hauptfenster.txt" ] || fail "tavik-start copied help texts"
+  [ -f "$root/usr/libexec/tavik/../../share/tavik/help/Hauptfenster.txt" ] ||
+    fail "no help texts where the window program looks"
 fi
 
 [ "$failures" -eq 0 ] || exit 1

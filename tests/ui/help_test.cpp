@@ -189,6 +189,36 @@ class HelpTest : public QObject {
     }
   }
 
+  // A topic without a file in the start directory is read from the delivered help texts; a
+  // file there under the topic's name wins, also one that cannot be read.
+  void startDirectoryBeforeDeliveredTexts_data() {
+    QTest::addColumn<QByteArray>("own");  // the start directory's file; "" none, "/" a directory
+    QTest::addColumn<bool>("delivered");
+    QTest::addColumn<QString>("shown");
+    const QString notFound = QString::fromUtf8(kHelpNotFound);
+    QTest::newRow("delivered only") << QByteArray() << true << QStringLiteral("Mitgeliefert");
+    QTest::newRow("own text") << QByteArray("Eigener Text\r\n") << true
+                              << QStringLiteral("Eigener Text");
+    QTest::newRow("own unreadable") << QByteArray("/") << true << notFound;
+    QTest::newRow("nothing delivered") << QByteArray() << false << notFound;
+  }
+  void startDirectoryBeforeDeliveredTexts() {
+    QFETCH(QByteArray, own);
+    QFETCH(bool, delivered);
+    TempDir start("tavik-help");
+    TempDir installed("tavik-help-installed");
+    writeFile(installed.file("Hauptfenster.txt"), "Mitgeliefert\r\n");
+    if (own == "/") {
+      ::mkdir(start.file("Hauptfenster.txt").c_str(), 0755);
+    } else if (!own.isEmpty()) {
+      writeFile(start.file("Hauptfenster.txt"), own.toStdString());
+    }
+    PosixFiles files;
+    TForm5 help(files, start.path(), delivered ? installed.path() : std::string());
+    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    QTEST(help.Memo1->toPlainText(), "shown");
+  }
+
   // Whatever stands at the topic's name and cannot be read counts as a missing file.
   void unreadableHelpFile() {
     TempDir dir("tavik-help");
