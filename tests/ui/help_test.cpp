@@ -215,7 +215,7 @@ class HelpTest : public QObject {
     }
     PosixFiles files;
     TForm5 help(files, start.path(), delivered ? installed.path() : std::string());
-    help.showQuickHelp(QStringLiteral("Hauptfenster"));
+    help.showQuickHelp(QStringLiteral("Hauptfenster"), nullptr);
     QTEST(help.Memo1->toPlainText(), "shown");
   }
 
