@@ -10,7 +10,7 @@ namespace tavik {
 
 struct ExportLine {
   int slot = 0;      // 1..1000
-  std::string text;  // formatEventLine of the slot's record (Windows-1252 bytes)
+  std::string text;  // formatEventLine of the slot's record (UTF-8)
   friend bool operator==(const ExportLine&, const ExportLine&) = default;
 };
 

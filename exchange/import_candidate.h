@@ -56,7 +56,7 @@ struct ReadResult {
   int skippedFor(SkipReason reason) const { return skipped[static_cast<std::size_t>(reason)]; }
 };
 
-// The candidate list's line: the date and text of the candidate's record.
+// The candidate list's line: the date and text of the candidate's record, in UTF-8.
 std::string importListLine(const OTdaten& candidate);
 
 }  // namespace tavik

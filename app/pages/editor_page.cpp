@@ -162,7 +162,7 @@ void EditorPage::ListBox2Update() {
   ListBox2->setUpdatesEnabled(false);
   ListBox2->clear();
   for (const EditorListLine& line : lines) {
-    auto* item = new QListWidgetItem(fromCp1252(line.text));
+    auto* item = new QListWidgetItem(QString::fromStdString(line.text));
     item->setData(kSlotRole, line.slot);
     // A long line ends in an ellipsis; the whole of it shows on hovering.
     item->setToolTip(item->text());

@@ -21,7 +21,6 @@
 #include "dialogs/dialog_behaviour.h"
 #include "exchange/export_list.h"
 #include "exchange/export_writer.h"
-#include "platform/qt_text.h"
 #include "store/event_table.h"
 #include "store/failure.h"
 
@@ -131,7 +130,7 @@ void ExportPage::checklistbox2update() {
     const QSignalBlocker blocker(CheckListBox2);
     CheckListBox2->clear();
     for (const ExportLine& line : lines) {
-      QListWidgetItem* item = makeCheckItem(fromCp1252(line.text), false);
+      QListWidgetItem* item = makeCheckItem(QString::fromStdString(line.text), false);
       item->setData(Qt::UserRole, line.slot);
       // A long line ends in an ellipsis; the whole of it shows on hovering.
       item->setToolTip(item->text());

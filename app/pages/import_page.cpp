@@ -22,7 +22,6 @@
 #include "dialogs/dialog_behaviour.h"
 #include "exchange/import_reader.h"
 #include "platform/posix/posix_files.h"
-#include "platform/qt_text.h"
 #include "store/day_number.h"
 #include "store/event_table.h"
 
@@ -322,8 +321,8 @@ void ImportPage::listCandidates(std::vector<OTdaten> candidates, const std::vect
   {
     const QSignalBlocker blocker(CheckListBox1);
     for (std::size_t i = 0; i < m_candidates.size(); ++i) {
-      QListWidgetItem* item =
-          makeCheckItem(fromCp1252(importListLine(m_candidates[i])), i < ticks.size() && ticks[i]);
+      QListWidgetItem* item = makeCheckItem(QString::fromStdString(importListLine(m_candidates[i])),
+                                            i < ticks.size() && ticks[i]);
       item->setData(Qt::UserRole, static_cast<qulonglong>(i));
       // A long line ends in an ellipsis; the whole of it shows on hovering.
       item->setToolTip(item->text());
