@@ -28,7 +28,6 @@
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
 #include "platform/display_scale.h"
-#include "platform/qt_text.h"
 #include "platform/seams.h"
 #include "store/failure.h"
 #include "store/settings_store.h"
@@ -60,7 +59,7 @@ DayNumber dayNumberOf(const QDate& date) {
 
 QStringList toQStrings(const std::vector<std::string>& lines) {
   QStringList out;
-  for (const std::string& line : lines) out << fromCp1252(line);
+  for (const std::string& line : lines) out << QString::fromStdString(line);
   return out;
 }
 
@@ -357,7 +356,7 @@ void MainWindow::computeView() {
   if (TForm4* box = m_todayBox ? m_todayBox->ifCreated() : nullptr) box->setLines(m_todayBoxLines);
   for (const std::string& popup : result.popups) {
     if (m_files.closed()) break;
-    m_platform.messages.info(this, fromCp1252(popup));
+    m_platform.messages.info(this, QString::fromStdString(popup));
   }
 }
 

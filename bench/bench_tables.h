@@ -6,6 +6,7 @@
 
 #include "store/day_number.h"
 #include "store/event_table.h"
+#include "store/event_text.h"
 #include "store/typs.h"
 
 namespace tavik::bench {
@@ -26,6 +27,20 @@ inline EventTable tableOf(int count, DayNumber today) {
     r.withoutYear = i % 5 == 0 ? 1 : 0;
     r.computeJubilee = i % 3 == 0 ? 1 : 0;
     r.highPriority = i % 7 == 0 ? 1 : 0;
+    table.storeRecord(i + 1, r);
+  }
+  return table;
+}
+
+// tableOf(count, today) with every third text in a script Windows-1252 cannot hold (Cyrillic,
+// Turkish, Greek in turn), kept in the record extension.
+inline EventTable mixedScriptTableOf(int count, DayNumber today) {
+  EventTable table = tableOf(count, today);
+  static const char* const kNames[] = {"Дмитрий Шостакович", "Ayşe Yılmaz",
+                                       "Αλέξανδρος Παπαδόπουλος"};
+  for (int i = 0; i < count; i += 3) {
+    EventRecord r = table.record(i + 1);
+    setEventText(r, std::string(kNames[i / 3 % 3]) + " " + std::to_string(i + 1));
     table.storeRecord(i + 1, r);
   }
   return table;

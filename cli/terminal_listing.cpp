@@ -13,8 +13,8 @@
 
 #include "platform/posix/ini_user_store.h"
 #include "platform/posix/posix_files.h"
-#include "store/cp1252.h"
 #include "store/data_file.h"
+#include "store/event_text.h"
 #include "store/failure.h"
 #include "store/run_files.h"
 
@@ -106,7 +106,7 @@ std::string terminalText(const std::vector<std::string>& lines) {
   std::string out;
   out.reserve(total + total / 4);
   for (const std::string& line : lines) {
-    out += cp1252ToPrintableUtf8(line);
+    out += printableText(line);
     out += '\n';
   }
   return out;

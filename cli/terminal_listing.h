@@ -31,15 +31,15 @@ std::string versionText();
 // Reads the settings (a missing one counts as its default; lastshown widens the window for
 // missed days), the data file and the holiday file of `startDirectory` (a missing file counts
 // as empty) without creating or writing anything, and rebuilds the view once as the first
-// rebuild: the sorted countdown lines (Windows-1252) and their columns. Throws Failure: a file
+// rebuild: the sorted countdown lines (UTF-8) and their columns. Throws Failure: a file
 // error, or "Ungültiger Datentyp für 'NAME'" for a setting of the wrong type.
 ViewResult listCountdown(Files& files, UserStore& settings, const std::string& startDirectory,
                          DayNumber today);
 
 // The lines in columns for a monospace font: the day text, the date and the text, each column
 // as wide as its widest entry and two blanks apart; the text kept byte for byte. Lines without
-// columns (the empty-window line) stay as they are. Works on Windows-1252 bytes, one
-// character each.
+// columns (the empty-window line) stay as they are. Day texts and dates are ASCII, so their
+// bytes are their widths.
 std::vector<std::string> alignedLines(const std::vector<std::string>& lines,
                                       const std::vector<LineColumns>& columns);
 

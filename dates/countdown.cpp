@@ -12,6 +12,9 @@
 
 #include "dates/date_text.h"
 #include "dates/holidays.h"
+#include "store/cp1252.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 #include "store/text_order.h"
 
 namespace tavik {
@@ -158,14 +161,28 @@ std::string suffixOf(const EventRecord& record, const Ymd& stored, DayNumber tod
   return std::string(text, end);
 }
 
-CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayNumber today) {
+// With `fallback` given, it gets the rest of the line after the day text in the Windows-1252
+// form of the text when the text comes from the extension, else it is left empty.
+CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayNumber today,
+                       std::string* fallback = nullptr) {
   const std::string suffix = suffixOf(record, stored, today);
+  // The extension is read once: its checks cost more than the rest of the line.
+  std::optional<RecordExtension> extension;
+  if (std::equal(kExtensionMark.begin(), kExtensionMark.end(), record.reserved.begin())) {
+    extension = readExtension(record);
+  }
+  const bool unicode = extension && !extension->unicodeText.empty();
   CountdownEntry entry;
   entry.row.day = countdownText(d);
-  // 17 characters at most before the text; the length byte bounds the text.
-  entry.line.reserve(entry.row.day.size() + 17 + record.textLength + suffix.size());
+  // 17 characters at most before the text; the length byte bounds a Windows-1252 text.
+  entry.line.reserve(entry.row.day.size() + 17 +
+                     (unicode ? extension->unicodeText.size() : 2 * record.textLength) +
+                     suffix.size());
   entry.line.append(entry.row.day);
-  const std::size_t textAt = appendEventLine(entry.line, record);
+  const std::size_t textAt = unicode ? appendEventLine(entry.line, record, extension->unicodeText)
+                             : extension
+                                 ? appendEventLine(entry.line, record, cp1252ToUtf8(record.text()))
+                                 : appendEventLine(entry.line, record);
   const std::size_t textEnd = entry.line.size();
   entry.line.append(suffix);
   const std::size_t dateAt = entry.row.day.size();
@@ -176,6 +193,9 @@ CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayN
   entry.row.date = gridDate(stored, !isSet(record.withoutYear));
   entry.row.text.reserve(textEnd - textAt + suffix.size());
   entry.row.text.append(entry.line, textAt, textEnd - textAt).append(suffix);
+  if (fallback != nullptr && unicode) {
+    fallback->assign(entry.line, dateAt, textAt - dateAt).append(record.text()).append(suffix);
+  }
   return entry;
 }
 
@@ -363,8 +383,12 @@ void sortGrid(std::vector<GridRow>& rows, const DayGroups& groups) {
 
 // The list order of lines that each begin with the day text of their group. Distinct day texts
 // always differ before either ends, so the lines run in the order of their day texts, and
-// lines with the same day text in the order of the rest.
-std::vector<std::size_t> listOrder(const std::vector<std::string>& lines, const DayGroups& groups) {
+// lines with the same day text in the order of the rest (textSortKey, so that texts in any
+// script find their place). `fallbacks` holds beside each line the Windows-1252 form of its
+// rest when the text comes from the extension, else nothing.
+std::vector<std::size_t> listOrder(const std::vector<std::string>& lines,
+                                   const std::vector<std::string>& fallbacks,
+                                   const DayGroups& groups) {
   const std::vector<std::size_t> rank = entryRanks(groups, missedFirst(listLess));
   std::vector<std::size_t> start(groups.texts.size() + 1, 0);
   for (const std::size_t r : rank) ++start[r + 1];
@@ -372,15 +396,39 @@ std::vector<std::size_t> listOrder(const std::vector<std::string>& lines, const 
   std::vector<std::size_t> order(lines.size());
   std::vector<std::size_t> next(start.begin(), start.end() - 1);
   for (std::size_t i = 0; i < lines.size(); ++i) order[next[rank[i]]++] = i;
+  // Keys are built once per line: a key costs more than a comparison, but far less than one
+  // per comparison. A text from the extension first gets the start of its key alone, its
+  // Windows-1252 form's, which nearly always decides; the whole key, with its costly
+  // collation part, is built only when that start does not.
+  std::vector<std::string> keys(lines.size());
+  std::vector<std::string> wholeKeys(lines.size());
+  std::size_t dayLength = 0;
+  auto rest = [&](std::size_t i) { return std::string_view(lines[i]).substr(dayLength); };
+  auto wholeKey = [&](std::size_t i) -> const std::string& {
+    if (fallbacks[i].empty()) return keys[i];
+    if (wholeKeys[i].empty()) wholeKeys[i] = textSortKey(rest(i), fallbacks[i]);
+    return wholeKeys[i];
+  };
+  auto less = [&](std::size_t a, std::size_t b) {
+    const std::string& keyA = keys[a];
+    const std::string& keyB = keys[b];
+    const std::size_t common = std::min(keyA.size(), keyB.size());
+    const int c = keyA.compare(0, common, keyB, 0, common);
+    if (c != 0) return c < 0;
+    // One start is the other's start: the whole keys decide.
+    return wholeKey(a) < wholeKey(b);
+  };
   for (std::size_t r = 0; r < groups.texts.size(); ++r) {
+    const auto first = order.begin() + static_cast<std::ptrdiff_t>(start[r]);
+    const auto last = order.begin() + static_cast<std::ptrdiff_t>(start[r + 1]);
+    if (last - first < 2) continue;
     // All lines of one rank share their day text.
-    std::sort(order.begin() + static_cast<std::ptrdiff_t>(start[r]),
-              order.begin() + static_cast<std::ptrdiff_t>(start[r + 1]),
-              [&](std::size_t a, std::size_t b) {
-                const std::size_t dayLength = groups.texts[groups.groupOf[a]].size();
-                return listLess(std::string_view(lines[a]).substr(dayLength),
-                                std::string_view(lines[b]).substr(dayLength));
-              });
+    dayLength = groups.texts[groups.groupOf[*first]].size();
+    for (auto it = first; it != last; ++it) {
+      keys[*it] =
+          fallbacks[*it].empty() ? textSortKey(rest(*it)) : textSortKeyStart(fallbacks[*it]);
+    }
+    std::sort(first, last, less);
   }
   return order;
 }
@@ -406,6 +454,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
   view.grid.reserve(mostEntries);
   std::vector<int> days;  // the day difference of each entry
   std::vector<bool> intoTodayBox;
+  std::vector<std::string> fallbacks(mostEntries);
   days.reserve(mostEntries);
   intoTodayBox.reserve(mostEntries);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
@@ -415,7 +464,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
     const Ymd stored = splitRecordDate(record.date);
     const int d = eventDays(stored.month, stored.day, today, first);
     if (inDayWindow(d, first, anzdays)) {
-      CountdownEntry entry = entryOf(record, stored, d, today);
+      CountdownEntry entry = entryOf(record, stored, d, today, &fallbacks[view.lines.size()]);
       const bool high = isSet(record.highPriority);
       if (high && settings.prior == 1 && d == 0 && firstRebuild) view.popups.push_back(entry.line);
       // What the user missed, today's, and the chosen high-priority lines.
@@ -440,7 +489,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
   }
 
   const DayGroups groups = groupByDays(view.grid, days, first);
-  const std::vector<std::size_t> order = listOrder(view.lines, groups);
+  const std::vector<std::size_t> order = listOrder(view.lines, fallbacks, groups);
   // The today box in list order like the list it comes from, which puts the missed days first.
   for (const std::size_t i : order) {
     if (intoTodayBox[i]) {

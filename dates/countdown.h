@@ -15,7 +15,7 @@
 
 namespace tavik {
 
-// One row of the countdown grid: day text, date text, name (Windows-1252 bytes).
+// One row of the countdown grid: day text, date text, name; all UTF-8.
 struct GridRow {
   std::string day;
   std::string date;
@@ -23,8 +23,9 @@ struct GridRow {
   friend bool operator==(const GridRow&, const GridRow&) = default;
 };
 
-// Where the columns of a countdown line lie: the day text without its trailing blanks at the
-// start, the date at dateAt, and the text (with any suffix) from textAt to the line's end.
+// Where the columns of a countdown line lie, in bytes of its UTF-8: the day text without its
+// trailing blanks at the start, the date at dateAt, and the text (with any suffix) from textAt
+// to the line's end.
 struct LineColumns {
   std::size_t dayLength = 0;
   std::size_t dateAt = 0;
@@ -33,7 +34,8 @@ struct LineColumns {
   friend bool operator==(const LineColumns&, const LineColumns&) = default;
 };
 
-// Everything one rebuild of the countdown view produces.
+// Everything one rebuild of the countdown view produces; every text is UTF-8, with the event
+// texts' control characters kept for each output to neutralise.
 struct ViewResult {
   std::vector<std::string> lines;            // the countdown lines in list order; never empty
   std::vector<LineColumns> columns;          // beside each line; empty with kEmptyWindowLine alone
@@ -110,8 +112,9 @@ struct CountdownEntry {
   GridRow row;
 };
 
-// Line: day text, formatEventLine, suffix. Row: day text; the stored date as "DD.MM.YYYY"
-// (or "DD.MM" with withoutYear set; the stored year 9996 prints as such); text and suffix.
+// Line: day text, formatEventLine (the text in UTF-8), suffix. Row: day text; the stored date as
+// "DD.MM.YYYY" (or "DD.MM" with withoutYear set; the stored year 9996 prints as such); text and
+// suffix.
 CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today);
 
 // A calendar day's date in a given year; nullopt when it cannot be formed.
@@ -142,7 +145,8 @@ void sortCountdownGrid(std::vector<GridRow>& rows);
 // event is still listed this once, from the record as it was), lists every event from
 // eventWindowStart(settings.lastshown) to `settings.anzdays` days ahead and, when
 // computeHolidays is on, every switched-on calendar day from yesterday on. The lines of missed
-// days (two days back and more) come first, the earliest day first. The today box gets the
+// days (two days back and more) come first, the earliest day first; lines of one day text
+// follow the textSortKey of the rest of the line (date, text, suffix). The today box gets the
 // lines of missed days (yesterday's events too when `settings.lastshown` lies before
 // yesterday), then those of today and, with `settings.prior` 2, the lines of high-priority
 // events of other days, each once; the popups, only when `firstRebuild` and

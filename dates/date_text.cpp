@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <charconv>
 
+#include "store/cp1252.h"
 #include "store/day_number.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 
@@ -34,6 +37,27 @@ std::string formatDayMonthYear(std::uint16_t day, std::uint16_t month, std::uint
   return s + "." + zeroPad2(year);
 }
 
+namespace {
+
+// Writes the date part of an event line (at most 32 characters) at `out`; returns its end.
+char* writeLineDate(char* out, const EventRecord& record) {
+  const Ymd d = splitRecordDate(record.date);
+  char* end = writeZeroPad2(out, d.day);
+  *end++ = '.';
+  end = writeZeroPad2(end, d.month);
+  if (isSet(record.withoutYear)) return std::copy_n(".           ", 12, end);
+  *end++ = '.';
+  end = writeZeroPad2(end, d.year);
+  return std::copy_n("   ", 3, end);
+}
+
+}  // namespace
+
+std::string eventLineDate(const EventRecord& record) {
+  char date[32];
+  return std::string(date, writeLineDate(date, record));
+}
+
 std::string formatEventLine(const EventRecord& record) {
   std::string s;
   appendEventLine(s, record);
@@ -41,22 +65,30 @@ std::string formatEventLine(const EventRecord& record) {
 }
 
 std::size_t appendEventLine(std::string& out, const EventRecord& record) {
-  const Ymd d = splitRecordDate(record.date);
-  char date[32];
-  char* end = writeZeroPad2(date, d.day);
-  *end++ = '.';
-  end = writeZeroPad2(end, d.month);
-  if (isSet(record.withoutYear)) {
-    end = std::copy_n(".           ", 12, end);
-  } else {
-    *end++ = '.';
-    end = writeZeroPad2(end, d.year);
-    end = std::copy_n("   ", 3, end);
+  // Without the mark there is no extension to read; such records are widened in place.
+  if (std::equal(kExtensionMark.begin(), kExtensionMark.end(), record.reserved.begin())) {
+    return appendEventLine(out, record, eventText(record));
   }
-  out.append(date, end);
+  char date[32];
+  out.append(date, writeLineDate(date, record));
   const std::size_t textAt = out.size();
   const std::size_t length = std::min<std::size_t>(record.textLength, kMaxTextLength);
-  out.append(reinterpret_cast<const char*>(record.textBytes.data()), length);
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto byte = record.textBytes[i];
+    if (byte < 0x80) {
+      out += static_cast<char>(byte);
+    } else {
+      appendUtf8(out, cp1252CodePoint(byte));
+    }
+  }
+  return textAt;
+}
+
+std::size_t appendEventLine(std::string& out, const EventRecord& record, std::string_view text) {
+  char date[32];
+  out.append(date, writeLineDate(date, record));
+  const std::size_t textAt = out.size();
+  out.append(text);
   return textAt;
 }
 

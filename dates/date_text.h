@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "store/typs.h"
 
@@ -21,11 +22,20 @@ std::string blankPad2(std::int32_t n);
 // "DD.MM.YYYY" (year zero-padded to 2: year 5 -> "05"); for the year 9996 "DD.MM." and 8 blanks.
 std::string formatDayMonthYear(std::uint16_t day, std::uint16_t month, std::uint16_t year);
 
-// The date and text of an event: "DD.MM.YYYY" + 3 blanks + text, or with `withoutYear` set
-// "DD.MM." + 11 blanks + text. The form follows `withoutYear` alone, never the stored year.
+// The date part of an event line: "DD.MM.YYYY" + 3 blanks, or with `withoutYear` set "DD.MM." +
+// 11 blanks.
+std::string eventLineDate(const EventRecord& record);
+
+// The date and text of an event in UTF-8: "DD.MM.YYYY" + 3 blanks + eventText, or with
+// `withoutYear` set "DD.MM." + 11 blanks + eventText. The form follows `withoutYear` alone,
+// never the stored year. Control characters are kept.
 std::string formatEventLine(const EventRecord& record);
 
-// Appends formatEventLine(record) to `out` without temporaries; returns where the text starts.
+// Appends formatEventLine(record) to `out`, without temporaries for a record without an
+// extension; returns the byte offset where the text starts.
 std::size_t appendEventLine(std::string& out, const EventRecord& record);
+
+// The same with the record's eventText read already.
+std::size_t appendEventLine(std::string& out, const EventRecord& record, std::string_view text);
 
 }  // namespace tavik

@@ -20,7 +20,7 @@ DayNumber fourthAdventSunday(int year);
 // What a calendar day's date is counted from.
 enum class Anchor { FixedDate, EasterSunday, SecondSundayInMay, FourthAdventSunday };
 
-// One public holiday or notable day. Texts are Windows-1252 bytes.
+// One public holiday or notable day. Texts are UTF-8.
 // The list year that stands for the year of a calendar day's occurrence.
 inline constexpr int kOccurrenceYear = 0;
 
@@ -51,7 +51,7 @@ constexpr CalendarDay movable(const char* name, Anchor anchor, int offset, const
 // Item i switches with HolidaySelection byte kFirstPublicHolidayByte + i.
 inline constexpr std::array<CalendarDay, kPublicHolidayCount> kPublicHolidays{{
     detail::fixed("Neujahr", 1, 1, "Neujahr (1.1)"),
-    detail::fixed("Heilige drei K\xF6nige", 6, 1, "Heilige drei K\xF6nige (6.1)"),
+    detail::fixed("Heilige drei Könige", 6, 1, "Heilige drei Könige (6.1)"),
     detail::movable("Karfreitag", Anchor::EasterSunday, -2, "Karfreitag (variabel)"),
     detail::movable("Ostermontag", Anchor::EasterSunday, 1, "Ostermontag (variabel)"),
     detail::fixed("Tag der Arbeit / Maifeiertag", 1, 5, "Tag der Arbeit / Maifeiertag (1.5)"),
@@ -59,13 +59,13 @@ inline constexpr std::array<CalendarDay, kPublicHolidayCount> kPublicHolidays{{
                     "Christi Himmelfahrt (variabel)"),
     detail::movable("Pfingstmontag", Anchor::EasterSunday, 50, "Pfingstmontag (variabel)"),
     detail::movable("Fronleichnam", Anchor::EasterSunday, 60, "Fronleichnam (variabel)"),
-    detail::fixed("Mari\xE4 Himmelfahrt", 15, 8, "Mari\xE4 Himmelfahrt (15.8)"),
+    detail::fixed("Mariä Himmelfahrt", 15, 8, "Mariä Himmelfahrt (15.8)"),
     detail::fixed("Tag der deutschen Einheit", 3, 10, "Tag der deutschen Einheit (3.10.1989)",
                   1989),
     detail::fixed("Reformationstag", 31, 10, "Reformationstag (31.10)"),
     detail::fixed("Allerheiligen", 1, 11, "Allerheiligen (1.11)"),
-    detail::movable("Bu\xDF- und Bettag", Anchor::FourthAdventSunday, -32,
-                    "Bu\xDF- und Bettag (variabel)"),
+    detail::movable("Buß- und Bettag", Anchor::FourthAdventSunday, -32,
+                    "Buß- und Bettag (variabel)"),
     detail::fixed("1. Weihnachtsfeiertag", 25, 12, "1. Weihnachtsfeiertag (25.12)"),
     detail::fixed("2. Weihnachtsfeiertag", 26, 12, "2. Weihnachtsfeiertag (26.12)"),
 }};
@@ -77,7 +77,7 @@ inline constexpr std::array<CalendarDay, kOtherDayCount> kOtherDays{{
     detail::movable("Muttertag", Anchor::SecondSundayInMay, 0, "Muttertag (variabel)"),
     detail::movable("Ostersonntag", Anchor::EasterSunday, 0, "Ostersonntag (variabel)"),
     detail::movable("Pfingstsonntag", Anchor::EasterSunday, 49, "Pfingstsonntag (variabel)"),
-    detail::fixed("Kindertag / M\xE4nnertag", 1, 6, "Kindertag (1.6)"),
+    detail::fixed("Kindertag / Männertag", 1, 6, "Kindertag (1.6)"),
     detail::fixed("Weltaidstag", 1, 12, "Weltaidstag (1.12)"),
     detail::movable("1. Advent", Anchor::FourthAdventSunday, -21, "1. Advent (variabel)"),
     detail::fixed("Heilig Abend", 24, 12, "Heilig Abend (24.12)"),

@@ -11,11 +11,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QValidator>
+#include <algorithm>
 
 #include "dialogs/dialog_behaviour.h"
 #include "dialogs/quick_help.h"
-#include "platform/qt_text.h"
 #include "platform/seams.h"
+#include "store/event_text.h"
 
 namespace tavik {
 
@@ -33,31 +35,28 @@ std::optional<int> digitsAt(const QString& text, qsizetype from, qsizetype count
   return n;
 }
 
-// Splits a text into what Windows-1252 can hold and the characters it cannot.
-struct StorableSplit {
-  QString kept;
-  QString refused;  // each refused character once, in order of appearance
-  qsizetype keptBeforeCursor = 0;
-};
-
-StorableSplit splitStorable(const QString& text, qsizetype cursor) {
-  StorableSplit out;
-  qsizetype i = 0;
-  while (i < text.size()) {
-    const qsizetype width =
-        (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
-    const QString ch = text.mid(i, width);
-    if (toCp1252(ch)) {
-      out.kept += ch;
-      if (i < cursor) out.keptBeforeCursor += width;
-    } else if (!out.refused.contains(ch)) {
-      if (!out.refused.isEmpty()) out.refused += u' ';
-      out.refused += ch;
-    }
-    i += width;
-  }
-  return out;
+std::string utf8Of(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
+
+// Takes an edit only when the NFC form of the whole text fits the record, like a maximum
+// length; a decomposed text (a pasted "Zoe" and a combining diaeresis) is composed.
+class FittingTextValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+
+  State validate(QString& input, int& pos) const override {
+    const QString composed = input.normalized(QString::NormalizationForm_C);
+    if (!textFits(utf8Of(composed))) return Invalid;
+    if (composed != input) {
+      pos = static_cast<int>(std::min(
+          input.left(pos).normalized(QString::NormalizationForm_C).size(), composed.size()));
+      input = composed;
+    }
+    return Acceptable;
+  }
+};
 
 }  // namespace
 
@@ -94,6 +93,7 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   StaticText2 = new QLabel(QStringLiteral("Datum"), GroupBox1);
   Edit2 = new QLineEdit(GroupBox1);
   Label1 = new QLabel(QStringLiteral("(gefordertes Format: TT.MM.JJJJ)"), GroupBox1);
+  TextNote = new QLabel(kForeignRecordText, GroupBox1);
   CheckBox2 = new QCheckBox(QStringLiteral("Jubiläum berechnen"), GroupBox1);
   CheckBox5 = new QCheckBox(QStringLiteral("Datum ohne Jahreszahl akzeptieren"), GroupBox1);
   CheckBox4 = new QCheckBox(QStringLiteral("Hohe Priorität (siehe Optionen)"), GroupBox1);
@@ -111,6 +111,7 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   StaticText2->setObjectName(QStringLiteral("StaticText2"));
   Edit2->setObjectName(QStringLiteral("Edit2"));
   Label1->setObjectName(QStringLiteral("Label1"));
+  TextNote->setObjectName(QStringLiteral("TextNote"));
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
   CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
   CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
@@ -147,6 +148,13 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   fields->addWidget(StaticText2, 1, 0);
   fields->addWidget(Edit2, 1, 1);
   fields->addWidget(Label1, 1, 2);
+  // Shown only while the text cannot be stored; its room is kept so that the fixed size fits.
+  TextNote->setWordWrap(true);
+  QSizePolicy notePolicy = TextNote->sizePolicy();
+  notePolicy.setRetainSizeWhenHidden(true);
+  TextNote->setSizePolicy(notePolicy);
+  TextNote->hide();
+  fields->addWidget(TextNote, 2, 0, 1, 4);
   fields->setColumnStretch(3, 1);
 
   auto* switches = new QGridLayout;
@@ -187,7 +195,8 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   setTabOrder(Button1, BitBtn2);
 
   connect(Edit2, &QLineEdit::textChanged, this, &TForm2::Edit2Change);
-  connect(Edit1, &QLineEdit::textChanged, this, &TForm2::refuseUnstorableText);
+  Edit1->setValidator(new FittingTextValidator(Edit1));
+  connect(Edit1, &QLineEdit::textChanged, this, &TForm2::showTextNote);
   connect(CheckBox1, &QCheckBox::toggled, this, &TForm2::CheckBox1Click);
   connect(CheckBox2, &QCheckBox::toggled, this, &TForm2::CheckBox2Click);
   connect(CheckBox3, &QCheckBox::toggled, this, &TForm2::CheckBox3Click);
@@ -243,14 +252,13 @@ void TForm2::Edit2Change() {
   Button1->setEnabled(day.has_value());
 }
 
-void TForm2::refuseUnstorableText() {
-  const StorableSplit split = splitStorable(Edit1->text(), Edit1->cursorPosition());
-  if (split.refused.isEmpty()) return;
-  Edit1->setText(split.kept);
-  Edit1->setCursorPosition(static_cast<int>(split.keptBeforeCursor));
-  m_messages.info(this, QStringLiteral("Der Text enthält Zeichen, die Tavik! nicht speichern "
-                                       "kann: %1\nSie wurden entfernt.")
-                            .arg(split.refused));
+bool TForm2::textNeedsExtension() const {
+  EventRecord probe = m_record;
+  return setEventText(probe, utf8Of(Edit1->text())) == TextStore::NeedsExtension;
+}
+
+void TForm2::showTextNote() {
+  TextNote->setVisible(textNeedsExtension());
 }
 
 bool TForm2::applyTextRule() {
@@ -267,12 +275,9 @@ bool TForm2::applyTextRule() {
   return complained;
 }
 
-void TForm2::takeText() {
-  const QString text = Edit1->text().left(static_cast<qsizetype>(kMaxTextLength));
-  // The field never holds what Windows-1252 cannot hold; should it ever, those characters are
-  // dropped rather than stored as something else.
-  const auto bytes = toCp1252(text);
-  m_record.setText(bytes ? *bytes : toCp1252(splitStorable(text, 0).kept).value_or(""));
+bool TForm2::takeText() {
+  // toUtf8 replaces a lone surrogate, so the bytes are always UTF-8.
+  return setEventText(m_record, utf8Of(Edit1->text())) == TextStore::Stored;
 }
 
 void TForm2::Edit1Exit() {
@@ -312,7 +317,12 @@ void TForm2::Button1Click() {
   // Enter in the text field reaches OK without a leave; the same complaints as a click then
   // keep the dialog open, and what was typed last is taken.
   if (focusWidget() == Edit1 && applyTextRule()) return;
-  takeText();
+  if (!takeText()) {
+    // Nothing typed is lost: the dialog stays open with the text as it is.
+    m_messages.info(this, kForeignRecordText);
+    Edit1->setFocus(Qt::OtherFocusReason);
+    return;
+  }
   done(kResultOk);
 }
 

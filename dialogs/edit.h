@@ -24,6 +24,12 @@ class QuickHelp;
 // does not exist and for 30.12.1899, whose day number 0 would mark the slot as free.
 std::optional<DayNumber> parseEditDate(const QString& text, bool withoutYear);
 
+// Why a text in another script cannot be stored in a record whose reserved bytes belong to
+// another program.
+inline const QString kForeignRecordText = QStringLiteral(
+    "Dieses Ereignis stammt aus einem anderen Programm und kann nur Text in westeuropäischer "
+    "Schrift speichern.");
+
 // Used once for the run; keeps its controls and working record between uses. A caller sets the
 // five check marks, then Edit1 and Edit2, then the working record, and runs exec():
 // kResultOk (OK) or kResultCancel (Abbrechen, close box).
@@ -39,12 +45,16 @@ class TForm2 : public ActivatedDialog {
 
   const EventRecord& workingRecord() const { return m_record; }
   // Everything the caller sets comes through here, the reserved bytes included.
-  void setWorkingRecord(const EventRecord& record) { m_record = record; }
+  void setWorkingRecord(const EventRecord& record) {
+    m_record = record;
+    showTextNote();
+  }
 
   // Date rule: the working record takes the date only while the text is valid; OK follows it.
   void Edit2Change();
   // Text rule: messages for an empty or over-long text, the focus back into the field; the
-  // record takes the text cut to 200 characters in any case.
+  // record takes the text (NFC, cut to what fits) in any case, unless it is one that only the
+  // record extension holds and another program owns the record's reserved bytes.
   void Edit1Exit();
   void CheckBox1Click();
   void CheckBox2Click();
@@ -65,6 +75,7 @@ class TForm2 : public ActivatedDialog {
   QLabel* StaticText2;
   QLineEdit* Edit2;
   QLabel* Label1;
+  QLabel* TextNote;  // why the text cannot be stored, while it cannot
   QCheckBox* CheckBox2;
   QCheckBox* CheckBox5;
   QCheckBox* CheckBox4;
@@ -82,8 +93,10 @@ class TForm2 : public ActivatedDialog {
   void protectionRule();
   // True when the text rule had to complain (and put the focus back).
   bool applyTextRule();
-  void takeText();
-  void refuseUnstorableText();
+  // Returns false when the record cannot hold the text (kForeignRecordText).
+  bool takeText();
+  bool textNeedsExtension() const;
+  void showTextNote();
   void onFocusChanged(QWidget* old, QWidget* now);
 
   Messages& m_messages;

@@ -12,7 +12,6 @@
 #include "dates/holidays.h"
 #include "dialogs/dialog_behaviour.h"
 #include "dialogs/quick_help.h"
-#include "platform/qt_text.h"
 
 namespace tavik {
 
@@ -133,7 +132,7 @@ QListWidget* makeCheckList(QWidget* parent, const QString& accessibleName,
   list->setAccessibleName(accessibleName);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   for (const CalendarDay& day : days) {
-    makeCheckItem(fromCp1252(day.dialogEntry), false, list);
+    makeCheckItem(QString::fromUtf8(day.dialogEntry), false, list);
   }
   return list;
 }

@@ -106,7 +106,7 @@ std::string exportFileBytes(std::span<const EventRecord> records, ExportFormat f
         out += "<TD>" + htmlEscape(exportUnicodeText(eventText(r))) + "</TD></TR>" + kLineEnd;
         break;
       case ExportFormat::Txt:
-        out += exportText(formatEventLine(r), '\t') + kLineEnd;
+        out += exportText(eventLineDate(r) + r.text(), '\t') + kLineEnd;
         break;
       case ExportFormat::Ics:
         break;

@@ -9,9 +9,7 @@
 namespace tavik {
 
 std::string unicodeEventLine(const EventRecord& record) {
-  std::string line;
-  const std::size_t textAt = appendEventLine(line, record);
-  line.resize(textAt);
+  std::string line = eventLineDate(record);
   // TABs stay, as the lists always showed them; every other control character is marked.
   const std::string text = eventText(record);
   std::size_t from = 0;

@@ -193,8 +193,18 @@ TextStore setEventText(EventRecord& record, std::string_view utf8) {
 
 std::string textSortKey(std::string_view utf8) {
   if (const auto plain = utf8ToCp1252(utf8)) return listSortKey(*plain);
-  std::string key = listSortKey(fallbackText(utf8));
+  return textSortKey(utf8, fallbackText(utf8));
+}
+
+std::string textSortKeyStart(std::string_view fallback) {
+  std::string key = listSortKey(fallback);
   key += '\x01';
+  return key;
+}
+
+std::string textSortKey(std::string_view utf8, std::string_view fallback) {
+  if (const auto plain = utf8ToCp1252(utf8)) return listSortKey(*plain);
+  std::string key = textSortKeyStart(fallback);
   if (icu::Collator* collator = germanCollator()) {
     const icu::UnicodeString text = fromUtf8(utf8);
     std::vector<std::uint8_t> collation(static_cast<std::size_t>(utf8.size()) * 4 + 16);

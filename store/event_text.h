@@ -48,6 +48,15 @@ TextStore setEventText(EventRecord& record, std::string_view utf8);
 // same key, and among themselves case-insensitively by their Unicode form.
 std::string textSortKey(std::string_view utf8);
 
+// textSortKey(utf8) for a text whose fallbackText is known already, as a record's Windows-1252
+// field holds it beside its Unicode text: the same key without the costly transliteration.
+std::string textSortKey(std::string_view utf8, std::string_view fallback);
+
+// The start of textSortKey(utf8, fallback) for a text Windows-1252 cannot hold: what its
+// fallback alone decides. Where neither of two such starts (or a whole key of a text
+// Windows-1252 holds) begins the other, they are in the order of the whole keys.
+std::string textSortKeyStart(std::string_view fallback);
+
 // The text for showing: every control character (C0, DEL, C1) becomes U+FFFD; bytes that are
 // not UTF-8 become U+FFFD too.
 std::string printableText(std::string_view utf8);

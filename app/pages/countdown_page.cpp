@@ -14,7 +14,6 @@
 #include <algorithm>
 
 #include "platform/display_scale.h"
-#include "platform/qt_text.h"
 
 namespace tavik {
 
@@ -35,7 +34,7 @@ class CountdownLinesModel : public QAbstractListModel {
 
   QVariant data(const QModelIndex& index, int role) const override {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
-    return fromCp1252(m_lines[static_cast<std::size_t>(index.row())]);
+    return QString::fromStdString(m_lines[static_cast<std::size_t>(index.row())]);
   }
 
  private:
@@ -70,11 +69,11 @@ class CountdownGridModel : public QAbstractTableModel {
     const GridRow& row = m_rows[static_cast<std::size_t>(index.row())];
     switch (index.column()) {
       case 0:
-        return fromCp1252(row.day);
+        return QString::fromStdString(row.day);
       case 1:
-        return fromCp1252(row.date);
+        return QString::fromStdString(row.date);
       case 2:
-        return fromCp1252(row.text);
+        return QString::fromStdString(row.text);
       default:
         return {};
     }

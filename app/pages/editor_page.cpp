@@ -17,11 +17,11 @@
 
 #include "dates/date_text.h"
 #include "dialogs/edit.h"
-#include "platform/qt_text.h"
 #include "platform/seams.h"
 #include "store/day_number.h"
 #include "store/event_table.h"
-#include "store/text_order.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 
@@ -43,9 +43,11 @@ QString dateText(const EventRecord& record) {
 
 }  // namespace
 
-std::string editorLine(const EventRecord& record, int sortChoice) {
-  const std::string text = record.text();
-  if (sortChoice == 2) return formatEventLine(record);
+namespace {
+
+// The line form `sortChoice` of the record's date with `text`.
+std::string lineWith(const EventRecord& record, int sortChoice, const std::string& text) {
+  if (sortChoice == 2) return eventLineDate(record) + text;
   if (sortChoice != 1 && sortChoice != 3) return text;
   const Ymd d = splitRecordDate(record.date);
   const std::string dd = zeroPad2(d.day);
@@ -59,6 +61,12 @@ std::string editorLine(const EventRecord& record, int sortChoice) {
                      : zeroPad2(d.year) + "-" + mm + "-" + dd + "   " + text;
 }
 
+}  // namespace
+
+std::string editorLine(const EventRecord& record, int sortChoice) {
+  return lineWith(record, sortChoice, eventText(record));
+}
+
 std::vector<EditorListLine> editorList(const EventTable& table, int sortChoice) {
   struct Keyed {
     std::string key;
@@ -68,8 +76,14 @@ std::vector<EditorListLine> editorList(const EventTable& table, int sortChoice) 
   keyed.reserve(static_cast<std::size_t>(table.usedCount()));
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     if (table.slotIsFree(slot)) continue;
-    std::string text = editorLine(table.record(slot), sortChoice);
-    keyed.push_back({listSortKey(text), {std::move(text), slot}});
+    const EventRecord& record = table.record(slot);
+    std::string text = editorLine(record, sortChoice);
+    // A Unicode text's fallback stands in the Windows-1252 field already; transliterating it
+    // again for each of a thousand lines would cost more than the whole rebuild may.
+    std::string key = hasUnicodeText(record)
+                          ? textSortKey(text, lineWith(record, sortChoice, record.text()))
+                          : textSortKey(text);
+    keyed.push_back({std::move(key), {std::move(text), slot}});
   }
   // Built first and sorted once: placing each line as it comes would cost a search and a
   // shift per line.
@@ -162,7 +176,7 @@ void EditorPage::ListBox2Update() {
   ListBox2->setUpdatesEnabled(false);
   ListBox2->clear();
   for (const EditorListLine& line : lines) {
-    auto* item = new QListWidgetItem(fromCp1252(line.text));
+    auto* item = new QListWidgetItem(QString::fromStdString(line.text));
     item->setData(kSlotRole, line.slot);
     // A long line ends in an ellipsis; the whole of it shows on hovering.
     item->setToolTip(item->text());
@@ -201,12 +215,15 @@ void EditorPage::Button2Click() {
   form.Edit2->setText(QStringLiteral("01.01.2006"));
 
   EventRecord fresh;
-  fresh.setText(toCp1252(form.Edit1->text()).value_or(std::string()));
+  const QByteArray text = form.Edit1->text().toUtf8();
+  setEventText(fresh, std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
   fresh.date = toDouble(*makeDayNumber(2006, 1, 1));
   form.setWorkingRecord(fresh);
 
   if (form.exec() == TForm2::kResultOk) {
-    m_table.storeRecord(*slot, form.workingRecord());
+    EventRecord made = form.workingRecord();
+    giveExtension(made);
+    m_table.placeRecord(*slot, made);
     ListBox2Update();
   } else {
     m_messages.info(this, QStringLiteral("Es wurde kein Datensatz zugefügt."));
@@ -216,7 +233,7 @@ void EditorPage::Button2Click() {
 void EditorPage::Button4Click() {
   const int slot = selectedSlot();
   if (slot == 0) return;
-  const EventRecord& record = m_table.record(slot);
+  const EventRecord record = m_table.record(slot);
   TForm2& form = m_editDialog();
   form.CheckBox1->setChecked(isSet(record.isProtected));
   form.CheckBox2->setChecked(isSet(record.computeJubilee));
@@ -224,12 +241,17 @@ void EditorPage::Button4Click() {
   form.CheckBox4->setChecked(isSet(record.highPriority));
   form.CheckBox5->setChecked(isSet(record.withoutYear));
   form.CheckBox2->setEnabled(!form.CheckBox5->isChecked());
-  form.Edit1->setText(fromCp1252(record.text()));
+  form.Edit1->setText(QString::fromStdString(eventText(record)));
   form.Edit2->setText(dateText(record));
   form.setWorkingRecord(record);
 
   if (form.exec() == TForm2::kResultOk) {
-    m_table.storeRecord(slot, form.workingRecord());
+    // A record OK left as it was stays byte for byte; a changed one gets its identity.
+    EventRecord changed = form.workingRecord();
+    if (changed != record) {
+      giveExtension(changed);
+      m_table.placeRecord(slot, changed);
+    }
     ListBox2Update();
   } else {
     m_messages.info(this, QStringLiteral("Datensatz wurde nicht geändert!"));

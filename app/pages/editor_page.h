@@ -19,9 +19,9 @@ class EventTable;
 class Messages;
 class TForm2;
 
-// The four line forms of the list, in Windows-1252 bytes: 0 text only, 1 "MM.TT.JJJJ",
-// 2 "TT.MM.JJJJ", 3 "JJJJ-MM-TT". Year-less events leave the year out and pad with blanks so
-// that the texts line up (under 3 they begin with blanks and so sort first).
+// The four line forms of the list, in UTF-8 (the event's text as eventText gives it): 0 text only,
+// 1 "MM.TT.JJJJ", 2 "TT.MM.JJJJ", 3 "JJJJ-MM-TT". Year-less events leave the year out and pad with
+// blanks so that the texts line up (under 3 they begin with blanks and so sort first).
 std::string editorLine(const EventRecord& record, int sortChoice);
 
 // One line of the editor list and the slot (1..1000) it shows.
@@ -30,8 +30,8 @@ struct EditorListLine {
   int slot = 0;
 };
 
-// The lines of all used slots in list order (listLess of the whole line; equal lines in slot
-// order) for the line form `sortChoice`.
+// The lines of all used slots in list order (textSortKey of the whole line; equal lines in
+// slot order) for the line form `sortChoice`.
 std::vector<EditorListLine> editorList(const EventTable& table, int sortChoice);
 
 class EditorPage : public QWidget {

@@ -23,7 +23,6 @@
 #include "dialogs/dialog_behaviour.h"
 #include "exchange/export_list.h"
 #include "exchange/export_writer.h"
-#include "platform/qt_text.h"
 #include "store/event_table.h"
 #include "store/failure.h"
 

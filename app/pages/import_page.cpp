@@ -22,7 +22,6 @@
 #include "dialogs/dialog_behaviour.h"
 #include "exchange/import_reader.h"
 #include "platform/posix/posix_files.h"
-#include "platform/qt_text.h"
 #include "store/day_number.h"
 #include "store/event_table.h"
 

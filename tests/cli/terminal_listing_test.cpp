@@ -12,6 +12,7 @@
 #include "dates/countdown.h"
 #include "platform/posix/ini_user_store.h"
 #include "store/data_file.h"
+#include "store/event_text.h"
 #include "store/failure.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
@@ -114,6 +115,32 @@ TEST(TerminalListing, ShortLastRecordAndReadErrorsFail) {
       EXPECT_EQ(e.userMessage(), c.message);
     }
   }
+}
+
+// Names in any script read from the data file come out whole in UTF-8; a line break or an
+// escape in a text shows as U+FFFD, so it can neither forge a line nor steer the terminal.
+TEST(TerminalListing, TextsInAnyScriptPrintWholeWithControlsNeutralised) {
+  const auto named = [](int i, std::string_view utf8) {
+    EventRecord r = event(i);
+    r.computeJubilee = 0;
+    EXPECT_EQ(setEventText(r, utf8), TextStore::Stored);
+    return r;
+  };
+  std::string bytes;
+  for (const EventRecord& r : {named(1, "Ayşe Yılmaz"), named(2, "Дмитрий\nHeute 15.12.2006"),
+                               named(3, "J\xC3\xB6rg\x1B[2J")}) {
+    const RecordImage image = encodeRecord(r);
+    bytes.append(reinterpret_cast<const char*>(image.data()), image.size());
+  }
+  test::TempDir dir;
+  test::writeFile(dir.file(kDataFileName), bytes);
+  FakeFiles files;
+  IniUserStore settings(files, dir.file("keine.conf"));
+  const ViewResult view = listCountdown(files, settings, dir.path(), kToday);
+  EXPECT_EQ(terminalText(alignedLines(view.lines, view.columns)),
+            "Heute          15.12.1951  Ayşe Yılmaz\n"
+            "Morgen         16.12.1952  Дмитрий\uFFFDHeute 15.12.2006\n"
+            "Noch   2 Tage  17.12.1953  Jörg\uFFFD[2J\n");
 }
 
 // A countdown line from its three fields as they stand in it, padding included.

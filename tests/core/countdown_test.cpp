@@ -6,7 +6,7 @@
 #include <random>
 
 #include "dates/holidays.h"
-#include "store/text_order.h"
+#include "store/event_text.h"
 
 namespace tavik {
 namespace {
@@ -22,6 +22,7 @@ struct Ev {
   std::uint8_t jubilee = 0;
   std::uint8_t autoDelete = 0;
   std::uint8_t high = 0;
+  const char* unicode = nullptr;  // UTF-8 stored through setEventText instead of `text`
 };
 
 EventRecord make(const Ev& e) {
@@ -32,6 +33,9 @@ EventRecord make(const Ev& e) {
   r.computeJubilee = e.jubilee;
   r.autoDelete = e.autoDelete;
   r.highPriority = e.high;
+  if (e.unicode != nullptr) {
+    EXPECT_EQ(setEventText(r, e.unicode), TextStore::Stored);
+  }
   return r;
 }
 
@@ -193,7 +197,7 @@ TEST(Countdown, MissedDaysComeFirstEarliestFirst) {
   const Settings settings{.prior = 0, .lastshown = on(2006, 12, 2)};
   const ViewResult v = computeView(table, settings, HolidaySelection{}, on(2006, 12, 15), true);
   const std::vector<std::string> lines = {
-      "Vor 12 Tagen  03.12.1975   Zw\xF6lf",
+      "Vor 12 Tagen  03.12.1975   Zwölf",
       "Vor   7 Tagen  08.12.1999   Sieben",
       "Vor   3 Tagen  12.12.1970   A",
       "Vor   3 Tagen  12.12.1970   b (36)",
@@ -205,7 +209,7 @@ TEST(Countdown, MissedDaysComeFirstEarliestFirst) {
   std::vector<std::string> grid;
   for (const GridRow& row : v.grid) grid.push_back(row.day + "|" + row.date + "|" + row.text);
   EXPECT_EQ(grid, (std::vector<std::string>{
-                      "Vor 12 Tagen  |03.12.1975|Zw\xF6lf",
+                      "Vor 12 Tagen  |03.12.1975|Zwölf",
                       "Vor   7 Tagen  |08.12.1999|Sieben",
                       "Vor   3 Tagen  |12.12.1970|A",
                       "Vor   3 Tagen  |12.12.1970|b (36)",
@@ -539,6 +543,44 @@ void plainSelectionSort(std::vector<GridRow>& rows) {
   }
 }
 
+// Texts Windows-1252 cannot hold take the place of their Latin fallback, after a Windows-1252
+// text with the same fallback; the columns are byte offsets into the UTF-8 line.
+TEST(Countdown, TextsInAnyScriptShowWholeAndSortByTheirLatinForm) {
+  EventTable table = tableOf({
+      {.date = {1970, 5, 5}, .text = "Zoo"},
+      {.date = {1970, 5, 5}, .unicode = "Ζωή"},
+      {.date = {1970, 5, 5}, .high = 1, .unicode = "Ayşe Yılmaz"},
+      {.date = {1970, 5, 5}, .text = "\xC9mile"},
+      {.date = {1970, 5, 5}, .jubilee = 1, .unicode = "Дмитрий"},
+      {.date = {1970, 5, 5}, .unicode = "Ayşe"},
+      {.date = {1970, 5, 5}, .text = "Ayse"},
+      {.date = {1970, 5, 7}, .text = "Bald"},
+  });
+  const ViewResult v =
+      computeView(table, Settings{.prior = 1}, HolidaySelection{}, on(2006, 5, 5), true);
+  const std::vector<std::string> today = {
+      "Heute               05.05.1970   Ayse",
+      "Heute               05.05.1970   Ayşe",
+      "Heute               05.05.1970   Ayşe Yılmaz",
+      "Heute               05.05.1970   Дмитрий (36)",
+      "Heute               05.05.1970   Émile",
+      "Heute               05.05.1970   Ζωή",
+      "Heute               05.05.1970   Zoo",
+  };
+  std::vector<std::string> lines = today;
+  lines.push_back("Noch   2 Tage  07.05.1970   Bald");
+  EXPECT_EQ(v.lines, lines);
+  EXPECT_EQ(v.todayBox, today);
+  EXPECT_EQ(v.popups, std::vector<std::string>{"Heute               05.05.1970   Ayşe Yılmaz"});
+  ASSERT_EQ(v.columns.size(), v.lines.size());
+  EXPECT_EQ(v.lines[3].substr(v.columns[3].textAt), "Дмитрий (36)");
+  std::vector<std::string> texts;
+  for (const GridRow& row : v.grid) texts.push_back(row.text);
+  // The grid keeps the order added among equal day texts.
+  EXPECT_EQ(texts, (std::vector<std::string>{"Zoo", "Ζωή", "Ayşe Yılmaz", "Émile", "Дмитрий (36)",
+                                             "Ayşe", "Ayse", "Bald"}));
+}
+
 TEST(Countdown, GridOrderAmongEqualDayTextsFollowsTheExchanges) {
   // Added A(5) B(3) C(5) D(3) E(5): B moves up and sends A to C's old place behind C.
   const DayNumber today = on(2006, 1, 1);
@@ -572,7 +614,7 @@ TEST(Countdown, GridSortMatchesThePlainSelectionSort) {
   }
 }
 
-// The rebuild against the plain definitions: every line sorted with listLess after the missed
+// The rebuild against the plain definitions: every line sorted by textSortKey after the missed
 // days, the grid rows in the order added sorted by the plain selection sort, on random tables.
 TEST(Countdown, RebuildMatchesThePlainSorts) {
   std::mt19937 random(4006);
@@ -589,6 +631,8 @@ TEST(Countdown, RebuildMatchesThePlainSorts) {
                                           " x",
                                           "Zoo",
                                           ""};
+  // Stored in the extension; some share their Latin form with a word above.
+  const std::vector<std::string> otherScripts = {"Ānne", "Дмитрий", "Ayşe", "Zoë", "Ζωή", "Ănna"};
   for (int round = 0; round < 40; ++round) {
     SCOPED_TRACE(round);
     const DayNumber today = on(2006, 1, 1) + pick(0, 3 * 365);
@@ -609,6 +653,10 @@ TEST(Countdown, RebuildMatchesThePlainSorts) {
            .withoutYear = static_cast<std::uint8_t>(pick(0, 1)),
            .jubilee = static_cast<std::uint8_t>(pick(0, 1)),
            .high = static_cast<std::uint8_t>(pick(0, 1))});
+      if (pick(0, 3) == 0) {
+        setEventText(r, otherScripts[static_cast<std::size_t>(
+                            pick(0, static_cast<int>(otherScripts.size()) - 1))]);
+      }
       table.storeRecord(slot, r);
     }
 
@@ -634,7 +682,9 @@ TEST(Countdown, RebuildMatchesThePlainSorts) {
     }
     if (want.lines.empty()) want.lines.emplace_back(kEmptyWindowLine);
     auto order = [](const std::string& a, const std::string& b) {
-      return countdownLess(a, b, listLess);
+      return countdownLess(a, b, [](const std::string& x, const std::string& y) {
+        return textSortKey(x) < textSortKey(y);
+      });
     };
     std::sort(want.lines.begin(), want.lines.end(), order);
     std::sort(want.todayBox.begin(), want.todayBox.end(), order);

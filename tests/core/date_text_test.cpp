@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "store/day_number.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -41,6 +43,23 @@ EventRecord event(int y, int m, int d, std::string_view text, bool withoutYear) 
   return r;
 }
 
+EventRecord unicodeEvent(std::string_view utf8) {
+  EventRecord r = event(1970, 3, 5, "", false);
+  giveExtension(r);
+  EXPECT_EQ(setEventText(r, utf8), TextStore::Stored);
+  return r;
+}
+
+// Another program's bytes in the reserved field: the Windows-1252 text is all there is.
+EventRecord foreignEvent() {
+  EventRecord r = event(1970, 3, 5,
+                        "Gr\xFC\xDF"
+                        "e",
+                        false);
+  r.reserved[0] = 'Q';
+  return r;
+}
+
 TEST(DateText, EventLine) {
   struct Case {
     const char* name;
@@ -55,10 +74,16 @@ TEST(DateText, EventLine) {
       {"9996 without the switch", event(9996, 3, 5, "A", false), "05.03.9996   A"},
       {"text of 200", event(1970, 3, 5, std::string(200, 'x'), false),
        "05.03.1970   " + std::string(200, 'x')},
+      {"Windows-1252 becomes UTF-8", event(1970, 3, 5, "M\xE4rz \x80 \x81", false),
+       "05.03.1970   März € \u0081"},
+      {"the extension's text", unicodeEvent("Ayşe Yılmaz"), "05.03.1970   Ayşe Yılmaz"},
+      {"extension without a Unicode text", unicodeEvent("Jörg"), "05.03.1970   Jörg"},
+      {"foreign reserved bytes", foreignEvent(), "05.03.1970   Grüße"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(formatEventLine(c.record), c.want);
+    EXPECT_EQ(eventLineDate(c.record) + eventText(c.record), c.want);
   }
 }
 

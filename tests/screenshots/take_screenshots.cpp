@@ -31,6 +31,7 @@
 #include "platform/qsettings_user_store.h"
 #include "platform/qt_seams.h"
 #include "store/data_file.h"
+#include "store/event_text.h"
 
 namespace {
 
@@ -61,13 +62,17 @@ void writeSampleFiles(const QString& dir) {
       {today.addDays(-1), "Zahnarzt", false},
       {today.addDays(5), "Abgabe Steuererklärung", false},
       {today.addDays(23).addYears(-80), "Geburtstag Opa Heinrich", true},
+      {today.addDays(2).addYears(-30), "Ayşe Yılmaz", true},
+      {today.addDays(2).addYears(-45), "Дмитрий Шостакович", true},
+      {today.addDays(8), "Αλέξανδρος Παπαδόπουλος", false},
+      {today.addDays(12).addYears(-5), "王小明 生日", true},
   };
   QFile data(dir + QLatin1Char('/') + QLatin1String(kDataFileName));
   data.open(QIODevice::WriteOnly);
   for (const Sample& s : samples) {
     EventRecord r;
     r.date = toDouble(*makeDayNumber(s.date.year(), s.date.month(), s.date.day()));
-    r.setText(QString::fromUtf8(s.text).toLatin1().toStdString());
+    setEventText(r, s.text);
     r.computeJubilee = s.jubilee ? 1 : 0;
     const RecordImage image = encodeRecord(r);
     data.write(reinterpret_cast<const char*>(image.data()), image.size());
@@ -165,6 +170,7 @@ int main(int argc, char** argv) {
   // The two dialogs, opened the way the user opens them.
   main.TabbedNotebook1->setCurrentIndex(kEditorPage);
   QTimer::singleShot(300, &main, [&] {
+    program.editDialog().Edit1->setText(QStringLiteral("Ayşe Yılmaz – Дмитрий"));
     shoot(QStringLiteral("edit-dialog"));
     // Cancelling the add shows its message; close that too.
     QTimer::singleShot(300, &main, [] {

@@ -14,11 +14,8 @@ namespace tavik::test {
 
 namespace {
 
-// "Übergabe – Müller " in Windows-1252.
-const std::string kHandOver =
-    "\xDC"
-    "bergabe \x96 M\xFC"
-    "ller ";
+// Texts in several scripts, as the rebuild gives them in UTF-8.
+const std::string kHandOver = "Übergabe – Müller an Дмитрий Şahin ";
 
 std::vector<GridRow> someRows(int count) {
   std::vector<GridRow> rows;
@@ -44,11 +41,13 @@ class CountdownPageTest : public QObject {
   void rebuildReplacesEverything() {
     CountdownPage page;
     page.showView({"a", "b"}, someRows(3));
-    page.showView({"c"}, someRows(1));
+    page.showView({"Heute               05.05.1970   Ayşe Yılmaz"}, someRows(1));
     QCOMPARE(page.ListBox1->model()->rowCount(), 1);
-    QCOMPARE(cellText(page.ListBox1, 0, 0), QStringLiteral("c"));
+    QCOMPARE(cellText(page.ListBox1, 0, 0),
+             QStringLiteral("Heute               05.05.1970   Ayşe Yılmaz"));
     QCOMPARE(page.StringGrid1->model()->rowCount(), 2);
-    QCOMPARE(cellText(page.StringGrid1, 0, 2), QStringLiteral("Übergabe – Müller 0"));
+    QCOMPARE(cellText(page.StringGrid1, 0, 2),
+             QStringLiteral("Übergabe – Müller an Дмитрий Şahin 0"));
     for (int column = 0; column < 3; ++column) {
       QVERIFY(cellText(page.StringGrid1, 1, column).isEmpty());
     }

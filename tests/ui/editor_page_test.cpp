@@ -17,6 +17,8 @@
 #include "platform/qt_text.h"
 #include "store/day_number.h"
 #include "store/event_table.h"
+#include "store/event_text.h"
+#include "store/record_extension.h"
 #include "tests/support/ui_fakes.h"
 
 using tavik::EditorPage;
@@ -38,6 +40,16 @@ EventRecord makeEvent(const char* cp1252Text, int y, int m, int d, bool withoutY
   r.date = tavik::toDouble(*tavik::makeDayNumber(y, m, d));
   r.withoutYear = withoutYear ? 1 : 0;
   return r;
+}
+
+// The record with its reserved bytes cleared, to compare a record the page gave an extension.
+EventRecord withoutReserved(EventRecord r) {
+  r.reserved.fill(0);
+  return r;
+}
+
+bool hasExtension(const EventRecord& r) {
+  return tavik::readExtension(r).has_value();
 }
 
 QStringList lines(const QListWidget* list) {
@@ -110,9 +122,15 @@ class EditorPageTest : public QObject {
     const char* texts[] = {"Anton", "anna", "\xC4nne", "Bert", " Leer", "2. Jahrestag"};
     int slot = 1;
     for (const char* t : texts) p.table.storeRecord(slot++, makeEvent(t, 1990, 1, 1));
+    // Texts in other scripts take the place of their Latin form.
+    for (const char* t : {"Ζωή", "Ayşe", "Дмитрий"}) {
+      EventRecord r = makeEvent("", 1990, 1, 1);
+      QCOMPARE(tavik::setEventText(r, t), tavik::TextStore::Stored);
+      p.table.storeRecord(slot++, r);
+    }
     p.page.ListBox2Update();
-    QCOMPARE(lines(p.page.ListBox2),
-             (QStringList{" Leer", "2. Jahrestag", "anna", "Änne", "Anton", "Bert"}));
+    QCOMPARE(lines(p.page.ListBox2), (QStringList{" Leer", "2. Jahrestag", "anna", "Änne", "Anton",
+                                                  "Ayşe", "Bert", "Дмитрий", "Ζωή"}));
     QCOMPARE(p.page.ListBox2->item(3)->data(Qt::UserRole).toInt(), 3);
   }
 
@@ -165,7 +183,8 @@ class EditorPageTest : public QObject {
     QCOMPARE(proposedDate, QStringLiteral("01.01.2006"));
     QVERIFY(switchesOff);
     EventRecord want = makeEvent("Neuer Eintrag (3)", 2006, 1, 1);
-    QVERIFY(p.table.record(3) == want);
+    QVERIFY(hasExtension(p.table.record(3)));
+    QVERIFY(withoutReserved(p.table.record(3)) == want);
     QCOMPARE(p.page.ListBox2->count(), 10);
     QVERIFY(p.messages.boxes.empty());
   }
@@ -181,7 +200,7 @@ class EditorPageTest : public QObject {
     p.select(0);
     p.withDialog([&] { p.page.Button4->click(); }, [&] { p.form.Button2->click(); });
     p.withDialog([&] { p.page.Button2->click(); }, [&] { p.form.Button1->click(); });
-    QVERIFY(p.table.record(2) == makeEvent("Neuer Eintrag (2)", 2006, 1, 1));
+    QVERIFY(withoutReserved(p.table.record(2)) == makeEvent("Neuer Eintrag (2)", 2006, 1, 1));
   }
 
   void fullTableRefusesToAdd() {
@@ -251,6 +270,40 @@ class EditorPageTest : public QObject {
     want.isProtected = 0;
     QVERIFY(p.table.record(7) == want);
     QCOMPARE(lines(p.page.ListBox2), QStringList{QStringLiteral("Sommerfest")});
+  }
+
+  // OK on an unchanged record leaves it byte for byte; a changed one gets its identity and
+  // keeps a text in another script whole.
+  void editGivesAChangedRecordItsExtension() {
+    Page p;
+    const EventRecord r = makeEvent("Feier", 1990, 6, 5);
+    p.table.storeRecord(1, r);
+    p.page.ListBox2Update();
+    p.select(0);
+    QVERIFY(p.withDialog([&] { p.page.Button4->click(); }, [&] { p.form.Button1->click(); }));
+    QVERIFY(p.table.record(1) == r);
+
+    p.select(0);
+    QVERIFY(p.withDialog([&] { p.page.Button4->click(); },
+                         [&] {
+                           p.form.Edit1->setText(QStringLiteral("Дмитрий"));
+                           p.form.Button1->click();
+                         }));
+    const EventRecord& changed = p.table.record(1);
+    QVERIFY(hasExtension(changed));
+    QCOMPARE(tavik::eventText(changed), std::string("Дмитрий"));
+    QCOMPARE(changed.text(), std::string("Dmitrij"));
+    QCOMPARE(lines(p.page.ListBox2), QStringList{QStringLiteral("Дмитрий")});
+
+    // Opened again, the dialog shows the Unicode text.
+    p.select(0);
+    QString shown;
+    QVERIFY(p.withDialog([&] { p.page.Button4->click(); },
+                         [&] {
+                           shown = p.form.Edit1->text();
+                           p.form.Button2->click();
+                         }));
+    QCOMPARE(shown, QStringLiteral("Дмитрий"));
   }
 
   void doubleClickEdits() {

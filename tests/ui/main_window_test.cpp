@@ -367,6 +367,26 @@ class MainWindowTest : public QObject {
     QVERIFY(w.notifications == want);
   }
 
+  // Texts in other scripts reach the popup, the today box, the grid and the notification whole.
+  void textsInAnyScriptReachEveryOutput() {
+    WindowWorld w;
+    w.setSetting("prior", 1);
+    w.setSetting("notify", 1);
+    w.writeEvents({{.date = QDate(1970, 12, 15), .highPriority = true, .unicode = "Ayşe Yılmaz"},
+                   {.date = QDate(1980, 12, 15), .unicode = "Дмитрий Шостакович"}});
+    w.create();
+    w.showMain();
+    const QString ayse = todayLine("15.12.1970   Ayşe Yılmaz");
+    const QString dmitri = todayLine("15.12.1980   Дмитрий Шостакович");
+    QCOMPARE(w.messages.texts(), QStringList{ayse});
+    QCOMPARE(w.todayBoxLines, (QStringList{ayse, dmitri}));
+    auto* grid = control<QTableView>(w.main(), "StringGrid1");
+    QCOMPARE(cellText(grid, 1, 2), QStringLiteral("Дмитрий Шостакович"));
+    WindowWorld::settle();
+    QCOMPARE(w.notifications.size(), std::size_t{1});
+    QCOMPARE(w.notifications[0].body, ayse + u'\n' + dmitri);
+  }
+
   // A text from a foreign data file can hold any byte: in the notification a line break would
   // forge a line and a NUL end the body early, so each control shows as U+FFFD. The table
   // keeps the bytes.

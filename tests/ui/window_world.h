@@ -17,6 +17,7 @@
 #include "platform/qsettings_user_store.h"
 #include "store/data_file.h"
 #include "store/day_number.h"
+#include "store/event_text.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/ui_fakes.h"
@@ -28,6 +29,7 @@ struct EventFixture {
   const char* text = "Ereignis";
   bool highPriority = false;
   bool autoDelete = false;
+  const char* unicode = nullptr;  // UTF-8 stored through setEventText instead of `text`
 };
 
 // The control named `name` in `window`; a missing one ends the test run.
@@ -49,6 +51,7 @@ inline EventRecord makeEvent(const EventFixture& event) {
   r.setText(event.text);
   r.highPriority = event.highPriority ? 1 : 0;
   r.autoDelete = event.autoDelete ? 1 : 0;
+  if (event.unicode != nullptr) setEventText(r, event.unicode);
   return r;
 }
 
