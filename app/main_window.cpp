@@ -63,6 +63,10 @@ QStringList toQStrings(const std::vector<std::string>& lines) {
   return out;
 }
 
+QString fromUtf8View(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 // The today box's lines with their columns. The pieces are cut from the bytes, where the
 // columns are counted, and each is converted on its own.
 QList<TodayBoxLine> todayBoxLines(const std::vector<std::string>& lines,
@@ -70,14 +74,14 @@ QList<TodayBoxLine> todayBoxLines(const std::vector<std::string>& lines,
   QList<TodayBoxLine> out;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    TodayBoxLine shown{fromCp1252(line), {}, {}, {}};
+    TodayBoxLine shown{fromUtf8View(line), {}, {}, {}};
     if (i < columns.size()) {
       const LineColumns& c = columns[i];
       if (c.dayLength <= c.dateAt && c.dateAt + c.dateLength <= c.textAt &&
           c.textAt <= line.size()) {
-        shown.day = fromCp1252(std::string_view(line).substr(0, c.dayLength));
-        shown.date = fromCp1252(std::string_view(line).substr(c.dateAt, c.dateLength));
-        shown.text = fromCp1252(std::string_view(line).substr(c.textAt));
+        shown.day = fromUtf8View(std::string_view(line).substr(0, c.dayLength));
+        shown.date = fromUtf8View(std::string_view(line).substr(c.dateAt, c.dateLength));
+        shown.text = fromUtf8View(std::string_view(line).substr(c.textAt));
       }
     }
     out << shown;
