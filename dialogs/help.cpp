@@ -133,11 +133,14 @@ std::string TForm5::helpFilePath() const {
 
 void TForm5::showQuickHelp(const QString& topic, const QWidget* helped) {
   Label1->setText(topic);
-  // Over a modal dialog the window must stay usable, so that dialog becomes its owner.
+  // Over a modal dialog the window must stay usable, so that dialog becomes its owner; else the
+  // window it helps, which keeps it above that one (a Wayland compositor knows no other tie).
   QWidget* modal = QApplication::activeModalWidget();
   if (modal != this) {
     winId();
-    windowHandle()->setTransientParent(modal != nullptr ? modal->windowHandle() : nullptr);
+    QWidget* owner = modal != nullptr ? modal : helped != nullptr ? helped->window() : nullptr;
+    if (owner != nullptr) owner->winId();
+    windowHandle()->setTransientParent(owner != nullptr ? owner->windowHandle() : nullptr);
   }
   // The window manager may keep the focus elsewhere; the text must not wait for it. Loaded
   // before the window is placed, which needs its height.

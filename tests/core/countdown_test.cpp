@@ -222,8 +222,9 @@ TEST(Countdown, MissedDaysComeFirstEarliestFirst) {
   EXPECT_EQ(v.todayBox,
             (std::vector<std::string>{lines[0], lines[1], lines[2], lines[3], lines[4], lines[5]}));
   // Each line of the box keeps its columns, so the box can lay them out as the grid does.
-  EXPECT_EQ(v.todayBoxColumns, (std::vector<LineColumns>{v.columns[0], v.columns[1], v.columns[2],
-                                                         v.columns[3], v.columns[4], v.columns[5]}));
+  EXPECT_EQ(v.todayBoxColumns,
+            (std::vector<LineColumns>{v.columns[0], v.columns[1], v.columns[2], v.columns[3],
+                                      v.columns[4], v.columns[5]}));
 }
 
 // Monday 18 Dec 2006 after a weekend off: Saturday's and Sunday's events were both missed, and
