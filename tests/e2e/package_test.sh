@@ -130,6 +130,8 @@ export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/HOLVENTARIS" "$work/start"
 # Holidays on, Silvester only; auto-exit after 5 seconds, no today box.
 holidays 0 30 >"$work/start/tavik!4.ini"
+# An empty data file, so that --list keeps to this directory rather than the user's.
+: >"$work/start/tavik!4.dat"
 # The window program waits for the user while it has no event at all: one for tavik-start.
 mkdir -p "$XDG_DATA_HOME/tavik"
 record 1970-06-01 "Sommerfest" >"$XDG_DATA_HOME/tavik/tavik!4.dat"
