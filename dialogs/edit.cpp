@@ -148,11 +148,9 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   fields->addWidget(StaticText2, 1, 0);
   fields->addWidget(Edit2, 1, 1);
   fields->addWidget(Label1, 1, 2);
-  // Shown only while the text cannot be stored; its room is kept so that the fixed size fits.
+  // Shown only while the text cannot be stored (a rare record of another program); the dialog
+  // grows for it then rather than keeping an empty band for everyone.
   TextNote->setWordWrap(true);
-  QSizePolicy notePolicy = TextNote->sizePolicy();
-  notePolicy.setRetainSizeWhenHidden(true);
-  TextNote->setSizePolicy(notePolicy);
   TextNote->hide();
   fields->addWidget(TextNote, 2, 0, 1, 4);
   fields->setColumnStretch(3, 1);
@@ -258,7 +256,13 @@ bool TForm2::textNeedsExtension() const {
 }
 
 void TForm2::showTextNote() {
-  TextNote->setVisible(textNeedsExtension());
+  const bool needed = textNeedsExtension();
+  if (needed == !TextNote->isHidden()) return;
+  TextNote->setVisible(needed);
+  if (m_sized) {
+    layout()->activate();
+    setFixedSize(sizeHint().expandedTo(QSize(538, 198)));
+  }
 }
 
 bool TForm2::applyTextRule() {
