@@ -80,7 +80,8 @@ done <"$tmp/two"
 grep -q "Keine Ereignisse" "$tmp/log" || { cat "$tmp/log" >&2; fail "./run printed no countdown"; }
 check_datadir ./run
 
-# The installed start command opens the window, offscreen; it closes itself after 3 seconds.
+# The installed start command opens the window, offscreen. With no event yet it waits for the
+# user instead of closing itself, so it is ended as a logout ends it (SIGTERM: saved, status 0).
 printf '[General]\nanzdays=30\nautoclose=3\nheutebox=0\nprior=0\nnotify=0\n' \
   >"$XDG_CONFIG_HOME/HOLVENTARIS/Tavik! v4.x.conf"
 commands Install >"$tmp/install"
@@ -88,9 +89,21 @@ commands Install >"$tmp/install"
 while IFS= read -r command; do
   case "$command" in
     *tavik-start*)
-      export QT_QPA_PLATFORM=offscreen
-      run "$command" "$clone"
-      unset QT_QPA_PLATFORM
+      echo "\$ $command" >>"$tmp/log"
+      (cd "$clone" && QT_QPA_PLATFORM=offscreen timeout 120 sh -c "$command") >>"$tmp/log" 2>&1 &
+      starter=$!
+      window="$prefix/libexec/tavik/tavik-window"
+      i=0
+      until pgrep -f "^$window" >/dev/null; do
+        i=$((i + 1))
+        [ "$i" -lt 200 ] || { cat "$tmp/log" >&2; fail "tavik-start showed no window"; }
+        sleep 0.1
+      done
+      sleep 2
+      pkill -TERM -f "^$window"
+      status=0
+      wait "$starter" || status=$?
+      [ "$status" -eq 0 ] || { cat "$tmp/log" >&2; fail "tavik-start ended with $status"; }
       ;;
     *) run "$command" "$clone" ;;
   esac
