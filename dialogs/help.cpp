@@ -124,7 +124,9 @@ TForm5::TForm5(Files& files, std::string startDirectory, std::string deliveredDi
 // A text the user keeps in the start directory wins; anything standing there under the topic's
 // name counts, so an unreadable one still reads as not found.
 std::string TForm5::helpFilePath() const {
-  const std::string name = "/" + QFile::encodeName(Label1->text()).toStdString() + ".txt";
+  std::string name = "/";
+  name += QFile::encodeName(Label1->text()).toStdString();
+  name += ".txt";
   const std::string own = m_startDirectory + name;
   FileStatus status;
   if (m_deliveredDirectory.empty() || m_files.status(own, status) != ENOENT) return own;

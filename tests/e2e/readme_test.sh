@@ -92,7 +92,8 @@ while IFS= read -r command; do
       echo "\$ $command" >>"$tmp/log"
       (cd "$clone" && QT_QPA_PLATFORM=offscreen timeout 120 sh -c "$command") >>"$tmp/log" 2>&1 &
       starter=$!
-      window="$prefix/libexec/tavik/tavik-window"
+      # The front program starts it by a path of its own; only this clone's window is meant.
+      window="$tmp/.*/tavik-window"
       i=0
       until pgrep -f "^$window" >/dev/null; do
         i=$((i + 1))
