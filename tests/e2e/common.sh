@@ -38,3 +38,20 @@ holidays() {
     printf "\\x0$on"
   done
 }
+
+# The stores a close wrote in START (settings in CONFIG): each name=value of the settings, the
+# data file equal to EXPECTED_DAT, a whole holiday file of 51 zero bytes and no temporary file
+# left. LABEL starts each failure.
+# Usage: expect_saved LABEL START CONFIG EXPECTED_DAT name=value...
+expect_saved() {
+  local label=$1 start=$2 config=$3 expected=$4 conf value
+  shift 4
+  cmp -s "$start/tavik!4.dat" "$expected" ||
+    fail "$label: data file is not the expected one ($(stat -c %s "$start/tavik!4.dat") bytes)"
+  conf=$(cat "$config/HOLVENTARIS/Tavik! v4.x.conf")
+  for value in "$@"; do
+    grep -qx "$value" <<<"$conf" || fail "$label: settings lack $value: $conf"
+  done
+  cmp -s "$start/tavik!4.ini" <(head -c 51 /dev/zero) || fail "$label: holiday file is not whole"
+  if compgen -G "$start/*.tmp" >/dev/null; then fail "$label: temporary file left"; fi
+}

@@ -92,16 +92,20 @@ while IFS= read -r command; do
       echo "\$ $command" >>"$tmp/log"
       (cd "$clone" && QT_QPA_PLATFORM=offscreen timeout 120 sh -c "$command") >>"$tmp/log" 2>&1 &
       starter=$!
-      # The front program starts it by a path of its own; only this clone's window is meant.
-      window="$tmp/.*/tavik-window"
+      # Only this clone's window is meant (other tests may run theirs): found by its program file.
+      own_window() {
+        for pid in $(pgrep -x tavik-window); do
+          case "$(readlink "/proc/$pid/exe")" in "$tmp"/*) echo "$pid" ;; esac
+        done
+      }
       i=0
-      until pgrep -f "^$window" >/dev/null; do
+      until [ -n "$(own_window)" ]; do
         i=$((i + 1))
         [ "$i" -lt 200 ] || { cat "$tmp/log" >&2; fail "tavik-start showed no window"; }
         sleep 0.1
       done
       sleep 2
-      pkill -TERM -f "^$window"
+      kill -TERM $(own_window)
       status=0
       wait "$starter" || status=$?
       [ "$status" -eq 0 ] || { cat "$tmp/log" >&2; fail "tavik-start ended with $status"; }
