@@ -21,6 +21,9 @@ printf '[General]\nautoclose=3\nheutebox=0\n' >"$work/config/HOLVENTARIS/Tavik! 
 record 1970-06-01 "Sommerfest" >"$work/start/tavik!4.dat"
 export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 unset QT_QPA_PLATFORM
+# On a real X display the keyboard library hands strndup a string that ends only at its length,
+# which ASan's strict string checks take for an overflow (no effect on other builds).
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0"
 
 start_first() {
   (cd "$work/start" && exec "$window" >"$work/first.out" 2>"$work/first.err") &
