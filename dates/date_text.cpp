@@ -66,7 +66,7 @@ std::string formatEventLine(const EventRecord& record) {
 
 std::size_t appendEventLine(std::string& out, const EventRecord& record) {
   // Without the mark there is no extension to read; such records are widened in place.
-  if (std::equal(kExtensionMark.begin(), kExtensionMark.end(), record.reserved.begin())) {
+  if (reservedUse(record) == ReservedUse::Extension) {
     return appendEventLine(out, record, eventText(record));
   }
   char date[32];
