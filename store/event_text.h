@@ -17,7 +17,8 @@ std::string eventText(const EventRecord& record);
 // Whether the event's text comes from the extension (Windows-1252 holds only its fallback).
 bool hasUnicodeText(const EventRecord& record);
 
-// The NFC form of well-formed UTF-8; nullopt for bytes that are not UTF-8.
+// The NFC form of well-formed UTF-8; nullopt for bytes that are not UTF-8, and for a text
+// outside isSimpleText when ICU cannot be loaded.
 std::optional<std::string> nfcText(std::string_view utf8);
 
 // Whether an NFC text fits whole: Windows-1252 texts up to 200 characters, other texts up to
@@ -29,13 +30,15 @@ std::string fittingText(std::string_view nfc);
 
 // The Windows-1252 form of a UTF-8 text: what Windows-1252 holds stays, every other
 // character is transliterated to Latin ("Ayşe" -> "Ayse", "Дмитрий" -> "Dmitrij") and what has
-// no transliteration becomes "?". At most 200 bytes.
+// no transliteration becomes "?" (every such character when ICU cannot be loaded). At most
+// 200 bytes.
 std::string fallbackText(std::string_view utf8);
 
 enum class TextStore {
   Stored,
   NeedsExtension,  // Windows-1252 cannot hold the text and another program owns the extension bytes
   NotUtf8,
+  NoUnicodeLibrary,  // the text needs ICU to be normalised, and ICU cannot be loaded
 };
 
 // Stores a UTF-8 text: NFC, cut to what fits; Windows-1252 alone when it holds the text,
@@ -45,7 +48,8 @@ TextStore setEventText(EventRecord& record, std::string_view utf8);
 
 // A key whose byte order is the list order: texts Windows-1252 holds by their list key as
 // before; other texts by the list key of their fallback, after a Windows-1252 text with the
-// same key, and among themselves case-insensitively by their Unicode form.
+// same key, and among themselves case-insensitively by their Unicode form (by their bytes when
+// ICU cannot be loaded). Texts Windows-1252 holds never need ICU.
 std::string textSortKey(std::string_view utf8);
 
 // textSortKey(utf8) for a text whose fallbackText is known already, as a record's Windows-1252
