@@ -1,12 +1,18 @@
 #include "store/event_text.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
 
 #include <algorithm>
+#include <array>
+#include <thread>
 #include <vector>
 
+#include "store/cp1252.h"
 #include "store/data_file.h"
 #include "store/event_table.h"
+#include "store/icu_library.h"
 #include "store/record_extension.h"
 
 namespace tavik {
@@ -52,6 +58,67 @@ TEST(EventText, FallbackForms) {
   }
 }
 
+TEST(EventText, LongTransliterationIsWhole) {
+  // Each Han character becomes a syllable and a space: far longer than the text itself.
+  EXPECT_EQ(fallbackText(repeat("王", 60)), repeat("wang ", 60).substr(0, 200));
+}
+
+// The characters handled without ICU: those below U+0300 and those Windows-1252 holds. By
+// ICU's own properties none of them combines, decomposes or joins a neighbour into one
+// user-perceived character (but CR with LF), so the texts of them need no tables.
+TEST(EventText, SimpleCharactersNeedNoIcu) {
+  std::vector<UChar32> simple;
+  for (UChar32 c = 0; c < 0x300; ++c) simple.push_back(c);
+  for (int b = 0x80; b < 0xA0; ++b)
+    simple.push_back(static_cast<UChar32>(cp1252CodePoint(static_cast<unsigned char>(b))));
+  std::string all;
+  for (const UChar32 c : simple) {
+    SCOPED_TRACE(testing::Message() << "U+" << std::hex << c);
+    EXPECT_EQ(u_getCombiningClass(c), 0);
+    EXPECT_EQ(u_getIntPropertyValue(c, UCHAR_NFC_QUICK_CHECK), UNORM_YES);
+    const auto breaks = u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK);
+    EXPECT_TRUE(breaks == U_GCB_OTHER || breaks == U_GCB_CONTROL || breaks == U_GCB_CR ||
+                breaks == U_GCB_LF)
+        << breaks;
+    appendUtf8(all, static_cast<char32_t>(c));
+  }
+  EXPECT_TRUE(isSimpleText(all));
+  EXPECT_EQ(nfcText(all), all);
+  for (const char* text : {"a\xCC\x80", "Д", "王", "🎂", "\xE2\x80\x8D", "bad \xC3"}) {
+    EXPECT_FALSE(isSimpleText(text)) << text;
+  }
+}
+
+// The import stores texts on its own thread while the window sorts its own: ICU's first load
+// and its objects per thread must hold up.
+TEST(EventText, TextsInAnyScriptOnSeveralThreads) {
+  const std::array<std::string, 4> texts = {"Дмитрий", "王小明", "Ayşe", "Zoe\xCC\x88 S\xCC\x8C"};
+  std::array<std::vector<std::string>, 4> got;
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < got.size(); ++t) {
+    threads.emplace_back([&texts, &out = got[t]] {
+      for (int round = 0; round < 20; ++round) {
+        for (const std::string& text : texts) {
+          EventRecord r;
+          if (setEventText(r, text) != TextStore::Stored) return;
+          out.push_back(eventText(r) + "|" + r.text() + "|" + textSortKey(text));
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::vector<std::string> want;
+  for (int round = 0; round < 20; ++round) {
+    for (const std::string& text : texts) {
+      EventRecord r;
+      ASSERT_EQ(setEventText(r, text), TextStore::Stored);
+      want.push_back(eventText(r) + "|" + r.text() + "|" + textSortKey(text));
+    }
+  }
+  ASSERT_NE(icuLibrary(), nullptr) << icuLoadError();
+  for (const auto& out : got) EXPECT_EQ(out, want);
+}
+
 TEST(EventText, WindowsTextsStayWhereTheyWere) {
   EventRecord r = dated();
   ASSERT_EQ(setEventText(r, "Jürgen Groß €"), TextStore::Stored);
@@ -89,6 +156,11 @@ TEST(EventText, LengthLimitsCutBetweenCharacters) {
   EXPECT_EQ(fittingText(repeat("a", 199) + "ş" + repeat("b", 10)), repeat("a", 199));
   EXPECT_EQ(fittingText(repeat("a", 170) + "ş" + repeat("b", 40)),
             repeat("a", 170) + "ş" + repeat("b", 7));
+  // CR LF is one character: kept or cut whole, with and without ICU's break rules.
+  EXPECT_EQ(fittingText(repeat("a", 199) + "\r\nb"), repeat("a", 199));
+  EXPECT_EQ(fittingText(repeat("ş", 89) + "\r\nb"), repeat("ş", 89));
+  EXPECT_EQ(fittingText(repeat("Д", 89) + "\r\nb"), repeat("Д", 89));
+  EXPECT_EQ(fittingText(repeat("ş", 88) + "\r\nşb"), repeat("ş", 88) + "\r\n");
   EXPECT_TRUE(textFits(repeat("ä", 200)));
   EXPECT_FALSE(textFits(repeat("ä", 201)));
   EXPECT_TRUE(textFits(repeat("ş", 89)));
