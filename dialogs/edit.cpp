@@ -213,6 +213,10 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   switches->addWidget(CheckBox3, 1, 1);
   switches->setColumnStretch(1, 1);
 
+  // The box lines up with the text and date fields above.
+  kindLabel->setMinimumWidth(
+      std::max({StaticText1->sizeHint().width(), StaticText2->sizeHint().width(),
+                kindLabel->sizeHint().width()}));
   auto* reminder = new QHBoxLayout;
   reminder->addWidget(kindLabel);
   reminder->addWidget(kindBox);
