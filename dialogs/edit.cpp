@@ -264,6 +264,9 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   setTabOrder(Button1, BitBtn2);
 
   connect(Edit2, &QLineEdit::textChanged, this, &TForm2::Edit2Change);
+  connect(leadDaysBox, &QSpinBox::valueChanged, this, [this](int days) {
+    leadDaysUnit->setText(days == 1 ? QStringLiteral("Tag") : QStringLiteral("Tage"));
+  });
   Edit1->setValidator(new FittingTextValidator(Edit1));
   connect(Edit1, &QLineEdit::textChanged, this, &TForm2::showTextNote);
   connect(CheckBox1, &QCheckBox::toggled, this, &TForm2::CheckBox1Click);

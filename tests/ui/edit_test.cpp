@@ -443,6 +443,10 @@ class EditTest : public QObject {
     QCOMPARE(form.leadDaysUnit->text(), QStringLiteral("Tage"));
     QCOMPARE(form.leadDaysBox->minimum(), 0);
     QCOMPARE(form.leadDaysBox->maximum(), 99);
+    form.leadDaysBox->setValue(1);
+    QCOMPARE(form.leadDaysUnit->text(), QStringLiteral("Tag"));
+    form.leadDaysBox->setValue(2);
+    QCOMPARE(form.leadDaysUnit->text(), QStringLiteral("Tage"));
   }
 
   // Every mnemonic of the dialog reaches one control only.
