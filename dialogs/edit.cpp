@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
@@ -17,7 +19,9 @@
 #include "dialogs/dialog_behaviour.h"
 #include "dialogs/quick_help.h"
 #include "platform/seams.h"
+#include "store/event_kind.h"
 #include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 
@@ -57,6 +61,30 @@ class FittingTextValidator : public QValidator {
     return Acceptable;
   }
 };
+
+// Kind and lead time as the record holds them; none and 0 without a block.
+struct KindAndLead {
+  int kind = kKindNone;
+  int leadDays = 0;
+};
+
+void invalidateLayouts(QLayout* layout) {
+  layout->invalidate();
+  for (int i = 0; i < layout->count(); ++i) {
+    QLayoutItem* item = layout->itemAt(i);
+    if (QLayout* inner = item->layout()) invalidateLayouts(inner);
+    if (QWidget* w = item->widget(); w && w->layout()) {
+      w->updateGeometry();
+      invalidateLayouts(w->layout());
+    }
+  }
+}
+
+KindAndLead kindAndLeadOf(const EventRecord& record) {
+  const auto block = readExtension(record);
+  if (!block) return {};
+  return {knownKind(block->kind), block->leadDays};
+}
 
 }  // namespace
 
@@ -104,6 +132,18 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   Button2 = new QPushButton(QStringLiteral("Abbrechen"), this);
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   BitBtn2 = new QPushButton(QStringLiteral("?"), this);
+  kindLabel = new QLabel(QStringLiteral("&Art"), GroupBox1);
+  kindBox = new QComboBox(GroupBox1);
+  kindBox->addItem(QStringLiteral("—"));
+  for (std::uint8_t k = 1; k <= kMostKind; ++k) {
+    const std::string_view name = kindName(k);
+    kindBox->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  }
+  leadDaysLabel = new QLabel(QStringLiteral("&Vorher erinnern:"), GroupBox1);
+  leadDaysBox = new QSpinBox(GroupBox1);
+  leadDaysBox->setRange(0, kMostLeadDays);
+  leadDaysUnit = new QLabel(QStringLiteral("Tage"), GroupBox1);
+  kindNote = new QLabel(kForeignRecordKindText, GroupBox1);
 
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
   StaticText1->setObjectName(QStringLiteral("StaticText1"));
@@ -120,11 +160,22 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   Button1->setObjectName(QStringLiteral("Button1"));
   Button2->setObjectName(QStringLiteral("Button2"));
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+  kindLabel->setObjectName(QStringLiteral("kindLabel"));
+  kindBox->setObjectName(QStringLiteral("kindBox"));
+  leadDaysLabel->setObjectName(QStringLiteral("leadDaysLabel"));
+  leadDaysBox->setObjectName(QStringLiteral("leadDaysBox"));
+  leadDaysUnit->setObjectName(QStringLiteral("leadDaysUnit"));
+  kindNote->setObjectName(QStringLiteral("kindNote"));
 
   StaticText1->setBuddy(Edit1);
   StaticText2->setBuddy(Edit2);
+  kindLabel->setBuddy(kindBox);
+  leadDaysLabel->setBuddy(leadDaysBox);
   Edit1->setAccessibleName(StaticText1->text());
   Edit2->setAccessibleName(StaticText2->text());
+  kindBox->setAccessibleName(QStringLiteral("Art"));
+  // The unit stands in a label of its own beside the box.
+  leadDaysBox->setAccessibleName(QStringLiteral("Vorher erinnern (Tage)"));
   BitBtn2->setAccessibleDescription(QStringLiteral("Die Hilfe zu diesem Fenster anzeigen"));
 
   QFont bold = BitBtn2->font();
@@ -162,9 +213,27 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   switches->addWidget(CheckBox3, 1, 1);
   switches->setColumnStretch(1, 1);
 
+  // The box lines up with the text and date fields above.
+  kindLabel->setMinimumWidth(
+      std::max({StaticText1->sizeHint().width(), StaticText2->sizeHint().width(),
+                kindLabel->sizeHint().width()}));
+  auto* reminder = new QHBoxLayout;
+  reminder->addWidget(kindLabel);
+  reminder->addWidget(kindBox);
+  reminder->addSpacing(16);
+  reminder->addWidget(leadDaysLabel);
+  reminder->addWidget(leadDaysBox);
+  reminder->addWidget(leadDaysUnit);
+  reminder->addStretch();
+  // Shown only for a record of another program, like the text's note.
+  kindNote->setWordWrap(true);
+  kindNote->hide();
+
   auto* group = new QVBoxLayout(GroupBox1);
   group->addLayout(fields);
   group->addLayout(switches);
+  group->addLayout(reminder);
+  group->addWidget(kindNote);
 
   auto* top = new QHBoxLayout;
   top->addStretch();
@@ -187,12 +256,17 @@ TForm2::TForm2(Messages& messages, QuickHelp& quickHelp, QWidget* parent)
   setTabOrder(CheckBox2, CheckBox4);
   setTabOrder(CheckBox4, CheckBox3);
   setTabOrder(CheckBox3, CheckBox5);
-  setTabOrder(CheckBox5, CheckBox1);
+  setTabOrder(CheckBox5, kindBox);
+  setTabOrder(kindBox, leadDaysBox);
+  setTabOrder(leadDaysBox, CheckBox1);
   setTabOrder(CheckBox1, Button2);
   setTabOrder(Button2, Button1);
   setTabOrder(Button1, BitBtn2);
 
   connect(Edit2, &QLineEdit::textChanged, this, &TForm2::Edit2Change);
+  connect(leadDaysBox, &QSpinBox::valueChanged, this, [this](int days) {
+    leadDaysUnit->setText(days == 1 ? QStringLiteral("Tag") : QStringLiteral("Tage"));
+  });
   Edit1->setValidator(new FittingTextValidator(Edit1));
   connect(Edit1, &QLineEdit::textChanged, this, &TForm2::showTextNote);
   connect(CheckBox1, &QCheckBox::toggled, this, &TForm2::CheckBox1Click);
@@ -217,6 +291,34 @@ void TForm2::setVisible(bool visible) {
     m_sized = true;
   }
   QDialog::setVisible(visible);
+}
+
+void TForm2::setWorkingRecord(const EventRecord& record) {
+  m_record = record;
+  const KindAndLead stored = kindAndLeadOf(record);
+  kindBox->setCurrentIndex(stored.kind);
+  leadDaysBox->setValue(stored.leadDays);
+  // Only the record extension holds them, which another program's record cannot have.
+  const bool holdsThem = reservedUse(record) != ReservedUse::Foreign;
+  for (QWidget* w : std::initializer_list<QWidget*>{kindLabel, kindBox, leadDaysLabel, leadDaysBox,
+                                                    leadDaysUnit}) {
+    w->setEnabled(holdsThem);
+  }
+  if (holdsThem != kindNote->isHidden()) {
+    kindNote->setVisible(!holdsThem);
+    refit();
+  }
+  showTextNote();
+}
+
+void TForm2::takeKindAndLeadDays() {
+  const KindAndLead stored = kindAndLeadOf(m_record);
+  const KindAndLead chosen{kindBox->currentIndex(), leadDaysBox->value()};
+  if (chosen.kind == stored.kind && chosen.leadDays == stored.leadDays) return;
+  // A changed record gets its block, as for a text in another script.
+  if (!giveExtension(m_record)) return;
+  setKind(m_record, static_cast<std::uint8_t>(chosen.kind));
+  setLeadDays(m_record, static_cast<std::uint8_t>(chosen.leadDays));
 }
 
 // Hiding in ~QDialog moves the focus when this part is gone already.
@@ -259,10 +361,16 @@ void TForm2::showTextNote() {
   const bool needed = textNeedsExtension();
   if (needed == !TextNote->isHidden()) return;
   TextNote->setVisible(needed);
-  if (m_sized) {
-    layout()->activate();
-    setFixedSize(sizeHint().expandedTo(QSize(538, 198)));
-  }
+  refit();
+}
+
+void TForm2::refit() {
+  if (!m_sized) return;
+  // Each layout caches its size until the next round of the event loop; a note just hidden
+  // would otherwise still count.
+  invalidateLayouts(layout());
+  layout()->activate();
+  setFixedSize(sizeHint().expandedTo(QSize(538, 198)));
 }
 
 bool TForm2::applyTextRule() {
@@ -327,6 +435,7 @@ void TForm2::Button1Click() {
     Edit1->setFocus(Qt::OtherFocusReason);
     return;
   }
+  takeKindAndLeadDays();
   done(kResultOk);
 }
 

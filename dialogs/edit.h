@@ -9,10 +9,12 @@
 #include "store/typs.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace tavik {
 
@@ -30,9 +32,17 @@ inline const QString kForeignRecordText = QStringLiteral(
     "Dieses Ereignis stammt aus einem anderen Programm und kann nur Text in westeuropäischer "
     "Schrift speichern.");
 
+// Why kind and lead time are disabled for a record whose reserved bytes belong to another
+// program: they live in the record extension, which such a record cannot have.
+inline const QString kForeignRecordKindText = QStringLiteral(
+    "Dieses Ereignis stammt aus einem anderen Programm: Art und „Vorher erinnern“ lassen sich "
+    "dafür nicht speichern.");
+
 // Used once for the run; keeps its controls and working record between uses. A caller sets the
-// five check marks, then Edit1 and Edit2, then the working record, and runs exec():
-// kResultOk (OK) or kResultCancel (Abbrechen, close box).
+// five check marks, then Edit1 and Edit2, then the working record (which also sets kind and
+// lead time from its record extension), and runs exec(): kResultOk (OK) or kResultCancel
+// (Abbrechen, close box). OK stores a changed kind or lead time in the working record, which
+// gets its extension for it.
 class TForm2 : public ActivatedDialog {
   Q_OBJECT
 
@@ -45,10 +55,7 @@ class TForm2 : public ActivatedDialog {
 
   const EventRecord& workingRecord() const { return m_record; }
   // Everything the caller sets comes through here, the reserved bytes included.
-  void setWorkingRecord(const EventRecord& record) {
-    m_record = record;
-    showTextNote();
-  }
+  void setWorkingRecord(const EventRecord& record);
 
   // Date rule: the working record takes the date only while the text is valid; OK follows it.
   void Edit2Change();
@@ -81,6 +88,12 @@ class TForm2 : public ActivatedDialog {
   QCheckBox* CheckBox4;
   QCheckBox* CheckBox3;
   QCheckBox* CheckBox1;
+  QLabel* kindLabel;
+  QComboBox* kindBox;  // index = kind
+  QLabel* leadDaysLabel;
+  QSpinBox* leadDaysBox;
+  QLabel* leadDaysUnit;
+  QLabel* kindNote;  // why kind and lead time cannot be stored, while they cannot
   QPushButton* Button2;
   QPushButton* Button1;
   QPushButton* BitBtn2;
@@ -97,6 +110,10 @@ class TForm2 : public ActivatedDialog {
   bool takeText();
   bool textNeedsExtension() const;
   void showTextNote();
+  // A note shown or hidden after the first showing: the fixed size follows it.
+  void refit();
+  // Stores a kind or lead time the user changed; a record left as it was stays untouched.
+  void takeKindAndLeadDays();
   void onFocusChanged(QWidget* old, QWidget* now);
 
   Messages& m_messages;

@@ -12,6 +12,7 @@
 #include "exchange/icalendar_writer.h"
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
+#include "store/event_kind.h"
 #include "store/record_extension.h"
 
 namespace tavik {
@@ -116,6 +117,70 @@ void collectOmitYears(icalproperty* p, std::vector<int>& years) {
   }
 }
 
+// The kind a category names, as calendar programs write them (Evolution's and Nextcloud's
+// birthday calendars, the RFC's ANNIVERSARY, our own German names); none for any other.
+std::uint8_t kindOfCategory(std::string_view category) {
+  struct Name {
+    std::string_view name;
+    std::uint8_t kind;
+  };
+  static constexpr Name kNames[] = {
+      {"Birthday", kKindBirthday},       {"Birthdays", kKindBirthday},
+      {"Geburtstag", kKindBirthday},     {"Geburtstage", kKindBirthday},
+      {"Anniversary", kKindWedding},     {"Anniversaries", kKindWedding},
+      {"Hochzeitstag", kKindWedding},    {"Hochzeitstage", kKindWedding},
+      {"Wedding", kKindWedding},         {"Death", kKindDeath},
+      {"Deathday", kKindDeath},          {"Death day", kKindDeath},
+      {"Todestag", kKindDeath},          {"Todestage", kKindDeath},
+      {"Namenstag", kKindNameDay},       {"Namenstage", kKindNameDay},
+      {"Name day", kKindNameDay},        {"Nameday", kKindNameDay},
+      {"Jahrestag", kKindAnniversary},   {"Jahrestage", kKindAnniversary},
+      {"Termin", kKindAppointment},      {"Termine", kKindAppointment},
+      {"Appointment", kKindAppointment}, {"Appointments", kKindAppointment},
+  };
+  const std::string_view c = trimmed(category);
+  for (const Name& n : kNames) {
+    if (equalsIgnoreCase(c, n.name)) return n.kind;
+  }
+  return kKindNone;
+}
+
+// Nextcloud's birthday calendar names the contact's field each event comes from.
+std::uint8_t kindOfNextcloudField(std::string_view value) {
+  if (equalsIgnoreCase(value, "BDAY")) return kKindBirthday;
+  if (equalsIgnoreCase(value, "ANNIVERSARY")) return kKindWedding;
+  if (equalsIgnoreCase(value, "DEATHDATE")) return kKindDeath;
+  return kKindNone;
+}
+
+// The days before the start an alarm reminds on: a trigger relative to the start of
+// "-P<n>D", "-P<n>W" or with hours and minutes counts the whole days before it, a started day
+// as a whole one (-PT15H is the day before, at 9 o'clock); at or after the start it is 0.
+// nullopt for alarms at a fixed moment, relative to the end, of the action NONE (Apple's
+// placeholder) or unreadable.
+std::optional<int> alarmLeadDays(icalcomponent* alarm) {
+  icalproperty* trigger = icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY);
+  if (!trigger) return std::nullopt;
+  if (icalproperty* action = icalcomponent_get_first_property(alarm, ICAL_ACTION_PROPERTY)) {
+    const BufferPtr value(icalproperty_get_value_as_string_r(action));
+    if (value && equalsIgnoreCase(trimmed(value.get()), "NONE")) return std::nullopt;
+  }
+  if (icalparameter* related = icalproperty_get_first_parameter(trigger, ICAL_RELATED_PARAMETER);
+      related && icalparameter_get_related(related) == ICAL_RELATED_END) {
+    return std::nullopt;
+  }
+  const icaltriggertype t = icalproperty_get_trigger(trigger);
+  if (!icaltime_is_null_time(t.time) || icaltriggertype_is_bad_trigger(t)) return std::nullopt;
+  const icaldurationtype& d = t.duration;
+  if (!d.is_neg) return 0;
+  // Summed in 64 bits: libical's own sum overflows for large week counts.
+  const std::int64_t seconds =
+      ((static_cast<std::int64_t>(d.weeks) * 7 + d.days) * 24 + d.hours) * 3600 +
+      static_cast<std::int64_t>(d.minutes) * 60 + d.seconds;
+  constexpr std::int64_t kDay = 86400;
+  return static_cast<int>(std::min<std::int64_t>((seconds + kDay - 1) / kDay, kMostLeadDays));
+}
+
 void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDate,
                ReadResult& out) {
   icalproperty* start = nullptr;
@@ -128,6 +193,8 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   std::optional<std::string> exactText;
   std::vector<int> omitYears;
   std::optional<Uid> uid;
+  std::uint8_t categoryKind = kKindNone;
+  std::uint8_t fieldKind = kKindNone;
   for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_ANY_PROPERTY); p;
        p = icalcomponent_get_next_property(event, ICAL_ANY_PROPERTY)) {
     collectOmitYears(p, omitYears);
@@ -148,6 +215,12 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
       case ICAL_RRULE_PROPERTY:
         rules.push_back(p);
         break;
+      case ICAL_CATEGORIES_PROPERTY:
+        // libical gives each item of a comma list as a property of its own, unescaped.
+        if (const char* v = icalproperty_get_categories(p); v && !categoryKind) {
+          categoryKind = kindOfCategory(v);
+        }
+        break;
       case ICAL_X_PROPERTY: {
         const char* name = icalproperty_get_x_name(p);
         const BufferPtr value(icalproperty_get_value_as_string_r(p));
@@ -165,6 +238,8 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
           unknownYear = unknownYear || trueValue(v);
         } else if (endsWithIgnoreCase(n, "-OMIT-YEAR")) {
           if (const auto y = yearValue(v)) omitYears.push_back(*y);
+        } else if (equalsIgnoreCase(n, "X-NEXTCLOUD-BC-FIELD-TYPE")) {
+          if (!fieldKind) fieldKind = kindOfNextcloudField(v);
         } else if (equalsIgnoreCase(n, "X-EVOLUTION-SINCE-YEAR") ||
                    equalsIgnoreCase(n, "X-NEXTCLOUD-BC-YEAR")) {
           if (const auto y = yearValue(v)) realYear = y;
@@ -232,6 +307,14 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   }
   if (exact) c->record.setText(*exactText);
   if (uid) setUid(c->record, *uid);
+  // The field a birthday calendar made the event from says more than a category.
+  setKind(c->record, fieldKind ? fieldKind : categoryKind);
+  int leadDays = 0;
+  for (icalcomponent* alarm = icalcomponent_get_first_component(event, ICAL_VALARM_COMPONENT);
+       alarm; alarm = icalcomponent_get_next_component(event, ICAL_VALARM_COMPONENT)) {
+    leadDays = std::max(leadDays, alarmLeadDays(alarm).value_or(0));
+  }
+  setLeadDays(c->record, static_cast<std::uint8_t>(leadDays));
   c->record.autoDelete = once ? 1 : 0;
   out.candidates.push_back(std::move(*c));
 }
@@ -248,7 +331,7 @@ Wanted wantedProperty(std::string_view name) {
   if (equalsIgnoreCase(name, "DTSTART")) return Wanted::Start;
   if (equalsIgnoreCase(name, "RRULE")) return Wanted::Rule;
   if (equalsIgnoreCase(name, "SUMMARY")) return Wanted::Summary;
-  if (equalsIgnoreCase(name, "UID")) return Wanted::Mark;
+  if (equalsIgnoreCase(name, "UID") || equalsIgnoreCase(name, "CATEGORIES")) return Wanted::Mark;
   // Every X- property: a year-less mark may stand in its name (X-NEXTCLOUD-BC-UNKNOWN-YEAR)
   // or in a parameter that folding moved to a later line (X-SABRE-BDAY;...;X-SABRE-OMIT-YEAR).
   return startsWithIgnoreCase(name, "X-") ? Wanted::Mark : Wanted::No;
@@ -274,6 +357,10 @@ class CalendarScan {
     if (startsWithIgnoreCase(t, "BEGIN:")) return begin(componentName(t.substr(6)));
     if (startsWithIgnoreCase(t, "END:")) {
       end(componentName(t.substr(4)));
+      return true;
+    }
+    if (inAlarmBody()) {
+      alarmLine(t, physical);
       return true;
     }
     if (!inEventBody()) return true;
@@ -304,7 +391,7 @@ class CalendarScan {
   }
 
  private:
-  enum class Kind { Calendar, Event, Other };
+  enum class Kind { Calendar, Event, Alarm, Other };
   struct Open {
     Kind kind;
     std::string name;
@@ -323,12 +410,36 @@ class CalendarScan {
 
   bool eventOpen() const { return open_.size() >= 2 && open_[1].kind == Kind::Event; }
   bool inEventBody() const { return eventOpen() && open_.size() == 2; }
+  bool inAlarmBody() const { return alarmOpen_ && open_.size() == 3; }
+
+  // An alarm's trigger and action, the first of each, while the event has room.
+  void alarmLine(std::string_view t, std::string_view physical) {
+    const std::string_view name = propertyName(t);
+    bool* have = equalsIgnoreCase(name, "TRIGGER")  ? &haveTrigger_
+                 : equalsIgnoreCase(name, "ACTION") ? &haveAction_
+                                                    : nullptr;
+    if (!have || *have || event_.size() >= kMaxEventBytes) return;
+    *have = true;
+    kept_ = Wanted::Mark;
+    keptStart_ = event_.size();
+    append(withoutLineEnd(physical));
+  }
 
   bool begin(std::string name) {
     if (equalsIgnoreCase(name, "VCALENDAR")) {
       // A calendar that another one interrupts has lost its end, and so has its open event.
       if (eventOpen()) out_.skip(SkipReason::Incomplete);
       open_.assign(1, Open{Kind::Calendar, std::move(name)});
+      alarmOpen_ = false;
+      return true;
+    }
+    if (equalsIgnoreCase(name, "VALARM") && inEventBody() && event_.size() < kMaxEventBytes) {
+      // The alarm's lines go to libical with the event: they give its lead time.
+      open_.push_back(Open{Kind::Alarm, std::move(name)});
+      event_.append("BEGIN:VALARM\n");
+      alarmOpen_ = true;
+      haveTrigger_ = false;
+      haveAction_ = false;
       return true;
     }
     if (equalsIgnoreCase(name, "VEVENT")) {
@@ -360,6 +471,10 @@ class CalendarScan {
     while (i > 0 && !equalsIgnoreCase(open_[i - 1].name, name)) --i;
     if (i == 0) return;
     const std::size_t closed = i - 1;
+    if (alarmOpen_ && closed <= 2) {
+      event_.append("END:VALARM\n");
+      alarmOpen_ = false;
+    }
     if (eventOpen() && closed <= 1) {
       if (closed == 1) {
         readCollectedEvent();
@@ -372,6 +487,7 @@ class CalendarScan {
 
   void startEvent() {
     event_.assign("BEGIN:VEVENT\n");
+    alarmOpen_ = false;
     overlong_.reset();
     haveStart_ = false;
     haveSummary_ = false;
@@ -450,6 +566,9 @@ class CalendarScan {
   std::optional<SkipReason> overlong_;
   bool haveStart_ = false;
   bool haveSummary_ = false;
+  bool alarmOpen_ = false;  // the open event's direct VALARM, begun in event_
+  bool haveTrigger_ = false;
+  bool haveAction_ = false;
 };
 
 }  // namespace

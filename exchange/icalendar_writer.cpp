@@ -10,6 +10,7 @@
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
 #include "store/day_number.h"
+#include "store/event_kind.h"
 #include "store/event_text.h"
 #include "store/hex_digit.h"
 #include "store/record_extension.h"
@@ -44,6 +45,93 @@ int yearOf(std::int64_t unixSeconds) {
   std::tm tm{};
   gmtime_r(&t, &tm);
   return tm.tm_year + 1900;
+}
+
+// The days of one event as written.
+struct EventDays {
+  Ymd stored;  // the record's own date
+  Ymd start;
+  std::optional<Ymd> end;  // none after 31 December 9999
+  bool yearless;
+  bool once;
+  int year;  // the start's year before a one-time event is moved to its occurrence
+};
+
+// nullopt when the record's date is no valid day.
+std::optional<EventDays> eventDays(const EventRecord& r, int stampYear) {
+  const auto day = dayNumberFromDouble(r.date);
+  const auto ymd = day ? splitDayNumber(*day) : std::nullopt;
+  if (!ymd) return std::nullopt;
+  EventDays e{.stored = *ymd,
+              .start = {},
+              .end = {},
+              .yearless = hasNoYear(r, ymd->year),
+              .once = isSet(r.autoDelete),
+              .year = 0};
+  e.year = e.yearless && !e.once ? kYearlessStartYear : ymd->year;
+  // An event that deletes itself happens once, on the day its deletion counts from: the
+  // stored date, or for the year-less year this year's.
+  const auto startDay = e.once ? occurrenceInYear(e.year == yearlessMarkerYear ? stampYear : e.year,
+                                                  ymd->month, ymd->day)
+                               : makeDayNumber(e.year, ymd->month, ymd->day);
+  if (!startDay) return std::nullopt;  // 29 February kept in a common year by a foreign file
+  e.start = *splitDayNumber(*startDay);
+  e.end = splitDayNumber(*startDay + 1);
+  return e;
+}
+
+void appendHead(std::string& out) {
+  appendFoldedLine(out, "BEGIN:VCALENDAR");
+  appendFoldedLine(out, "VERSION:2.0");
+  appendFoldedLine(out, std::string("PRODID:") + kIcalendarProductId);
+}
+
+void appendEvent(std::string& out, const EventRecord& r, const EventDays& e, const std::string& uid,
+                 const std::string& stamp) {
+  appendFoldedLine(out, "BEGIN:VEVENT");
+  appendFoldedLine(out, "UID:" + uid);
+  appendFoldedLine(out, "DTSTAMP:" + stamp);
+  appendFoldedLine(out,
+                   "DTSTART;VALUE=DATE:" + dateValue(e.start.year, e.start.month, e.start.day));
+  if (e.end) {
+    appendFoldedLine(out, "DTEND;VALUE=DATE:" + dateValue(e.end->year, e.end->month, e.end->day));
+  } else {
+    appendFoldedLine(out, "DURATION:P1D");  // 31 December 9999 has no day after it
+  }
+  // Every calendar tested keeps a 29 February in common years only in this form.
+  if (!e.once) {
+    appendFoldedLine(out, e.stored.month == 2 && e.stored.day == 29
+                              ? "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
+                              : "RRULE:FREQ=YEARLY");
+  }
+  appendFoldedLine(out, "TRANSP:TRANSPARENT");
+  // Calendar programs drop a title of blanks; the exact text below still carries it.
+  const bool unicode = hasUnicodeText(r);
+  const std::string title = icalendarText(eventText(r));
+  if (!trimmed(title).empty()) appendFoldedLine(out, "SUMMARY:" + title);
+  // The exact form is of Windows-1252 texts; a Unicode text travels whole in the title.
+  if (const auto exact = unicode ? std::nullopt : icalendarExactText(r.text())) {
+    appendFoldedLine(out, "X-TAVIK-TEXT:" + *exact);
+  }
+  const auto block = readExtension(r);
+  // The kind's German name, which our reader maps back and other programs show as it is.
+  if (const std::string_view kind = kindName(block ? block->kind : kKindNone); !kind.empty()) {
+    appendFoldedLine(out, "CATEGORIES:" + std::string(kind));
+  }
+  if (e.yearless) {
+    appendFoldedLine(out, "X-TAVIK-YEARLESS:1");
+  } else if (e.year == kPlaceholderYear) {
+    appendFoldedLine(out, "X-TAVIK-YEARLESS:0");
+  }
+  if (e.once) appendFoldedLine(out, "X-TAVIK-AUTODELETE:1");
+  if (block && block->leadDays > 0) {
+    appendFoldedLine(out, "BEGIN:VALARM");
+    appendFoldedLine(out, "ACTION:DISPLAY");
+    appendFoldedLine(out, "TRIGGER:-P" + std::to_string(block->leadDays) + "D");
+    appendFoldedLine(out, "DESCRIPTION:" + title);
+    appendFoldedLine(out, "END:VALARM");
+  }
+  appendFoldedLine(out, "END:VEVENT");
 }
 
 }  // namespace
@@ -158,26 +246,11 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
   out.reserve(256 + records.size() * 300);
   const std::string stamp = stampValue(stampUnixSeconds);
   const int stampYear = yearOf(stampUnixSeconds);
-  appendFoldedLine(out, "BEGIN:VCALENDAR");
-  appendFoldedLine(out, "VERSION:2.0");
-  appendFoldedLine(out, std::string("PRODID:") + kIcalendarProductId);
+  appendHead(out);
   std::map<std::string, int> uidsSeen;
   for (const EventRecord& r : records) {
-    const auto day = dayNumberFromDouble(r.date);
-    const auto ymd = day ? splitDayNumber(*day) : std::nullopt;
-    if (!ymd) continue;
-    const bool yearless = hasNoYear(r, ymd->year);
-    const bool once = isSet(r.autoDelete);
-    const int year = yearless && !once ? kYearlessStartYear : ymd->year;
-    // An event that deletes itself happens once, on the day its deletion counts from: the
-    // stored date, or for the year-less year this year's.
-    const auto startDay =
-        once ? occurrenceInYear(year == yearlessMarkerYear ? stampYear : year, ymd->month, ymd->day)
-             : makeDayNumber(year, ymd->month, ymd->day);
-    if (!startDay) continue;  // 29 February kept in a common year by a foreign file
-    const Ymd start = *splitDayNumber(*startDay);
-    const auto end = splitDayNumber(*startDay + 1);
-
+    const auto days = eventDays(r, stampYear);
+    if (!days) continue;
     // The same event twice in one export still needs two UIDs.
     std::string uid = icalendarUid(r);
     const int seen = uidsSeen[uid]++;
@@ -186,39 +259,18 @@ std::string icalendarFile(std::span<const EventRecord> records, std::int64_t sta
       suffix += std::to_string(seen + 1);
       uid.insert(uid.find('@'), suffix);
     }
-
-    appendFoldedLine(out, "BEGIN:VEVENT");
-    appendFoldedLine(out, "UID:" + uid);
-    appendFoldedLine(out, "DTSTAMP:" + stamp);
-    appendFoldedLine(out, "DTSTART;VALUE=DATE:" + dateValue(start.year, start.month, start.day));
-    if (end) {
-      appendFoldedLine(out, "DTEND;VALUE=DATE:" + dateValue(end->year, end->month, end->day));
-    } else {
-      appendFoldedLine(out, "DURATION:P1D");  // 31 December 9999 has no day after it
-    }
-    // Every calendar tested keeps a 29 February in common years only in this form.
-    if (!once) {
-      appendFoldedLine(out, ymd->month == 2 && ymd->day == 29
-                                ? "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
-                                : "RRULE:FREQ=YEARLY");
-    }
-    appendFoldedLine(out, "TRANSP:TRANSPARENT");
-    // Calendar programs drop a title of blanks; the exact text below still carries it.
-    const bool unicode = hasUnicodeText(r);
-    const std::string title = icalendarText(eventText(r));
-    if (!trimmed(title).empty()) appendFoldedLine(out, "SUMMARY:" + title);
-    // The exact form is of Windows-1252 texts; a Unicode text travels whole in the title.
-    if (const auto exact = unicode ? std::nullopt : icalendarExactText(r.text())) {
-      appendFoldedLine(out, "X-TAVIK-TEXT:" + *exact);
-    }
-    if (yearless) {
-      appendFoldedLine(out, "X-TAVIK-YEARLESS:1");
-    } else if (year == kPlaceholderYear) {
-      appendFoldedLine(out, "X-TAVIK-YEARLESS:0");
-    }
-    if (once) appendFoldedLine(out, "X-TAVIK-AUTODELETE:1");
-    appendFoldedLine(out, "END:VEVENT");
+    appendEvent(out, r, *days, uid, stamp);
   }
+  appendFoldedLine(out, "END:VCALENDAR");
+  return out;
+}
+
+std::string icalendarEventFile(const EventRecord& record, std::int64_t stampUnixSeconds) {
+  const auto days = eventDays(record, yearOf(stampUnixSeconds));
+  if (!days) return {};
+  std::string out;
+  appendHead(out);
+  appendEvent(out, record, *days, icalendarUid(record), stampValue(stampUnixSeconds));
   appendFoldedLine(out, "END:VCALENDAR");
   return out;
 }

@@ -13,7 +13,9 @@
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
 #include "store/day_number.h"
+#include "store/event_kind.h"
 #include "store/hex_digit.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -21,6 +23,8 @@ namespace {
 enum class DateKind { Birthday, Wedding, Death };
 
 constexpr std::string_view kPrefixes[] = {"Geburtstag ", "Hochzeitstag ", "Todestag "};
+// The record's kind for each: the text keeps its own word as before.
+constexpr std::uint8_t kKinds[] = {kKindBirthday, kKindWedding, kKindDeath};
 
 struct Param {
   std::string_view name;  // empty for a bare value (vCard 2.1: "QUOTED-PRINTABLE", "HOME")
@@ -280,6 +284,7 @@ struct Pending {
   DayNumber day;
   bool yearless;
   TextRef text;
+  std::uint8_t kind;
 };
 
 struct Collected {
@@ -349,7 +354,10 @@ class Card {
           (static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.day->value)) << 3) |
           (static_cast<std::uint64_t>(d.kind) << 1) | (r.yearless ? 1U : 0U);
       if (!m_seen.insert(key).second) continue;
-      collected.pending.push_back({.day = *r.day, .yearless = r.yearless, .text = **text});
+      collected.pending.push_back({.day = *r.day,
+                                   .yearless = r.yearless,
+                                   .text = **text,
+                                   .kind = kKinds[static_cast<std::size_t>(d.kind)]});
     }
     if (!anyDate) out.skip(SkipReason::NoDate);
   }
@@ -623,6 +631,7 @@ ReadResult readVcard(std::string_view bytes) {
     auto candidate = datedCandidate(
         c.day, c.yearless, std::string_view(collected.texts).substr(c.text.offset, c.text.length));
     if (candidate) {
+      setKind(candidate->record, c.kind);
       result.candidates.push_back(std::move(*candidate));
     } else {
       result.skip(SkipReason::Unstorable);

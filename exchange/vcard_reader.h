@@ -19,8 +19,9 @@ bool looksLikeVcard(std::string_view bytes);
 // other form; the date itself is not checked.
 std::optional<Ymd> parseVcardDate(std::string_view value);
 
-// One candidate per date of each card, in file order: BDAY gives "Geburtstag <name>", the
-// anniversary properties "Hochzeitstag <name>", DEATHDATE "Todestag <name>". The name is FN,
+// One candidate per date of each card, in file order: BDAY gives "Geburtstag <name>" of the
+// kind Geburtstag, the anniversary properties "Hochzeitstag <name>" of the kind Hochzeitstag,
+// DEATHDATE "Todestag <name>" of the kind Todestag. The name is FN,
 // else the given and family name of N, else the first NICKNAME. A date without a year, in the
 // placeholder year 1604, or in the year an X-APPLE-OMIT-YEAR (or other X-...-OMIT-YEAR)
 // parameter names, is stored year-less (2000, `withoutYear`); a date with a year gets

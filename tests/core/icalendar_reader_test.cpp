@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "exchange/import_reader.h"
+#include "store/event_kind.h"
 #include "store/event_text.h"
 #include "store/record_extension.h"
 
@@ -172,6 +173,87 @@ TEST(IcalendarReader, YearMarkersAndStartForms) {
     EXPECT_EQ(splitRecordDate(rec.date), c.want.date);
     EXPECT_EQ(rec.withoutYear, c.want.withoutYear);
     EXPECT_EQ(rec.computeJubilee, c.want.withoutYear ? 0 : 1);
+  }
+}
+
+std::string alarm(std::string_view trigger, std::string_view action = "ACTION:DISPLAY") {
+  return "BEGIN:VALARM\r\n" + std::string(action) + "\r\n" + std::string(trigger) +
+         "\r\nDESCRIPTION:Erinnerung\r\nEND:VALARM";
+}
+
+// Kinds by what producers write, lead times by their alarms' triggers.
+TEST(IcalendarReader, KindsAndLeadTimes) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+    std::uint8_t kind;
+    std::uint8_t leadDays;
+  } const cases[] = {
+      {"Evolution: birthdays", {"CATEGORIES:Birthday"}, kKindBirthday, 0},
+      {"Evolution: anniversaries", {"CATEGORIES:Anniversary"}, kKindWedding, 0},
+      {"Evolution: death days", {"CATEGORIES:Deathday"}, kKindDeath, 0},
+      {"RFC 5545's example, upper case in a list",
+       {"CATEGORIES:ANNIVERSARY,PERSONAL,SPECIAL OCCASION"},
+       kKindWedding,
+       0},
+      {"the kind later in the list", {"CATEGORIES:Familie, geburtstag"}, kKindBirthday, 0},
+      {"several CATEGORIES lines", {"CATEGORIES:Privat", "CATEGORIES:Namenstag"}, kKindNameDay, 0},
+      {"the first kind wins", {"CATEGORIES:Termin,Birthday"}, kKindAppointment, 0},
+      {"English name day", {"CATEGORIES:Name day"}, kKindNameDay, 0},
+      {"Jahrestag", {"CATEGORIES:Jahrestag"}, kKindAnniversary, 0},
+      {"appointments", {"CATEGORIES:Appointment"}, kKindAppointment, 0},
+      {"a comma escaped inside one category", {"CATEGORIES:Geburtstag\\,Feier"}, kKindNone, 0},
+      {"other categories", {"CATEGORIES:Business,Holiday"}, kKindNone, 0},
+      {"Nextcloud: the field type, with its alarm on the day at 9",
+       {"X-NEXTCLOUD-BC-FIELD-TYPE:DEATHDATE", alarm("TRIGGER;VALUE=DURATION:PT9H")},
+       kKindDeath,
+       0},
+      {"Nextcloud's field type says more than a category",
+       {"CATEGORIES:Geburtstag", "X-NEXTCLOUD-BC-FIELD-TYPE:ANNIVERSARY"},
+       kKindWedding,
+       0},
+      {"a week in days", {alarm("TRIGGER:-P7D")}, kKindNone, 7},
+      {"gbirthday: a week", {alarm("TRIGGER;VALUE=DURATION:-P1W")}, kKindNone, 7},
+      {"Evolution: related to the start",
+       {"CATEGORIES:Birthday",
+        "BEGIN:VALARM\r\nX-EVOLUTION-ALARM-UID:20261210T101010Z-1@host\r\nACTION:DISPLAY\r\n"
+        "TRIGGER;VALUE=DURATION;RELATED=START:-P3D\r\nDESCRIPTION:Geburtstag: Anna\r\n"
+        "END:VALARM"},
+       kKindBirthday,
+       3},
+      {"at the start", {alarm("TRIGGER:-PT0S")}, kKindNone, 0},
+      {"the day before at 9 o'clock", {alarm("TRIGGER:-PT15H")}, kKindNone, 1},
+      {"a started day counts whole", {alarm("TRIGGER:-P1DT15H")}, kKindNone, 2},
+      {"a minute before the day", {alarm("TRIGGER:-PT1M")}, kKindNone, 1},
+      {"more than 99 days", {alarm("TRIGGER:-P200D")}, kKindNone, 99},
+      {"weeks past any int", {alarm("TRIGGER:-P99999999W")}, kKindNone, 99},
+      {"the largest of several alarms",
+       {alarm("TRIGGER:-P1D"), alarm("TRIGGER:-P14D"), alarm("TRIGGER:PT9H")},
+       kKindNone,
+       14},
+      {"after the start", {alarm("TRIGGER:P2D")}, kKindNone, 0},
+      {"relative to the end", {alarm("TRIGGER;RELATED=END:-P3D")}, kKindNone, 0},
+      {"at a fixed moment", {alarm("TRIGGER;VALUE=DATE-TIME:20261201T090000Z")}, kKindNone, 0},
+      {"Apple's placeholder action", {alarm("TRIGGER:-P5D", "ACTION:NONE")}, kKindNone, 0},
+      {"an unreadable trigger", {alarm("TRIGGER:-Pxyz")}, kKindNone, 0},
+      {"an alarm inside another component is none of the event's",
+       {"BEGIN:X-OTHER\r\n" + alarm("TRIGGER:-P5D") + "\r\nEND:X-OTHER"},
+       kKindNone,
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string lines;
+    for (const std::string& l : c.lines) lines += l + "\r\n";
+    const ReadResult r = read("BEGIN:VEVENT\r\nUID:k\r\nDTSTART;VALUE=DATE:19800517\r\n" + lines +
+                              "RRULE:FREQ=YEARLY\r\nSUMMARY:Anna\r\nEND:VEVENT\r\n");
+    ASSERT_EQ(r.candidates.size(), 1u);
+    const auto block = readExtension(r.candidates[0].record);
+    ASSERT_TRUE(block.has_value());
+    EXPECT_EQ(block->kind, c.kind);
+    EXPECT_EQ(block->leadDays, c.leadDays);
+    // The title stays as it was written.
+    EXPECT_EQ(r.candidates[0].record.text(), "Anna");
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "exchange/icalendar_reader.h"
 #include "store/day_number.h"
+#include "store/event_kind.h"
 #include "store/event_table.h"
 #include "store/event_text.h"
 #include "store/record_extension.h"
@@ -452,6 +453,111 @@ TEST(IcalendarWriter, UnicodeTextsAndIdentitiesTravelWhole) {
   EventRecord foreign = event(1990, 7, 7, "Alt");
   foreign.reserved[100] = 0x55;
   EXPECT_EQ(icalendarUid(foreign).size(), 16 + 6u);
+}
+
+// `r` with a block holding `kind` and `leadDays`.
+EventRecord withKind(EventRecord r, std::uint8_t kind, std::uint8_t leadDays) {
+  EXPECT_TRUE(giveExtension(r));
+  setKind(r, kind);
+  setLeadDays(r, leadDays);
+  return r;
+}
+
+// The lines of the file's only event, from BEGIN:VEVENT to END:VEVENT.
+std::vector<std::string> eventLines(const std::string& file) {
+  std::vector<std::string> lines = linesOf(file);
+  const auto begin = std::find(lines.begin(), lines.end(), "BEGIN:VEVENT");
+  const auto end = std::find(lines.begin(), lines.end(), "END:VEVENT");
+  if (begin == lines.end() || end == lines.end()) return {};
+  return std::vector<std::string>(begin, end + 1);
+}
+
+// A kind is its German name in CATEGORIES, a lead time an alarm the days before; neither
+// without a block, for an unknown kind or a lead time of 0.
+TEST(IcalendarWriter, KindsAndLeadTimesAsCategoriesAndAlarms) {
+  const EventRecord feier = event(1975, 12, 24, "Feier; mit, Komma");
+  EventRecord foreign = feier;
+  foreign.reserved[0] = 0x5A;
+  foreign.reserved[20] = kKindBirthday;
+  foreign.reserved[21] = 7;
+  struct Case {
+    const char* name;
+    EventRecord record;
+    std::vector<std::string> want;  // the lines between TRANSP and END:VEVENT
+  } const cases[] = {
+      {"none", withKind(feier, kKindNone, 0), {"SUMMARY:Feier\\; mit\\, Komma"}},
+      {"a kind",
+       withKind(feier, kKindWedding, 0),
+       {"SUMMARY:Feier\\; mit\\, Komma", "CATEGORIES:Hochzeitstag"}},
+      {"a lead time, its text escaped as the title",
+       withKind(feier, kKindNone, 7),
+       {"SUMMARY:Feier\\; mit\\, Komma", "BEGIN:VALARM", "ACTION:DISPLAY", "TRIGGER:-P7D",
+        "DESCRIPTION:Feier\\; mit\\, Komma", "END:VALARM"}},
+      {"both",
+       withKind(feier, kKindAppointment, 99),
+       {"SUMMARY:Feier\\; mit\\, Komma", "CATEGORIES:Termin", "BEGIN:VALARM", "ACTION:DISPLAY",
+        "TRIGGER:-P99D", "DESCRIPTION:Feier\\; mit\\, Komma", "END:VALARM"}},
+      {"a kind this program does not know",
+       withKind(feier, 7, 0),
+       {"SUMMARY:Feier\\; mit\\, Komma"}},
+      {"another program's bytes", foreign, {"SUMMARY:Feier\\; mit\\, Komma"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> lines =
+        eventLines(icalendarFile(std::span(&c.record, 1), kStamp));
+    const auto transp = std::find(lines.begin(), lines.end(), "TRANSP:TRANSPARENT");
+    ASSERT_NE(transp, lines.end());
+    EXPECT_EQ(std::vector<std::string>(transp + 1, lines.end() - 1), c.want);
+  }
+}
+
+// Every kind and lead time comes back through our reader; libical takes the alarms as valid.
+TEST(IcalendarWriter, KindsAndLeadTimesRoundTrip) {
+  std::vector<EventRecord> records;
+  for (std::uint8_t kind = 0; kind <= kMostKind; ++kind) {
+    for (const std::uint8_t lead : {0, 1, 7, 99}) {
+      records.push_back(withKind(event(1980 + kind, 2, 29 - kind, "Anna"), kind, lead));
+    }
+  }
+  const std::string file = icalendarFile(records, kStamp);
+  const std::unique_ptr<icalcomponent, ComponentFree> cal(icalparser_parse_string(file.c_str()));
+  ASSERT_TRUE(cal);
+  EXPECT_EQ(icalcomponent_count_errors(cal.get()), 0);
+  const ReadResult back = readIcalendar(file, *makeDayNumber(2026, 12, 10), systemLocalDate);
+  ASSERT_EQ(back.candidates.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const auto want = readExtension(records[i]);
+    const auto got = readExtension(back.candidates[i].record);
+    SCOPED_TRACE(testing::Message()
+                 << "kind " << int(want->kind) << ", lead " << int(want->leadDays));
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->kind, want->kind);
+    EXPECT_EQ(got->leadDays, want->leadDays);
+    EXPECT_EQ(got->uid, want->uid);
+    EXPECT_EQ(back.candidates[i].record.text(), "Anna");
+  }
+}
+
+// One record's calendar, as a calendar server keeps it: the same event as in a whole export,
+// with the record's own UID even where an export of copies numbers them.
+TEST(IcalendarWriter, OneEventsCalendar) {
+  const EventRecord anna = withKind(event(1980, 5, 17, "Anna"), kKindBirthday, 3);
+  EXPECT_EQ(icalendarEventFile(anna, kStamp), icalendarFile(std::span(&anna, 1), kStamp));
+  const std::vector<EventRecord> twice = {anna, anna};
+  const std::string both = icalendarFile(twice, kStamp);
+  const std::string uid = icalendarUid(anna);
+  EXPECT_NE(both.find("UID:" + uid.substr(0, uid.find('@')) + "-2@tavik\r\n"), std::string::npos);
+  EXPECT_NE(icalendarEventFile(anna, kStamp).find("UID:" + uid + "\r\n"), std::string::npos);
+
+  const ReadResult back = readIcalendar(icalendarEventFile(anna, kStamp),
+                                        *makeDayNumber(2026, 12, 10), systemLocalDate);
+  ASSERT_EQ(back.candidates.size(), 1u);
+  EXPECT_EQ(back.candidates[0].record, anna);
+
+  EventRecord broken = anna;
+  broken.date = 1e300;
+  EXPECT_EQ(icalendarEventFile(broken, kStamp), "");
 }
 
 }  // namespace

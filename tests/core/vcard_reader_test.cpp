@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "store/day_number.h"
+#include "store/event_kind.h"
 #include "store/event_text.h"
 #include "store/record_extension.h"
 
@@ -30,6 +31,11 @@ std::vector<Want> got(const ReadResult& r) {
   for (const OTdaten& c : r.candidates) {
     const Ymd d = splitRecordDate(c.record.date);
     EXPECT_EQ(c.record.computeJubilee, c.record.withoutYear ? 0 : 1) << c.record.text();
+    // The kind is the one the text's first word names: birthday, wedding or death day.
+    const auto block = readExtension(c.record);
+    EXPECT_TRUE(block.has_value()) << c.record.text();
+    const std::string text = c.record.text();
+    EXPECT_EQ(kindName(block ? block->kind : kKindNone), text.substr(0, text.find(' ')));
     out.push_back({c.record.text(), d, c.record.withoutYear});
   }
   return out;

@@ -6,6 +6,8 @@
 #include "exchange/icalendar_reader.h"
 #include "exchange/import_reader.h"
 #include "store/day_number.h"
+#include "store/event_kind.h"
+#include "store/record_extension.h"
 
 using namespace tavik;
 
@@ -30,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!day || day->value == 0 || !splitDayNumber(*day)) std::abort();
     if (r.withoutYear > 1 || r.computeJubilee != 1 - r.withoutYear) std::abort();
     if (r.withoutYear && splitDayNumber(*day)->year != 2000) std::abort();
+    // Kind and lead time as the program knows them, written into the block itself.
+    if (!readExtension(r)) std::abort();
+    if (r.reserved[kKindAt] > kMostKind || r.reserved[kLeadDaysAt] > kMostLeadDays) std::abort();
   }
   const std::string file = "BEGIN:VCALENDAR\r\n" + std::string(bytes);
   ImportContext context;

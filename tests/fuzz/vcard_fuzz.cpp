@@ -6,16 +6,21 @@
 #include "exchange/import_reader.h"
 #include "exchange/vcard_reader.h"
 #include "store/day_number.h"
+#include "store/event_kind.h"
+#include "store/record_extension.h"
 
 using namespace tavik;
 
 namespace {
 
-bool startsWithPrefix(const std::string& text) {
-  for (const char* p : {"Geburtstag ", "Hochzeitstag ", "Todestag "}) {
-    if (text.starts_with(p) && text.size() > std::string(p).size()) return true;
-  }
-  return false;
+// The text starts with the name of the record's kind and a blank, and goes on.
+bool startsWithItsKind(const EventRecord& r) {
+  const auto block = readExtension(r);
+  if (!block) return false;
+  const std::uint8_t kind = block->kind;
+  if (kind != kKindBirthday && kind != kKindWedding && kind != kKindDeath) return false;
+  const std::string prefix = std::string(kindName(kind)) + ' ';
+  return r.text().starts_with(prefix) && r.text().size() > prefix.size();
 }
 
 }  // namespace
@@ -26,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!read.ok || read.utf8) std::abort();
   for (const OTdaten& c : read.candidates) {
     const EventRecord& r = c.record;
-    if (r.textLength > kMaxTextLength || !startsWithPrefix(r.text())) std::abort();
+    if (r.textLength > kMaxTextLength || !startsWithItsKind(r)) std::abort();
     const auto day = dayNumberFromDouble(r.date);
     if (!day || day->value == 0) std::abort();
     const auto ymd = splitDayNumber(*day);

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -171,6 +173,8 @@ int main(int argc, char** argv) {
   main.TabbedNotebook1->setCurrentIndex(kEditorPage);
   QTimer::singleShot(300, &main, [&] {
     program.editDialog().Edit1->setText(QStringLiteral("Ayşe Yılmaz – Дмитрий"));
+    program.editDialog().kindBox->setCurrentIndex(2);
+    program.editDialog().leadDaysBox->setValue(7);
     shoot(QStringLiteral("edit-dialog"));
     // Cancelling the add shows its message; close that too.
     QTimer::singleShot(300, &main, [] {

@@ -2,10 +2,13 @@
 #include "dialogs/edit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 
@@ -13,6 +16,7 @@
 #include "platform/qt_text.h"
 #include "store/day_number.h"
 #include "store/event_text.h"
+#include "store/record_extension.h"
 #include "tests/support/ui_fakes.h"
 
 using tavik::EventRecord;
@@ -165,9 +169,9 @@ class EditTest : public QObject {
     TForm2 form(messages, help);
     form.CheckBox1->setChecked(true);
     QCOMPARE(form.workingRecord().isProtected, 1);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{form.GroupBox1, form.Edit1, form.Edit2, form.CheckBox2,
-                                         form.CheckBox3, form.CheckBox4, form.CheckBox5}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form.GroupBox1, form.Edit1, form.Edit2, form.CheckBox2, form.CheckBox3, form.CheckBox4,
+             form.CheckBox5, form.kindBox, form.leadDaysBox}) {
       QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
     }
     for (QWidget* w : std::initializer_list<QWidget*>{form.CheckBox1, form.Button1, form.Button2,
@@ -296,6 +300,7 @@ class EditTest : public QObject {
     form.Edit1->setText(QStringLiteral("Ayse"));
     form.setWorkingRecord(foreign);
     QVERIFY(!form.TextNote->isVisible());
+    const QSize withoutNote = form.size();
     form.Edit1->setFocus();
     form.Edit1->clear();
     typeText(form.Edit1, QStringLiteral("Ayşe"));
@@ -315,6 +320,8 @@ class EditTest : public QObject {
     QCOMPARE(form.workingRecord().text(), std::string("Ayse M\xFCller"));
     QCOMPARE(form.workingRecord().reserved, foreign.reserved);
     QVERIFY(!form.TextNote->isVisible());
+    // The note's band goes with it.
+    QCOMPARE(form.size(), withoutNote);
   }
 
   void okTakesWhatWasTypedLast() {
@@ -391,24 +398,188 @@ class EditTest : public QObject {
     QCOMPARE(help.shown, QStringList{QStringLiteral("Editor")});
   }
 
+  // Real Tab presses: a spin box's own line edit counts as the box.
   void keyboardOrder() {
     TForm2 form(messages, help);
-    QStringList order;
-    QWidget* w = form.Edit1;
-    do {
-      order << w->objectName();
-      do {
-        w = w->nextInFocusChain();
-      } while (!(w->focusPolicy() & Qt::TabFocus) && w != form.Edit1);
-    } while (w != form.Edit1);
-    QCOMPARE(order, (QStringList{"Edit1", "Edit2", "CheckBox2", "CheckBox4", "CheckBox3",
-                                 "CheckBox5", "CheckBox1", "Button2", "Button1", "BitBtn2"}));
+    form.Edit1->setText(QStringLiteral("Anna"));
+    showActive(form);
+    form.Edit1->setFocus();
+    const auto named = [](QWidget* w) {
+      while (w && w->objectName().startsWith(QStringLiteral("qt_"))) w = w->parentWidget();
+      return w ? w->objectName() : QString();
+    };
+    QStringList order{named(QApplication::focusWidget())};
+    for (int i = 0; i < 20; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      const QString now = named(QApplication::focusWidget());
+      if (now == order.first()) break;
+      order << now;
+    }
+    QCOMPARE(order,
+             (QStringList{"Edit1", "Edit2", "CheckBox2", "CheckBox4", "CheckBox3", "CheckBox5",
+                          "kindBox", "leadDaysBox", "CheckBox1", "Button2", "Button1", "BitBtn2"}));
+    QVERIFY(messages.boxes.empty());
   }
 
   void fieldsAreNamedByTheirLabels() {
     TForm2 form(messages, help);
     QCOMPARE(form.Edit1->accessibleName(), QStringLiteral("Ereignistext"));
     QCOMPARE(form.Edit2->accessibleName(), QStringLiteral("Datum"));
+    QCOMPARE(form.kindBox->accessibleName(), QStringLiteral("Art"));
+    QCOMPARE(form.leadDaysBox->accessibleName(), QStringLiteral("Vorher erinnern (Tage)"));
+    QCOMPARE(form.kindLabel->buddy(), form.kindBox);
+    QCOMPARE(form.leadDaysLabel->buddy(), form.leadDaysBox);
+  }
+
+  // The kinds in their order (index = the stored kind), the lead time 0..99 in days.
+  void kindAndLeadTimeControls() {
+    TForm2 form(messages, help);
+    QStringList kinds;
+    for (int i = 0; i < form.kindBox->count(); ++i) kinds << form.kindBox->itemText(i);
+    QCOMPARE(kinds, (QStringList{"—", "Geburtstag", "Hochzeitstag", "Todestag", "Namenstag",
+                                 "Jahrestag", "Termin"}));
+    QCOMPARE(form.kindLabel->text(), QStringLiteral("&Art"));
+    QCOMPARE(form.leadDaysLabel->text(), QStringLiteral("&Vorher erinnern:"));
+    QCOMPARE(form.leadDaysUnit->text(), QStringLiteral("Tage"));
+    QCOMPARE(form.leadDaysBox->minimum(), 0);
+    QCOMPARE(form.leadDaysBox->maximum(), 99);
+    form.leadDaysBox->setValue(1);
+    QCOMPARE(form.leadDaysUnit->text(), QStringLiteral("Tag"));
+    form.leadDaysBox->setValue(2);
+    QCOMPARE(form.leadDaysUnit->text(), QStringLiteral("Tage"));
+  }
+
+  // Every mnemonic of the dialog reaches one control only.
+  void mnemonicsDoNotClash() {
+    TForm2 form(messages, help);
+    QStringList keys;
+    const QRegularExpression mnemonic(QStringLiteral("&([^&])"));
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+      QString text;
+      if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+      if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+      if (auto* group = qobject_cast<QGroupBox*>(w)) text = group->title();
+      const auto match = mnemonic.match(text);
+      if (match.hasMatch()) keys << match.captured(1).toLower();
+    }
+    QCOMPARE(keys.size(), 2);  // "Art" and "Vorher erinnern:"
+    keys.removeDuplicates();
+    QCOMPARE(keys.size(), 2);
+  }
+
+  void kindAndLeadTimeAreStoredAtOk_data() {
+    QTest::addColumn<int>("storedKind");  // -1: no block
+    QTest::addColumn<int>("storedLead");
+    QTest::addColumn<int>("shownKind");
+    QTest::addColumn<int>("chosenKind");
+    QTest::addColumn<int>("chosenLead");
+    QTest::newRow("a plain record gets its block") << -1 << 0 << 0 << 2 << 7;
+    QTest::newRow("lead time only") << -1 << 0 << 0 << 0 << 99;
+    QTest::newRow("a block's values change") << 1 << 3 << 1 << 6 << 0;
+    QTest::newRow("back to none") << 4 << 14 << 4 << 0 << 0;
+    QTest::newRow("an unknown kind shows as none") << 9 << 5 << 0 << 5 << 5;
+  }
+
+  void kindAndLeadTimeAreStoredAtOk() {
+    QFETCH(int, storedKind);
+    QFETCH(int, storedLead);
+    QFETCH(int, shownKind);
+    QFETCH(int, chosenKind);
+    QFETCH(int, chosenLead);
+    EventRecord before;
+    before.setText("Anna");
+    before.date = day(1980, 5, 17);
+    if (storedKind >= 0) {
+      QVERIFY(tavik::giveExtension(before));
+      tavik::setKind(before, static_cast<std::uint8_t>(storedKind));
+      tavik::setLeadDays(before, static_cast<std::uint8_t>(storedLead));
+    }
+    TForm2 form(messages, help);
+    form.Edit1->setText(QStringLiteral("Anna"));
+    form.setWorkingRecord(before);
+    QCOMPARE(form.kindBox->currentIndex(), shownKind);
+    QCOMPARE(form.leadDaysBox->value(), storedLead);
+    QVERIFY(form.kindBox->isEnabled());
+    QVERIFY(form.kindNote->isHidden());
+
+    form.kindBox->setCurrentIndex(chosenKind);
+    form.leadDaysBox->setValue(chosenLead);
+    // Nothing is written before OK.
+    QVERIFY(form.workingRecord() == before);
+    QTimer::singleShot(0, &form, [&] { form.Button1->click(); });
+    QCOMPARE(form.exec(), TForm2::kResultOk);
+
+    const auto block = tavik::readExtension(form.workingRecord());
+    QVERIFY(block.has_value());
+    QCOMPARE(int(block->kind), chosenKind);
+    QCOMPARE(int(block->leadDays), chosenLead);
+    if (storedKind >= 0) QVERIFY(block->uid == tavik::readExtension(before)->uid);
+    // The text stays the user's: the kind adds nothing to it.
+    QCOMPARE(tavik::eventText(form.workingRecord()), std::string("Anna"));
+    QCOMPARE(form.workingRecord().text(), std::string("Anna"));
+  }
+
+  // OK on values as they were leaves the record byte for byte, with or without a block.
+  void unchangedKindAndLeadTimeLeaveTheRecord() {
+    EventRecord plain;
+    plain.setText("Anna");
+    plain.date = day(1980, 5, 17);
+    EventRecord withBlock = plain;
+    QVERIFY(tavik::giveExtension(withBlock));
+    tavik::setKind(withBlock, 3);
+    tavik::setLeadDays(withBlock, 2);
+    EventRecord unknownKind = plain;
+    QVERIFY(tavik::giveExtension(unknownKind));
+    tavik::setKind(unknownKind, 200);
+    TForm2 form(messages, help);
+    form.Edit1->setText(QStringLiteral("Anna"));
+    for (const EventRecord& r : {plain, withBlock, unknownKind}) {
+      form.setWorkingRecord(r);
+      // A value changed and changed back is no change.
+      form.leadDaysBox->setValue(40);
+      form.leadDaysBox->setValue(tavik::readExtension(r) ? tavik::readExtension(r)->leadDays : 0);
+      QTimer::singleShot(0, &form, [&] { form.Button1->click(); });
+      QCOMPARE(form.exec(), TForm2::kResultOk);
+      QVERIFY(form.workingRecord() == r);
+    }
+  }
+
+  // Another program's record cannot hold kind or lead time: both are disabled, a note says
+  // why, and its bytes stay; the reused dialog enables them again for the next record.
+  void foreignRecordCannotHoldKindOrLeadTime() {
+    TForm2 form(messages, help);
+    showActive(form);
+    const QSize plainSize = form.size();
+    EventRecord foreign;
+    foreign.setText("Anna");
+    foreign.date = day(1990, 3, 4);
+    foreign.reserved[0] = 0x5A;
+    foreign.reserved[20] = 2;
+    foreign.reserved[21] = 7;
+    form.Edit1->setText(QStringLiteral("Anna"));
+    form.setWorkingRecord(foreign);
+    QCOMPARE(form.kindBox->currentIndex(), 0);
+    QCOMPARE(form.leadDaysBox->value(), 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{form.kindLabel, form.kindBox,
+                                                      form.leadDaysLabel, form.leadDaysBox}) {
+      QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    }
+    QVERIFY(form.kindNote->isVisible());
+    QCOMPARE(form.kindNote->text(), tavik::kForeignRecordKindText);
+    QVERIFY(form.height() > plainSize.height());
+    QTimer::singleShot(0, &form, [&] { form.Button1->click(); });
+    QCOMPARE(form.exec(), TForm2::kResultOk);
+    QVERIFY(form.workingRecord() == foreign);
+    QVERIFY(messages.boxes.empty());
+
+    EventRecord plain;
+    plain.setText("Anna");
+    plain.date = day(1990, 3, 4);
+    form.setWorkingRecord(plain);
+    QVERIFY(form.kindBox->isEnabled());
+    QVERIFY(form.leadDaysBox->isEnabled());
+    QVERIFY(form.kindNote->isHidden());
+    QCOMPARE(form.size(), plainSize);
   }
 };
 

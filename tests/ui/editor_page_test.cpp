@@ -3,11 +3,13 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -304,6 +306,49 @@ class EditorPageTest : public QObject {
                            p.form.Button2->click();
                          }));
     QCOMPARE(shown, QStringLiteral("Дмитрий"));
+  }
+
+  // Kind and lead time reach the table through the page and come back into the reused dialog;
+  // a new event starts at none.
+  void kindAndLeadTimeGoThroughThePage() {
+    Page p;
+    QVERIFY(p.withDialog([&] { p.page.Button2->click(); },
+                         [&] {
+                           p.form.Edit1->setText(QStringLiteral("Mama"));
+                           p.form.kindBox->setCurrentIndex(1);
+                           p.form.leadDaysBox->setValue(7);
+                           p.form.Button1->click();
+                         }));
+    auto block = tavik::readExtension(p.table.record(1));
+    QVERIFY(block.has_value());
+    QCOMPARE(int(block->kind), 1);
+    QCOMPARE(int(block->leadDays), 7);
+    QCOMPARE(p.table.record(1).text(), std::string("Mama"));
+
+    p.select(0);
+    int shownKind = -1, shownLead = -1;
+    QVERIFY(p.withDialog([&] { p.page.Button4->click(); },
+                         [&] {
+                           shownKind = p.form.kindBox->currentIndex();
+                           shownLead = p.form.leadDaysBox->value();
+                           p.form.leadDaysBox->setValue(0);
+                           p.form.Button1->click();
+                         }));
+    QCOMPARE(shownKind, 1);
+    QCOMPARE(shownLead, 7);
+    block = tavik::readExtension(p.table.record(1));
+    QCOMPARE(int(block->kind), 1);
+    QCOMPARE(int(block->leadDays), 0);
+
+    QVERIFY(p.withDialog([&] { p.page.Button2->click(); },
+                         [&] {
+                           shownKind = p.form.kindBox->currentIndex();
+                           shownLead = p.form.leadDaysBox->value();
+                           p.form.Button1->click();
+                         }));
+    QCOMPARE(shownKind, 0);
+    QCOMPARE(shownLead, 0);
+    QCOMPARE(int(tavik::readExtension(p.table.record(2))->kind), 0);
   }
 
   void doubleClickEdits() {
