@@ -551,7 +551,8 @@ class Engine {
         decide(step);
         return;
       } catch (const ServerError& e) {
-        if (e.fault() != ServerFault::Precondition) throw;
+        // 412, or 404 for a resource gone meanwhile: see what is there now.
+        if (e.fault() != ServerFault::Precondition && e.fault() != ServerFault::NotFound) throw;
         if (attempt + 1 >= kPreconditionTries) {
           m_unsettled = true;
           return;

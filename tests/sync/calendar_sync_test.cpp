@@ -472,6 +472,52 @@ TEST(CalendarSync, EventsTheTableCannotHoldAreSkippedNotDeleted) {
   EXPECT_EQ(server.resources.at("/cal/lang.ics").etag, longEtag);
 }
 
+// A yearly event the table cannot hold whole is skipped and counted, and stays on the server
+// as it is; so does an event of ours that another program made something else than yearly.
+TEST(CalendarSync, EventsNotHeldWholeStayOnTheServerAsTheyAre) {
+  std::string outOfRange = foreignTitled("Zu früh");
+  outOfRange.replace(outOfRange.find("19800314"), 8, "00000101");
+  struct Case {
+    const char* name;
+    std::string text;
+    int skipped;
+  };
+  const Case cases[] = {
+      {.name = "text too long", .text = foreignTitled(std::string(201, 'L')), .skipped = 1},
+      {.name = "date out of range", .text = outOfRange, .skipped = 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryCalendar server;
+    server.putDirect("/cal/x.ics", c.text);
+    Client a;
+    a.add(event(1975, 4, 14, "Geburtstag Greta"));
+    for (int round = 0; round < 2; ++round) {
+      const SyncResult r = a.sync(server);
+      EXPECT_EQ(r.report.skipped, c.skipped);
+      EXPECT_EQ(r.report.added, 0);
+    }
+    EXPECT_EQ(a.texts(), Texts{"Geburtstag Greta"});
+    EXPECT_EQ(server.resources.at("/cal/x.ics").text, c.text);
+  }
+
+  // Another client names its resources in its own way.
+  MemoryCalendar server;
+  const std::string href = "/cal/anderer-client-1.ics";
+  server.putDirect(href, ownResource(event(1975, 4, 14, "Geburtstag Greta")));
+  Client a;
+  a.sync(server);
+  std::string once = server.resources.at(href).text;
+  once.erase(once.find("RRULE:"), once.find("\r\n", once.find("RRULE:")) + 2 - once.find("RRULE:"));
+  server.putDirect(href, once);
+  const int puts = server.puts;
+  a.sync(server);
+  a.sync(server);
+  EXPECT_EQ(server.puts, puts);
+  EXPECT_EQ(server.resources.size(), 1u);
+  EXPECT_EQ(server.resources.at(href).text, once);
+}
+
 // A 412: fetched again and decided again with what the server has now.
 TEST(CalendarSync, PreconditionFailureDecidesAgain) {
   MemoryCalendar server;
@@ -494,6 +540,25 @@ TEST(CalendarSync, PreconditionFailureDecidesAgain) {
   const Texts want{"Geburtstag Greta Müller", "Geburtstag Greta M. (Konflikt)"};
   EXPECT_EQ(a.texts(), want);
   EXPECT_EQ(serverTexts(server), want);
+}
+
+// Deleted here while another client deleted it too: the 404 is no failure.
+TEST(CalendarSync, ResourceGoneBeforeItsDeletionIsNoFailure) {
+  MemoryCalendar server;
+  Client a;
+  a.add(event(1975, 4, 14, "Geburtstag Greta"));
+  a.add(event(1980, 1, 2, "Umzug"));
+  a.sync(server);
+  const std::string href = hrefOf(server, "Umzug");
+  a.table->freeSlot(*a.find("Umzug"));
+  server.beforeWrite = [&](const std::string& h) {
+    if (server.resources.count(h)) server.removeDirect(h);
+  };
+  const SyncResult r = a.sync(server);
+  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(serverTexts(server), Texts{"Geburtstag Greta"});
+  EXPECT_EQ(a.state.resources.size(), 1u);
+  EXPECT_NE(a.state.syncToken, "");
 }
 
 // A server failure ends the sync; what it confirmed is kept, the rest follows next time.
