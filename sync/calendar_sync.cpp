@@ -434,6 +434,12 @@ class Engine {
     }
     for (const SyncResource& r : m_base.resources) {
       if (r.status != ResourceStatus::Event) continue;
+      if (m_blocked.count(*r.uid)) {
+        // Its local event has no server form now: neither side changes until it has.
+        claimed.insert(*r.uid);
+        m_unsettled = m_unsettled || m_fetched.count(r.href) > 0;
+        continue;
+      }
       Step step;
       step.base = r;
       step.href = r.href;

@@ -518,6 +518,23 @@ TEST(CalendarSync, EventsNotHeldWholeStayOnTheServerAsTheyAre) {
   EXPECT_EQ(server.resources.at(href).text, once);
 }
 
+// A local event without a server form (a date past 9999, from another program's file) is
+// skipped and counted; its resource is not taken for deleted here.
+TEST(CalendarSync, LocalEventWithoutServerFormKeepsItsResource) {
+  MemoryCalendar server;
+  Client a;
+  a.add(event(1975, 4, 14, "Geburtstag Greta"));
+  a.add(event(1980, 1, 2, "Umzug"));
+  a.sync(server);
+  EventRecord r = a.table->record(*a.find("Umzug"));
+  r.date = 3000000.0;
+  a.table->storeRecord(*a.find("Umzug"), r);
+  const SyncResult result = a.sync(server);
+  EXPECT_EQ(result.report.skipped, 1);
+  EXPECT_EQ(result.report.deletedOnServer, 0);
+  EXPECT_EQ(serverTexts(server), (Texts{"Geburtstag Greta", "Umzug"}));
+}
+
 // A 412: fetched again and decided again with what the server has now.
 TEST(CalendarSync, PreconditionFailureDecidesAgain) {
   MemoryCalendar server;
