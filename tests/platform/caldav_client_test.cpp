@@ -6,9 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -255,16 +260,21 @@ TEST_F(CalDav, AWrongPasswordOrAMissingCalendarIsSaidPlainly) {
 }
 
 // A minimal HTTP responder for what Radicale cannot be made to do (an error status, a body
-// that is not XML, a redirect, silence). It reads one request per connection and answers it
-// with fixed bytes, or never. It runs in this thread: the client's blocking call turns the
-// event loop that serves it.
+// that is not XML, a redirect, silence, a certificate). It reads one request per connection
+// and answers it with bytes chosen by its request line, or never. It runs in this thread: the
+// client's blocking call turns the event loop that serves it.
 class Responder {
  public:
-  explicit Responder(QByteArray answer, bool silent = false)
-      : m_answer(std::move(answer)), m_silent(silent) {
-    if (!m_server.listen(QHostAddress::LocalHost)) ADD_FAILURE() << "cannot listen";
-    QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-      while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+  using Answer = std::function<QByteArray(const QByteArray& requestLine)>;
+  explicit Responder(QByteArray fixed, bool silent = false)
+      : Responder([fixed](const QByteArray&) { return fixed; }, silent) {}
+  explicit Responder(Answer answer, bool silent = false, QTcpServer* server = nullptr)
+      : m_server(server != nullptr ? server : new QTcpServer),
+        m_answer(std::move(answer)),
+        m_silent(silent) {
+    if (!m_server->listen(QHostAddress::LocalHost)) ADD_FAILURE() << "cannot listen";
+    QObject::connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, [this] {
+      while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
           QByteArray& seen = m_requests[socket];
           seen += socket->readAll();
@@ -276,21 +286,21 @@ class Responder {
               length < 0 ? 0 : head.mid(length + 15).split('\r').front().trimmed().toLongLong();
           if (seen.size() < end + 4 + body) return;
           m_seen.push_back(seen.left(end).split('\r').front());
-          socket->write(m_answer);
+          socket->write(m_answer(m_seen.back()));
           socket->disconnectFromHost();
         });
       }
     });
   }
-  std::string url(const std::string& path = "/cal/") const {
-    return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
+  std::string url(const std::string& path = "/cal/", const std::string& scheme = "http") const {
+    return scheme + "://127.0.0.1:" + std::to_string(m_server->serverPort()) + path;
   }
   // The request lines answered, e.g. "PROPFIND /cal/ HTTP/1.1".
   const std::vector<QByteArray>& seen() const { return m_seen; }
 
  private:
-  QTcpServer m_server;
-  QByteArray m_answer;
+  std::unique_ptr<QTcpServer> m_server;
+  Answer m_answer;
   bool m_silent;
   std::map<QTcpSocket*, QByteArray> m_requests;
   std::vector<QByteArray> m_seen;
@@ -400,6 +410,54 @@ TEST(CalDavFailure, PlainHttpOnlyToThisMachine) {
     SCOPED_TRACE(address);
     EXPECT_TRUE(client(address).changesSince("").entries.empty());
   }
+}
+
+// A server whose root is no WebDAV (as Nextcloud's): found through /.well-known/caldav, whose
+// redirect leads to Radicale.
+TEST_F(CalDav, DiscoveryGoesThroughTheWellKnownAddress) {
+  server->makeCollection("bekannt");
+  Responder front([](const QByteArray& request) {
+    if (request.startsWith("PROPFIND /.well-known/caldav "))
+      return answer("301 Moved Permanently", "",
+                    "Location: " + QByteArray::fromStdString(server->baseUrl()) + "/\r\n");
+    return answer("404 Not Found", "<html>Nicht hier</html>");
+  });
+  const Discovery found =
+      discoverCalendars(url(front.url("/")), q(server->user()), q(server->password()));
+  EXPECT_EQ(found.home.toString(), q(server->baseUrl() + "/anna/"));
+  EXPECT_NE(std::find(found.calendars.begin(), found.calendars.end(),
+                      DiscoveredCalendar{url(server->collectionUrl("bekannt")),
+                                         QStringLiteral("bekannt"), QString()}),
+            found.calendars.end());
+  EXPECT_EQ(front.seen(), (std::vector<QByteArray>{"PROPFIND / HTTP/1.1",
+                                                   "PROPFIND /.well-known/caldav HTTP/1.1"}));
+}
+
+// A certificate Qt does not trust (here: self-signed) stops the request, with Qt's reason.
+TEST(CalDavFailure, AnUntrustedCertificateIsRefusedWithItsReason) {
+  TempDir dir;
+  const std::string command =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+      "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+      dir.file("key.pem") + " -out " + dir.file("cert.pem") + " 2>/dev/null";
+  if (std::system(command.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a certificate";
+  QFile certFile(q(dir.file("cert.pem")));
+  QFile keyFile(q(dir.file("key.pem")));
+  ASSERT_TRUE(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+  QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+  tls.setLocalCertificate(QSslCertificate(&certFile, QSsl::Pem));
+  tls.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa, QSsl::Pem));
+  auto* tlsServer = new QSslServer;
+  tlsServer->setSslConfiguration(tls);
+  Responder responder([](const QByteArray&) { return answer("207 Multi-Status", ""); }, false,
+                      tlsServer);
+  CalDavServer cal = client(responder.url("/cal/", "https"));
+  const ServerError e = thrown([&] { cal.changesSince(""); });
+  EXPECT_EQ(e.fault(), ServerFault::Certificate);
+  EXPECT_STREQ(e.what(),
+               "Das Zertifikat des Servers wurde abgelehnt: The certificate is self-signed, and "
+               "untrusted");
+  EXPECT_TRUE(responder.seen().empty());
 }
 
 // Radicale behind a redirect: reading follows it, a write is not sent on.
