@@ -434,7 +434,8 @@ TEST_F(CalDav, DiscoveryGoesThroughTheWellKnownAddress) {
 }
 
 // A certificate Qt does not trust (here: self-signed) stops the request, with Qt's reason.
-TEST(CalDavFailure, AnUntrustedCertificateIsRefusedWithItsReason) {
+// (A TLS server for this only: Radicale in the tests speaks plain http.)
+TEST(CalDavFailure, AnUntrustedCertificateIsRefusedAndHttpsNeverTurnsIntoHttp) {
   TempDir dir;
   const std::string command =
       "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
@@ -458,6 +459,30 @@ TEST(CalDavFailure, AnUntrustedCertificateIsRefusedWithItsReason) {
                "Das Zertifikat des Servers wurde abgelehnt: The certificate is self-signed, and "
                "untrusted");
   EXPECT_TRUE(responder.seen().empty());
+
+  // Trusted, the same server is talked to; its redirect to plain http (on this machine, where
+  // http is allowed) is still not followed: https never turns into http.
+  QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+  const QSslConfiguration before = trusting;
+  trusting.addCaCertificate(tls.localCertificate());
+  QSslConfiguration::setDefaultConfiguration(trusting);
+  Responder plain(answer("207 Multi-Status", "<d:multistatus xmlns:d=\"DAV:\"/>"));
+  auto* trustedServer = new QSslServer;
+  trustedServer->setSslConfiguration(tls);
+  Responder downgrading(
+      [&](const QByteArray&) {
+        return answer("307 Temporary Redirect", "",
+                      "Location: " + QByteArray::fromStdString(plain.url()) + "\r\n");
+      },
+      false, trustedServer);
+  CalDavServer trusted = client(downgrading.url("/cal/", "https"));
+  const ServerError downgrade = thrown([&] { trusted.changesSince(""); });
+  QSslConfiguration::setDefaultConfiguration(before);
+  EXPECT_EQ(downgrade.fault(), ServerFault::Server);
+  EXPECT_EQ(std::string(downgrade.what()), "Der Server leitet auf die unverschlüsselte Adresse " +
+                                               plain.url() + " um; das wird nicht befolgt.");
+  EXPECT_EQ(downgrading.seen(), std::vector<QByteArray>{"PROPFIND /cal/ HTTP/1.1"});
+  EXPECT_TRUE(plain.seen().empty());
 }
 
 // Radicale behind a redirect: reading follows it, a write is not sent on.
