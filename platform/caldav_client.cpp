@@ -10,6 +10,7 @@
 #include <QNetworkRequest>
 #include <QSslError>
 #include <algorithm>
+#include <map>
 #include <optional>
 
 #include "platform/dav_xml.h"
@@ -301,24 +302,50 @@ std::string CalDavServer::hrefFor(const std::string& uid) const {
 
 ServerListing CalDavServer::changesSince(const std::string& syncToken) {
   if (syncToken.empty()) return fullListing();
-  const DavSession::Answer answer = m_session->send(
-      m_collection, "REPORT", syncCollectionBody(syncToken),
-      {{"Depth", "0"}, {"Content-Type", kXml}}, DavSession::Kind::Read, kListingLimit);
-  // 403/409 with valid-sync-token is a token the server forgot; the others a server without
-  // sync-collection or one that will not list all changes at once (507).
-  static constexpr int kNoSync[] = {400, 403, 405, 409, 412, 415, 501, 507};
-  if (std::find(std::begin(kNoSync), std::end(kNoSync), answer.status) != std::end(kNoSync))
-    return fullListing();
-  const Multistatus status = m_session->multistatus(answer);
-  if (status.syncToken.empty()) return fullListing();
+  // The last word on each href (nullopt: removed), in the order first seen.
+  std::map<std::string, std::optional<std::string>> last;
+  std::vector<std::string> order;
+  std::string token = syncToken;
+  // A server may give the changes in parts (a 507 for the collection itself, RFC 6578 3.6):
+  // ask again from the token of each part.
+  for (int part = 0;; ++part) {
+    const DavSession::Answer answer = m_session->send(
+        m_collection, "REPORT", syncCollectionBody(token), {{"Depth", "0"}, {"Content-Type", kXml}},
+        DavSession::Kind::Read, kListingLimit);
+    // 403/409 with valid-sync-token is a token the server forgot; the others a server without
+    // sync-collection or one that will not list the changes at all (507).
+    static constexpr int kNoSync[] = {400, 403, 405, 409, 412, 415, 501, 507};
+    if (std::find(std::begin(kNoSync), std::end(kNoSync), answer.status) != std::end(kNoSync))
+      return fullListing();
+    const Multistatus status = m_session->multistatus(answer);
+    if (status.syncToken.empty() || (part > 0 && status.syncToken == token)) return fullListing();
+    token = status.syncToken;
+    bool truncated = false;
+    for (const DavResponse& r : status.responses) {
+      if (r.href == m_path) truncated |= r.status == 507;
+      if (r.href == m_path || r.href.empty() || r.href.back() == '/') continue;
+      std::optional<std::string> now;
+      if (r.status == 404 || r.status == 410)
+        now = std::nullopt;
+      else if (r.status == 0 || isSuccess(r.status))
+        now = r.etag;
+      else
+        continue;
+      if (last.emplace(r.href, now).second)
+        order.push_back(r.href);
+      else
+        last[r.href] = now;
+    }
+    if (!truncated) break;
+    if (part >= 100) return fullListing();
+  }
   ServerListing listing;
-  listing.syncToken = status.syncToken;
-  for (const DavResponse& r : status.responses) {
-    if (r.href == m_path || r.href.empty() || r.href.back() == '/') continue;
-    if (r.status == 404 || r.status == 410)
-      listing.removed.push_back(r.href);
-    else if (r.status == 0 || isSuccess(r.status))
-      listing.entries.push_back({r.href, r.etag});
+  listing.syncToken = token;
+  for (const std::string& href : order) {
+    if (const auto& etag = last[href])
+      listing.entries.push_back({href, *etag});
+    else
+      listing.removed.push_back(href);
   }
   return listing;
 }

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 
@@ -286,6 +287,7 @@ class Responder {
               length < 0 ? 0 : head.mid(length + 15).split('\r').front().trimmed().toLongLong();
           if (seen.size() < end + 4 + body) return;
           m_seen.push_back(seen.left(end).split('\r').front());
+          m_bodies.push_back(seen.mid(end + 4, body));
           socket->write(m_answer(m_seen.back()));
           socket->disconnectFromHost();
         });
@@ -297,6 +299,8 @@ class Responder {
   }
   // The request lines answered, e.g. "PROPFIND /cal/ HTTP/1.1".
   const std::vector<QByteArray>& seen() const { return m_seen; }
+  // Their bodies.
+  const std::vector<QByteArray>& bodies() const { return m_bodies; }
 
  private:
   std::unique_ptr<QTcpServer> m_server;
@@ -304,6 +308,7 @@ class Responder {
   bool m_silent;
   std::map<QTcpSocket*, QByteArray> m_requests;
   std::vector<QByteArray> m_seen;
+  std::vector<QByteArray> m_bodies;
 };
 
 QByteArray answer(const QByteArray& status, const QByteArray& body,
@@ -354,6 +359,51 @@ TEST(CalDavFailure, EveryFailureIsOneFaultWithAPlainMessage) {
     else
       EXPECT_EQ(e.what(), c.message);
   }
+}
+
+// A server that gives the changes in parts: the client asks on from each part's token and
+// keeps the last word on each href. (Radicale never splits; a responder plays the server.)
+TEST(CalDavParts, ChangesGivenInPartsAreJoined) {
+  const auto part = [](const char* token, const char* responses) {
+    return answer("207 Multi-Status", QByteArray("<d:multistatus xmlns:d=\"DAV:\">") + responses +
+                                          "<d:sync-token>" + token +
+                                          "</d:sync-token></d:multistatus>");
+  };
+  const QByteArray truncated =
+      "<d:response><d:href>/cal/</d:href><d:status>HTTP/1.1 507 Insufficient "
+      "Storage</d:status></d:response>";
+  const auto ok = [](const char* href, const char* etag) {
+    return QByteArray("<d:response><d:href>") + href + "</d:href><d:propstat><d:prop><d:getetag>" +
+           etag +
+           "</d:getetag></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+  };
+  const auto gone = [](const char* href) {
+    return QByteArray("<d:response><d:href>") + href +
+           "</d:href><d:status>HTTP/1.1 404 Not Found</d:status></d:response>";
+  };
+  int asked = 0;
+  Responder responder([&](const QByteArray&) {
+    switch (++asked) {
+      case 1:
+        return part("t2", ok("/cal/a.ics", "\"1\"") + gone("/cal/b.ics") + truncated);
+      case 2:
+        return part("t3", ok("/cal/b.ics", "\"2\"") + gone("/cal/a.ics") + truncated);
+      default:
+        return part("t4", ok("/cal/c.ics", "\"3\""));
+    }
+  });
+  CalDavServer cal = client(responder.url());
+  const ServerListing listing = cal.changesSince("t1");
+  EXPECT_FALSE(listing.complete);
+  EXPECT_EQ(listing.entries,
+            (std::vector<ServerEntry>{{"/cal/b.ics", "\"2\""}, {"/cal/c.ics", "\"3\""}}));
+  EXPECT_EQ(listing.removed, std::vector<std::string>{"/cal/a.ics"});
+  EXPECT_EQ(listing.syncToken, "t4");
+  ASSERT_EQ(responder.bodies().size(), 3u);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_NE(responder.bodies()[i].indexOf("<d:sync-token>t" + QByteArray::number(i + 1) + "<"),
+              -1)
+        << responder.bodies()[i].data();
 }
 
 TEST(CalDavFailure, ASilentServerTimesOutAndAClosedPortIsNoConnection) {
@@ -410,6 +460,21 @@ TEST(CalDavFailure, PlainHttpOnlyToThisMachine) {
     SCOPED_TRACE(address);
     EXPECT_TRUE(client(address).changesSince("").entries.empty());
   }
+}
+
+// As the sync uses it: made and used on a worker thread, with no event loop of its own.
+TEST_F(CalDav, WorksOnAThreadOfItsOwn) {
+  server->makeCollection("faden");
+  const std::string address = server->collectionUrl("faden");
+  auto work = std::async(std::launch::async, [&] {
+    CalDavServer cal(url(address), q(server->user()), q(server->password()),
+                     std::chrono::seconds(10));
+    const std::string tag = cal.put(cal.hrefFor("t"), event("t", "Faden"), "");
+    return std::pair{tag, cal.changesSince("").entries};
+  });
+  ASSERT_EQ(work.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  const auto [tag, entries] = work.get();
+  EXPECT_EQ(entries, (std::vector<ServerEntry>{{"/anna/faden/t.ics", tag}}));
 }
 
 // A server whose root is no WebDAV (as Nextcloud's): found through /.well-known/caldav, whose
