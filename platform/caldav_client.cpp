@@ -129,7 +129,7 @@ class DavSession {
              QStringLiteral("Der Server leitet die Änderung nach %1 um; sie wurde nicht "
                             "ausgeführt.")
                  .arg(shown(target)));
-      if (hop + 1 >= kMaxRedirects)
+      if (hop >= kMaxRedirects)
         fail(ServerFault::Server, QStringLiteral("Der Server leitet zu oft um."));
       if (url.scheme() == u"https" && target.scheme() != u"https")
         fail(ServerFault::Server,
@@ -235,10 +235,12 @@ class DavSession {
   [[noreturn]] void failWithoutAnswer(const QNetworkReply& reply,
                                       const QString& certificateReason) const {
     const auto error = reply.error();
-    if (!certificateReason.isEmpty() || error == QNetworkReply::SslHandshakeFailedError)
+    if (!certificateReason.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {
+      QString reason = certificateReason.isEmpty() ? reply.errorString() : certificateReason;
+      while (reason.endsWith(u'.')) reason.chop(1);
       fail(ServerFault::Certificate,
-           QStringLiteral("Das Zertifikat des Servers wurde abgelehnt: %1")
-               .arg(certificateReason.isEmpty() ? reply.errorString() : certificateReason));
+           QStringLiteral("Das Zertifikat des Servers wurde abgelehnt: %1.").arg(reason));
+    }
     if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
       const auto seconds = (m_timeout.count() + 999) / 1000;
       fail(ServerFault::Timeout,

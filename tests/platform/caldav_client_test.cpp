@@ -343,6 +343,8 @@ TEST(CalDavFailure, EveryFailureIsOneFaultWithAPlainMessage) {
        ServerFault::BadAnswer, "Die Antwort des Servers ist zu groß."},
       {"a redirect without a target", answer("301 Moved Permanently", ""), ServerFault::Server,
        "Der Server meldet einen Fehler (HTTP 301 Moved Permanently)."},
+      {"a redirect in a circle", answer("302 Found", "", "Location: /cal/\r\n"),
+       ServerFault::Server, "Der Server leitet zu oft um."},
       {"a redirect to plain http elsewhere",
        answer("302 Found", "", "Location: http://192.0.2.1/cal/\r\n"), ServerFault::Server,
        "Unverschlüsselte Verbindungen (http) sind nur zum eigenen Rechner erlaubt."},
@@ -358,6 +360,29 @@ TEST(CalDavFailure, EveryFailureIsOneFaultWithAPlainMessage) {
           << e.what();
     else
       EXPECT_EQ(e.what(), c.message);
+  }
+}
+
+// Servers differ in what a successful PUT answers; only a strong ETag is worth keeping.
+TEST(CalDavPut, GivesTheStrongETagOrNone) {
+  struct Case {
+    const char* name;
+    QByteArray answer;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"201 with an ETag", answer("201 Created", "", "ETag: \"abc\"\r\n"), "\"abc\""},
+      {"204 without one", answer("204 No Content", ""), ""},
+      {"200 with a weak one", answer("200 OK", "", "ETag: W/\"abc\"\r\n"), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Responder responder(c.answer);
+    CalDavServer cal = client(responder.url());
+    EXPECT_EQ(cal.put("/cal/a.ics", "BEGIN:VCALENDAR", "\"old\""), c.want);
+    ASSERT_EQ(responder.seen().size(), 1u);
+    EXPECT_EQ(responder.seen()[0], "PUT /cal/a.ics HTTP/1.1");
+    EXPECT_EQ(responder.bodies()[0], "BEGIN:VCALENDAR");
   }
 }
 
@@ -522,7 +547,7 @@ TEST(CalDavFailure, AnUntrustedCertificateIsRefusedAndHttpsNeverTurnsIntoHttp) {
   EXPECT_EQ(e.fault(), ServerFault::Certificate);
   EXPECT_STREQ(e.what(),
                "Das Zertifikat des Servers wurde abgelehnt: The certificate is self-signed, and "
-               "untrusted");
+               "untrusted.");
   EXPECT_TRUE(responder.seen().empty());
 
   // Trusted, the same server is talked to; its redirect to plain http (on this machine, where
