@@ -286,6 +286,10 @@ CalDavServer::CalDavServer(const QUrl& collection, const QString& user, const QS
 
 CalDavServer::~CalDavServer() = default;
 
+bool CalDavServer::isCollection(const std::string& href) const {
+  return href == m_path || href + '/' == m_path;
+}
+
 QUrl CalDavServer::urlFor(const std::string& href) const {
   return withPath(m_collection, href);
 }
@@ -324,8 +328,8 @@ ServerListing CalDavServer::changesSince(const std::string& syncToken) {
     token = status.syncToken;
     bool truncated = false;
     for (const DavResponse& r : status.responses) {
-      if (r.href == m_path) truncated |= r.status == 507;
-      if (r.href == m_path || r.href.empty() || r.href.back() == '/') continue;
+      if (isCollection(r.href)) truncated |= r.status == 507;
+      if (isCollection(r.href) || r.href.empty() || r.href.back() == '/') continue;
       std::optional<std::string> now;
       if (r.status == 404 || r.status == 410)
         now = std::nullopt;
@@ -358,7 +362,7 @@ ServerListing CalDavServer::fullListing() {
   ServerListing listing;
   listing.complete = true;
   for (const DavResponse& r : status.responses) {
-    if (r.href == m_path) {
+    if (isCollection(r.href)) {
       listing.syncToken = r.syncToken;
       continue;
     }

@@ -394,9 +394,11 @@ TEST(CalDavParts, ChangesGivenInPartsAreJoined) {
                                           "<d:sync-token>" + token +
                                           "</d:sync-token></d:multistatus>");
   };
-  const QByteArray truncated =
-      "<d:response><d:href>/cal/</d:href><d:status>HTTP/1.1 507 Insufficient "
-      "Storage</d:status></d:response>";
+  // The collection itself, said with and without its final "/".
+  const auto truncated = [](const char* collection) {
+    return QByteArray("<d:response><d:href>") + collection +
+           "</d:href><d:status>HTTP/1.1 507 Insufficient Storage</d:status></d:response>";
+  };
   const auto ok = [](const char* href, const char* etag) {
     return QByteArray("<d:response><d:href>") + href + "</d:href><d:propstat><d:prop><d:getetag>" +
            etag +
@@ -410,9 +412,9 @@ TEST(CalDavParts, ChangesGivenInPartsAreJoined) {
   Responder responder([&](const QByteArray&) {
     switch (++asked) {
       case 1:
-        return part("t2", ok("/cal/a.ics", "\"1\"") + gone("/cal/b.ics") + truncated);
+        return part("t2", ok("/cal/a.ics", "\"1\"") + gone("/cal/b.ics") + truncated("/cal"));
       case 2:
-        return part("t3", ok("/cal/b.ics", "\"2\"") + gone("/cal/a.ics") + truncated);
+        return part("t3", ok("/cal/b.ics", "\"2\"") + gone("/cal/a.ics") + truncated("/cal/"));
       default:
         return part("t4", ok("/cal/c.ics", "\"3\""));
     }
