@@ -73,7 +73,7 @@ class MainWindow : public QMainWindow {
                         std::function<void(const HolidaySelection&)> showSelection);
 
   // Sends the notification of the first rebuild; tests replace it.
-  std::function<void(const DesktopNotification&)> sendNotification = sendDesktopNotification;
+  NotificationSender sendNotification = sendDesktopNotification;
 
   // The files of this run, with the table, the settings and the holiday selection.
   RunFiles& runFiles() { return m_files; }
