@@ -110,21 +110,22 @@ void notifyOncePerDay(Files& files, const std::string& startDirectory, DayNumber
   }
   QStringList shown;
   for (const std::string& line : unsaid) shown << QString::fromStdString(line);
-  send(todayNotification(shown), [&files, path, directory, today, unsaid,
-                                  finished = std::move(finished)](bool delivered) {
-    if (delivered && path) {
-      try {
-        // Read again: another run may have said something since.
-        const std::optional<NoticeState> now = readNoticeState(files, *path, directory);
-        writeNoticeState(files, *path, afterSaying(now, directory, today, unsaid));
-      } catch (const Failure& failure) {
-        std::fprintf(stderr, "Tavik!: Der Stand der Benachrichtigungen konnte nicht in %s "
-                             "gespeichert werden: %s\n",
-                     path->c_str(), failure.userMessage().c_str());
-      }
-    }
-    if (finished) finished();
-  });
+  send(todayNotification(shown),
+       [&files, path, directory, today, unsaid, finished = std::move(finished)](bool delivered) {
+         if (delivered && path) {
+           try {
+             // Read again: another run may have said something since.
+             const std::optional<NoticeState> now = readNoticeState(files, *path, directory);
+             writeNoticeState(files, *path, afterSaying(now, directory, today, unsaid));
+           } catch (const Failure& failure) {
+             std::fprintf(stderr,
+                          "Tavik!: Der Stand der Benachrichtigungen konnte nicht in %s "
+                          "gespeichert werden: %s\n",
+                          path->c_str(), failure.userMessage().c_str());
+           }
+         }
+         if (finished) finished();
+       });
 }
 
 }  // namespace tavik

@@ -95,13 +95,11 @@ std::optional<std::string> stateDirectory(const char* xdgStateHome, const char* 
   return std::nullopt;
 }
 
-std::optional<std::string> stateFilePath(const std::string& startDirectory,
-                                         std::string_view name) {
+std::optional<std::string> stateFilePath(const std::string& startDirectory, std::string_view name) {
   const std::optional<std::string> folder =
       stateDirectory(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
   if (!folder) return std::nullopt;
-  return *folder + "/" + std::string(name) + "-" +
-         directoryKey(canonicalDirectory(startDirectory));
+  return *folder + "/" + std::string(name) + "-" + directoryKey(canonicalDirectory(startDirectory));
 }
 
 int makeFolders(const std::string& path) {

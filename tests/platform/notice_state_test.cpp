@@ -87,7 +87,8 @@ TEST(NoticeState, AfterSayingAddsToTheSameDayAndStartsANewDayAfresh) {
 }
 
 TEST(NoticeState, AnyTextSurvivesTheFile) {
-  const NoticeState state{"/home/a\\b\nc d%", day(2026, 2, 28),
+  const NoticeState state{"/home/a\\b\nc d%",
+                          day(2026, 2, 28),
                           {"Heute - back\\slash\\n", "two\nlines\r\n", "", "\xff\xfe not UTF-8",
                            "Ayşe Yılmaz – Дмитрий"}};
   const std::string bytes = encodeNoticeState(state);
