@@ -98,7 +98,9 @@ MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* 
       m_platform(platform),
       m_files(std::move(startDirectory)),
       m_autostart(platform.files, autostartEntryPath(), autostartProgram(),
-                  m_files.startDirectory()) {
+                  m_files.startDirectory()),
+      m_reminder(platform.files, systemdUserFolder(), autostartProgram(),
+                 m_files.startDirectory()) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("TITELLEISTE"));
   buildPages();
@@ -116,7 +118,8 @@ void MainWindow::buildPages() {
   setCentralWidget(TabbedNotebook1);
 
   countdownPage = new CountdownPage;
-  optionsPage = new OptionsPage(settings(), holidaySelection(), m_platform.messages, m_autostart);
+  optionsPage =
+      new OptionsPage(settings(), holidaySelection(), m_platform.messages, m_autostart, m_reminder);
   editorPage = new QWidget;
   editorPage->setObjectName(QStringLiteral("EditorPageFrame"));
   new QVBoxLayout(editorPage);
