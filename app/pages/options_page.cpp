@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/autostart.h"
@@ -304,9 +305,23 @@ void OptionsPage::remindBoxClick() {
       m_reminder.remove();
     }
     remindError->hide();
+    remindError->setMinimumHeight(0);
   } catch (const Failure& failure) {
     remindError->setText(QString::fromStdString(failure.userMessage()));
     remindError->show();
+    // A wrapped label claims no height of its own in a grid; without this the window would
+    // cut its lines instead of growing.
+    remindError->setMinimumHeight(
+        remindError->heightForWidth(GroupBox3->layout()->contentsRect().width()));
+    // The main window keeps the minimum size it was laid out for; it grows for the message
+    // once the layouts have taken the label in.
+    QTimer::singleShot(0, this, [this] {
+      QWidget* top = window();
+      if (top == this) return;
+      top->layout()->activate();
+      const QSize needed = top->size().expandedTo(top->minimumSizeHint());
+      if (needed != top->size()) top->resize(needed);
+    });
   }
   // The box shows what the timer is now, also after a failure.
   showReminder();

@@ -326,20 +326,31 @@ class OptionsPageTest : public QObject {
     QVERIFY(w.messages.boxes.empty());
   }
 
-  // Without a user manager the page says why under the row and the box stays off; a later
-  // success takes the message away.
+  // Without a user manager the page says why under the row, whole, and the box stays off; a
+  // later success takes the message away.
   void dailyReminderFailureIsToldOnThePage() {
     WindowWorld w;
     w.create();
-    QString failure = QStringLiteral("Failed to connect to bus: No medium found");
+    // As long as systemctl's reasons get: the message wraps over several lines.
+    QString failure = QStringLiteral(
+        "Failed to connect to bus: No medium found (the user manager of this session could not "
+        "be reached over its private socket or the session bus)");
     w.main().reminderTimer().systemctl = [&failure](const QStringList&) { return failure; };
     auto* box = control<QCheckBox>(w.main(), "remindBox");
     auto* error = control<QLabel>(w.main(), "remindError");
+    w.showMain();
+    w.main().TabbedNotebook1->setCurrentIndex(kOptionsPage);
     box->setChecked(true);
+    WindowWorld::settle();
     QVERIFY(!box->isChecked());
     QVERIFY(error->isVisibleTo(w.main().optionsPage));
+    // Every line of the message shows; the window grew for it.
+    QVERIFY(error->height() >= error->heightForWidth(error->width()));
+    OptionsPage& page = *w.main().optionsPage;
+    QVERIFY(page.height() >= page.minimumSizeHint().height());
     QCOMPARE(error->text(), QStringLiteral("Die tägliche Erinnerung konnte nicht eingerichtet "
-                                           "werden: Failed to connect to bus: No medium found."));
+                                           "werden: ") +
+                                failure + u'.');
     QVERIFY(!fileExists(w.main().reminderTimer().timerPath().toStdString()));
     QVERIFY(w.messages.boxes.empty());
     failure.clear();
