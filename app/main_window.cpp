@@ -98,7 +98,9 @@ MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* 
       m_platform(platform),
       m_files(std::move(startDirectory)),
       m_autostart(platform.files, autostartEntryPath(), autostartProgram(),
-                  m_files.startDirectory()) {
+                  m_files.startDirectory()),
+      m_reminder(platform.files, systemdUserFolder(), autostartProgram(),
+                 m_files.startDirectory()) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("TITELLEISTE"));
   buildPages();
@@ -116,7 +118,8 @@ void MainWindow::buildPages() {
   setCentralWidget(TabbedNotebook1);
 
   countdownPage = new CountdownPage;
-  optionsPage = new OptionsPage(settings(), holidaySelection(), m_platform.messages, m_autostart);
+  optionsPage =
+      new OptionsPage(settings(), holidaySelection(), m_platform.messages, m_autostart, m_reminder);
   editorPage = new QWidget;
   editorPage->setObjectName(QStringLiteral("EditorPageFrame"));
   new QVBoxLayout(editorPage);
@@ -343,6 +346,7 @@ void MainWindow::computeView() {
   const bool first = !m_firstViewDone;
   ViewResult result = tavik::computeView(table(), view, holidaySelection(), today, first);
   settings().lastshown = today;
+  std::vector<std::string> noticeLines = first ? noticeLinesOf(result) : std::vector<std::string>();
   m_todayLines = toQStrings(result.todayBox);
   m_todayBoxLines = todayBoxLines(result.todayBox, result.todayBoxColumns);
   countdownPage->showView(std::move(result.lines), std::move(result.grid));
@@ -352,9 +356,10 @@ void MainWindow::computeView() {
   // The desktop keeps the notification in its list after the today box and the program have
   // gone. Sent once the view is painted (timers come after posted paint events), and never
   // waited for.
-  if (first && settings().notify == 1 && !m_todayLines.isEmpty()) {
-    QTimer::singleShot(0, this, [this, notification = todayNotification(m_todayLines)] {
-      if (sendNotification) sendNotification(notification);
+  // Said once a day per start directory: a later start says only what is new.
+  if (first && settings().notify == 1 && !noticeLines.empty()) {
+    QTimer::singleShot(0, this, [this, today, lines = std::move(noticeLines)] {
+      notifyOncePerDay(m_platform.files, m_files.startDirectory(), today, lines, sendNotification);
     });
   }
   if (TForm4* box = m_todayBox ? m_todayBox->ifCreated() : nullptr) box->setLines(m_todayBoxLines);

@@ -16,6 +16,7 @@
 #include "dialogs/todaybox.h"
 #include "platform/autostart.h"
 #include "platform/desktop_notification.h"
+#include "platform/reminder_timer.h"
 #include "store/event_table.h"
 #include "store/run_files.h"
 #include "store/typs.h"
@@ -73,10 +74,12 @@ class MainWindow : public QMainWindow {
                         std::function<void(const HolidaySelection&)> showSelection);
 
   // Sends the notification of the first rebuild; tests replace it.
-  std::function<void(const DesktopNotification&)> sendNotification = sendDesktopNotification;
+  NotificationSender sendNotification = sendDesktopNotification;
 
   // The files of this run, with the table, the settings and the holiday selection.
   RunFiles& runFiles() { return m_files; }
+  // The daily reminder the options page shows and changes.
+  ReminderTimer& reminderTimer() { return m_reminder; }
   EventTable& table() { return m_files.table(); }
   HolidaySelection& holidaySelection() { return m_files.holidays(); }
   Settings& settings() { return m_files.settings(); }
@@ -166,6 +169,7 @@ class MainWindow : public QMainWindow {
   // lastshown follows each rebuild.
   RunFiles m_files;
   AutostartEntry m_autostart;
+  ReminderTimer m_reminder;
   bool m_firstViewDone = false;
   int m_secondsLeft = 0;
   bool m_shownOnce = false;

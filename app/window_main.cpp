@@ -7,6 +7,7 @@
 
 int main(int argc, char** argv) {
   using namespace tavik;
+  if (asksForNotificationOnly(argc, argv)) return runNotificationOnly(argc, argv);
   QApplication app(argc, argv);
   PosixFiles files;
   QtMessages messages;

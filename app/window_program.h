@@ -27,4 +27,14 @@ struct WindowProgramSeams {
 // not answer, or a write failed as the session ended.
 int runWindowProgram(QApplication& app, const WindowProgramSeams& seams);
 
+// True when the command line asks for the notification alone (`--notify`).
+bool asksForNotificationOnly(int argc, const char* const* argv);
+
+// `--notify`: without any window or display, reads the current directory's settings, events
+// and holidays as `tavik --list` does (no lock, nothing written, lastshown unchanged), builds
+// the first rebuild's view of today and sends its notification once a day (see
+// notifyOncePerDay), waiting for the server's answer. Returns 0, also when there is nothing to
+// say or no server; 1 after a read failure, named on standard error.
+int runNotificationOnly(int argc, char** argv);
+
 }  // namespace tavik

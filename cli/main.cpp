@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   const FrontCommand command = parseFrontArguments(argc, argv);
   switch (command.action) {
     case FrontAction::Window:
+    case FrontAction::Notify:
       return startWindow(argv, stderr);
     case FrontAction::List:
       return runListing(stdout, stderr);

@@ -15,14 +15,15 @@
 namespace tavik {
 
 // What the command line asks for.
-enum class FrontAction { Window, List, Help, Version, Invalid };
+enum class FrontAction { Window, List, Notify, Help, Version, Invalid };
 
 struct FrontCommand {
   FrontAction action = FrontAction::Window;
   std::string error;  // for Invalid: the German message, without the program name
 };
 
-// No argument starts the window; exactly one of --list, --help, --version is handled here.
+// No argument starts the window; exactly one of --list, --notify, --help, --version is
+// handled here (--notify by the window program, which alone speaks D-Bus).
 FrontCommand parseFrontArguments(int argc, const char* const* argv);
 
 std::string helpText();

@@ -9,8 +9,12 @@
 #include <QFileInfo>
 #include <QVariantMap>
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 
+#include "platform/posix/notice_state.h"
 #include "platform/qt_text.h"
+#include "store/failure.h"
 
 namespace tavik {
 
@@ -29,7 +33,8 @@ bool sessionBusAddressKnown() {
   return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
 }
 
-void notify(QDBusConnection bus, const DesktopNotification& notification, bool markup) {
+void notify(QDBusConnection bus, const DesktopNotification& notification, bool markup,
+            const NotificationDone& done) {
   QDBusMessage call =
       QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
   // The urgency is a byte on the wire; an int is refused or ignored by some servers.
@@ -38,7 +43,12 @@ void notify(QDBusConnection bus, const DesktopNotification& notification, bool m
   call << QStringLiteral("Tavik!") << 0u << QStringLiteral("tavik") << notification.summary
        << (markup ? notification.body.toHtmlEscaped() : notification.body) << QStringList() << hints
        << qint32(-1);
-  bus.asyncCall(call);
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                   [done](QDBusPendingCallWatcher* answered) {
+                     answered->deleteLater();
+                     if (done) done(!answered->isError());
+                   });
 }
 
 }  // namespace
@@ -59,21 +69,63 @@ DesktopNotification todayNotification(const QStringList& lines) {
   return n;
 }
 
-void sendDesktopNotification(const DesktopNotification& notification) {
-  if (!sessionBusAddressKnown()) return;
+void sendDesktopNotification(const DesktopNotification& notification, NotificationDone done) {
+  const auto notDelivered = [&done] {
+    if (done) done(false);
+  };
+  if (!sessionBusAddressKnown()) return notDelivered();
   QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.isConnected()) return;
+  if (!bus.isConnected()) return notDelivered();
   const QDBusMessage ask = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                           QStringLiteral("GetCapabilities"));
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask), QCoreApplication::instance());
   QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                   [bus, notification](QDBusPendingCallWatcher* done) {
-                     done->deleteLater();
-                     const QDBusPendingReply<QStringList> reply = *done;
-                     if (reply.isError()) return;
+                   [bus, notification, done](QDBusPendingCallWatcher* answered) {
+                     answered->deleteLater();
+                     const QDBusPendingReply<QStringList> reply = *answered;
+                     if (reply.isError()) {
+                       if (done) done(false);
+                       return;
+                     }
                      notify(bus, notification,
-                            reply.value().contains(QStringLiteral("body-markup")));
+                            reply.value().contains(QStringLiteral("body-markup")), done);
                    });
+}
+
+std::vector<std::string> noticeLinesOf(const ViewResult& view) {
+  return view.todayBox;
+}
+
+void notifyOncePerDay(Files& files, const std::string& startDirectory, DayNumber today,
+                      const std::vector<std::string>& lines, const NotificationSender& send,
+                      std::function<void()> finished) {
+  const std::optional<std::string> path = stateFilePath(startDirectory, "notified");
+  const std::string directory = canonicalDirectory(startDirectory);
+  std::optional<NoticeState> kept;
+  if (path) kept = readNoticeState(files, *path, directory);
+  const std::vector<std::string> unsaid = unsaidLines(kept, today, lines);
+  if (unsaid.empty() || !send) {
+    if (finished) finished();
+    return;
+  }
+  QStringList shown;
+  for (const std::string& line : unsaid) shown << QString::fromStdString(line);
+  send(todayNotification(shown),
+       [&files, path, directory, today, unsaid, finished = std::move(finished)](bool delivered) {
+         if (delivered && path) {
+           try {
+             // Read again: another run may have said something since.
+             const std::optional<NoticeState> now = readNoticeState(files, *path, directory);
+             writeNoticeState(files, *path, afterSaying(now, directory, today, unsaid));
+           } catch (const Failure& failure) {
+             std::fprintf(stderr,
+                          "Tavik!: Der Stand der Benachrichtigungen konnte nicht in %s "
+                          "gespeichert werden: %s\n",
+                          path->c_str(), failure.userMessage().c_str());
+           }
+         }
+         if (finished) finished();
+       });
 }
 
 }  // namespace tavik

@@ -13,10 +13,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/autostart.h"
 #include "platform/display_scale.h"
+#include "platform/reminder_timer.h"
 #include "platform/seams.h"
 #include "store/failure.h"
 
@@ -55,12 +58,13 @@ int leadingNumber(const QString& text) {
 }
 
 OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Messages& messages,
-                         AutostartEntry& autostart, QWidget* parent)
+                         AutostartEntry& autostart, ReminderTimer& reminder, QWidget* parent)
     : QWidget(parent),
       m_settings(settings),
       m_holidays(holidays),
       m_messages(messages),
-      m_autostart(autostart) {
+      m_autostart(autostart),
+      m_reminder(reminder) {
   const double s = uiScale(font());
   const QString daysHint = QStringLiteral("Anzahl der Tage, die Tavik! vorausberechnet (10-99)");
   const QString exitHint = QStringLiteral(
@@ -110,6 +114,22 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   CheckBox5->setStatusTip(
       QStringLiteral("Die heutigen Ereignisse zusätzlich als Nachricht des Desktops anzeigen"));
 
+  const QString remindHint = QStringLiteral(
+      "Meldet die Ereignisse des Tages jeden Tag zu dieser Uhrzeit, auch ohne dass Tavik! "
+      "gestartet wird");
+  remindBox = named(new QCheckBox(QStringLiteral("Täglich erinnern um"), GroupBox3), "remindBox");
+  remindBox->setStatusTip(remindHint);
+  remindTime = named(new QTimeEdit(GroupBox3), "remindTime");
+  remindTime->setDisplayFormat(QStringLiteral("HH:mm"));
+  remindTime->setTime(QTime(kDefaultReminderHour, 0));
+  remindTime->setAccessibleName(QStringLiteral("Uhrzeit der täglichen Erinnerung"));
+  remindTime->setStatusTip(remindHint);
+  remindError = named(new QLabel(GroupBox3), "remindError");
+  remindError->setWordWrap(true);
+  remindError->hide();
+  // Not a stored setting: the timer unit itself says whether it is on, and when.
+  showReminder();
+
   RadioGroup2 =
       named(new QGroupBox(QStringLiteral(" Einträge hoher Priorität "), this), "RadioGroup2");
   RadioGroup2->setStatusTip(QStringLiteral(
@@ -141,6 +161,9 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   grid->addWidget(Button9, 3, 1, 1, 3, Qt::AlignLeft);
   grid->addWidget(CheckBox4, 4, 0, 1, 4);
   grid->addWidget(CheckBox5, 5, 0, 1, 4);
+  grid->addWidget(remindBox, 6, 0);
+  grid->addWidget(remindTime, 6, 1, 1, 3, Qt::AlignLeft);
+  grid->addWidget(remindError, 7, 0, 1, 4);
   grid->setColumnStretch(3, 1);
 
   auto* column = new QVBoxLayout(this);
@@ -157,6 +180,8 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   connect(CheckBox3, &QCheckBox::toggled, this, &OptionsPage::CheckBox3Click);
   connect(CheckBox4, &QCheckBox::toggled, this, &OptionsPage::CheckBox4Click);
   connect(CheckBox5, &QCheckBox::toggled, this, &OptionsPage::CheckBox5Click);
+  connect(remindBox, &QCheckBox::toggled, this, &OptionsPage::remindBoxClick);
+  connect(remindTime, &QTimeEdit::editingFinished, this, &OptionsPage::remindTimeExit);
   connect(RadioGroup2Items, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) RadioGroup2Click();
   });
@@ -262,6 +287,49 @@ void OptionsPage::CheckBox4Click() {
 
 void OptionsPage::CheckBox5Click() {
   m_settings.notify = CheckBox5->isChecked() ? 1 : 0;
+}
+
+void OptionsPage::showReminder() {
+  const std::optional<QTime> installed = m_reminder.installedTime();
+  const QSignalBlocker quietBox(remindBox);
+  const QSignalBlocker quietTime(remindTime);
+  remindBox->setChecked(installed.has_value());
+  if (installed) remindTime->setTime(*installed);
+}
+
+void OptionsPage::remindBoxClick() {
+  try {
+    if (remindBox->isChecked()) {
+      m_reminder.install(remindTime->time());
+    } else {
+      m_reminder.remove();
+    }
+    remindError->hide();
+    remindError->setMinimumHeight(0);
+  } catch (const Failure& failure) {
+    remindError->setText(QString::fromStdString(failure.userMessage()));
+    remindError->show();
+    // A wrapped label claims no height of its own in a grid; without this the window would
+    // cut its lines instead of growing.
+    remindError->setMinimumHeight(
+        remindError->heightForWidth(GroupBox3->layout()->contentsRect().width()));
+    // The main window keeps the minimum size it was laid out for; it grows for the message
+    // once the layouts have taken the label in.
+    QTimer::singleShot(0, this, [this] {
+      QWidget* top = window();
+      if (top == this) return;
+      top->layout()->activate();
+      const QSize needed = top->size().expandedTo(top->minimumSizeHint());
+      if (needed != top->size()) top->resize(needed);
+    });
+  }
+  // The box shows what the timer is now, also after a failure.
+  showReminder();
+}
+
+void OptionsPage::remindTimeExit() {
+  if (!remindBox->isChecked() || m_reminder.installedTime() == remindTime->time()) return;
+  remindBoxClick();
 }
 
 void OptionsPage::RadioGroup2Click() {

@@ -14,11 +14,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimeEdit;
 
 namespace tavik {
 
 class AutostartEntry;
 class Messages;
+class ReminderTimer;
 
 inline constexpr const char* kLookAheadRangeMessage =
     "Anzahl der Tage für Berechung muss zwischen 1 und 99 liegen!";
@@ -34,9 +36,9 @@ class OptionsPage : public QWidget {
 
  public:
   // The page changes `settings` and byte 0 of `holidays` in memory only; the start at login
-  // shows and changes `autostart` at once.
+  // shows and changes `autostart` at once, the daily reminder `reminder`.
   OptionsPage(Settings& settings, HolidaySelection& holidays, Messages& messages,
-              AutostartEntry& autostart, QWidget* parent = nullptr);
+              AutostartEntry& autostart, ReminderTimer& reminder, QWidget* parent = nullptr);
 
   // Called by Edit1Exit after `anzdays` has been taken: the main window shows the days and
   // rebuilds the countdown view.
@@ -66,6 +68,10 @@ class OptionsPage : public QWidget {
   void CheckBox4Click();
   void CheckBox5Click();
   void RadioGroup2Click();
+  // Installs or removes the daily reminder; a failure is told under the row.
+  void remindBoxClick();
+  // A changed time is installed at once when the reminder is on.
+  void remindTimeExit();
   void Button9Click();
   void Button10Click();
 
@@ -81,6 +87,9 @@ class OptionsPage : public QWidget {
   QPushButton* Button9;
   QCheckBox* CheckBox4;
   QCheckBox* CheckBox5;
+  QCheckBox* remindBox;
+  QTimeEdit* remindTime;
+  QLabel* remindError;  // hidden while nothing failed
   QGroupBox* RadioGroup2;
   QButtonGroup* RadioGroup2Items;
 
@@ -92,6 +101,10 @@ class OptionsPage : public QWidget {
   HolidaySelection& m_holidays;
   Messages& m_messages;
   AutostartEntry& m_autostart;
+  ReminderTimer& m_reminder;
+
+  // Shows the reminder as its timer file has it.
+  void showReminder();
   bool m_leaving = false;
 };
 

@@ -315,3 +315,29 @@ TEST(TerminalListing, AlignedLinesOfARebuildLineUp) {
 
 }  // namespace
 }  // namespace tavik
+
+namespace tavik {
+namespace {
+
+TEST(FrontArguments, EachOptionAloneIsTakenAndTheHelpNamesIt) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> args;
+    FrontAction want;
+  };
+  const Case cases[] = {
+      {.name = "none", .args = {"tavik"}, .want = FrontAction::Window},
+      {.name = "list", .args = {"tavik", "--list"}, .want = FrontAction::List},
+      {.name = "notify", .args = {"tavik", "--notify"}, .want = FrontAction::Notify},
+      {.name = "two", .args = {"tavik", "--notify", "--list"}, .want = FrontAction::Invalid},
+      {.name = "unknown", .args = {"tavik", "--notif"}, .want = FrontAction::Invalid},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(parseFrontArguments(static_cast<int>(c.args.size()), c.args.data()).action, c.want);
+  }
+  EXPECT_NE(helpText().find("\n  --notify    "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavik

@@ -17,7 +17,7 @@ if [ "${3:-}" = --inside ]; then
     "$server" $mode >"$work/server" 2>&1 &
     for _ in $(seq 100); do grep -q ready "$work/server" 2>/dev/null && break; sleep 0.05; done
   fi
-  (cd "$work/start" && QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
+  (cd "$work/start" && QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state" \
     timeout 60 faketime '2006-12-15 12:00:00' "$window" >"$work/out" 2>"$work/err")
   echo $? >"$work/rc"
   sleep 0.3  # what the server still has to print
@@ -31,7 +31,7 @@ trap 'rm -rf "$work"' EXIT
 
 # A fresh start directory and settings: closes itself after a second, shown last on the 10th.
 prepare() {  # NOTIFY
-  rm -rf "$work/start" "$work/config" "$work/server"
+  rm -rf "$work/start" "$work/config" "$work/state" "$work/server"
   mkdir -p "$work/start" "$work/config/HOLVENTARIS"
   printf '[General]\nautoclose=1\nheutebox=0\nnotify=%s\nlastshown=2006-12-10\n' "$1" \
     >"$work/config/HOLVENTARIS/Tavik! v4.x.conf"
@@ -93,7 +93,7 @@ closed_normally "no server"
 prepare 1
 mkdir -p "$work/runtime"
 (cd "$work/start" && env -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
-  QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
+  QT_QPA_PLATFORM=offscreen TZ=UTC XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state" \
   timeout 60 faketime '2006-12-15 12:00:00' "$window" >"$work/out" 2>"$work/err")
 echo $? >"$work/rc"
 closed_normally "no bus"

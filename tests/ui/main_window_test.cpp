@@ -367,6 +367,37 @@ class MainWindowTest : public QObject {
     QVERIFY(w.notifications == want);
   }
 
+  // Starts later the same day say only what is new; another day says it all again. The today
+  // box shows every line at every start.
+  void notificationSaysEachLineOnceADay() {
+    WindowWorld w;
+    w.setSetting("notify", 1);
+    w.writeEvents({{QDate(1970, 12, 15), "Anna"}});
+    const auto start = [&w] {
+      w.notifications.clear();
+      w.todayBoxShown = 0;
+      w.program.reset();
+      w.create();
+      w.showMain();
+      WindowWorld::settle();
+    };
+    start();
+    QCOMPARE(w.notifications.size(), std::size_t{1});
+    start();
+    QVERIFY(w.notifications.empty());
+    QCOMPARE(w.todayBoxShown, 1);
+    w.writeEvents({{QDate(1970, 12, 15), "Anna"}, {QDate(1980, 12, 15), "Ben"}});
+    start();
+    const std::vector<DesktopNotification> onlyBen = {
+        {QStringLiteral("Heute"), todayLine("15.12.1980   Ben")}};
+    QVERIFY(w.notifications == onlyBen);
+    w.clock.date = QDate(2007, 12, 15);
+    start();
+    QCOMPARE(w.notifications.size(), std::size_t{1});
+    QVERIFY(w.notifications[0].body.contains(QStringLiteral("Anna")));
+    QVERIFY(w.notifications[0].body.contains(QStringLiteral("Ben")));
+  }
+
   // Texts in other scripts reach the popup, the today box, the grid and the notification whole.
   void textsInAnyScriptReachEveryOutput() {
     WindowWorld w;

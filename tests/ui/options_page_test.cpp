@@ -8,10 +8,12 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimeEdit>
 #include <cerrno>
 #include <filesystem>
 
 #include "platform/autostart.h"
+#include "platform/reminder_timer.h"
 #include "tests/ui/window_world.h"
 
 namespace tavik::test {
@@ -265,6 +267,96 @@ class OptionsPageTest : public QObject {
          std::filesystem::directory_iterator(std::filesystem::path(entry).parent_path())) {
       QVERIFY2(e.path().extension() != ".tmp", e.path().c_str());
     }
+  }
+
+  // The reminder row: off at 09:00 on a first start, named for screen readers, reached by Tab
+  // after the notification switch.
+  void dailyReminderRow() {
+    WindowWorld w;
+    w.create();
+    auto* box = control<QCheckBox>(w.main(), "remindBox");
+    auto* time = control<QTimeEdit>(w.main(), "remindTime");
+    QCOMPARE(box->text(), QStringLiteral("Täglich erinnern um"));
+    QVERIFY(!box->isChecked());
+    QCOMPARE(time->time(), QTime(9, 0));
+    QCOMPARE(time->displayFormat(), QStringLiteral("HH:mm"));
+    QCOMPARE(time->accessibleName(), QStringLiteral("Uhrzeit der täglichen Erinnerung"));
+    QVERIFY(!control<QLabel>(w.main(), "remindError")->isVisibleTo(w.main().optionsPage));
+    QStringList order;
+    for (QWidget* c = w.main().nextInFocusChain(); c != &w.main(); c = c->nextInFocusChain()) {
+      if ((c->focusPolicy() & Qt::TabFocus) && !c->objectName().isEmpty()) order << c->objectName();
+    }
+    const qsizetype at = order.indexOf(QStringLiteral("CheckBox5"));
+    QVERIFY(at >= 0);
+    QCOMPARE(order.mid(at, 3), (QStringList{"CheckBox5", "remindBox", "remindTime"}));
+  }
+
+  // Ticking installs the timer at the time shown, a new time is installed when the field is
+  // left, unticking removes it; a later start shows the installed time.
+  void dailyReminderFollowsTheTimer() {
+    WindowWorld w;
+    w.create();
+    QStringList calls;
+    w.main().reminderTimer().systemctl = [&calls](const QStringList& args) {
+      calls << args.join(u' ');
+      return QString();
+    };
+    const QString timerFile = w.main().reminderTimer().timerPath();
+    auto* box = control<QCheckBox>(w.main(), "remindBox");
+    auto* time = control<QTimeEdit>(w.main(), "remindTime");
+    time->setTime(QTime(7, 30));
+    box->setChecked(true);
+    QVERIFY(readFile(timerFile.toStdString()).find("OnCalendar=*-*-* 07:30:00\n") !=
+            std::string::npos);
+    QVERIFY(calls.contains(QStringLiteral("daemon-reload")));
+    time->setTime(QTime(20, 15));
+    emit time->editingFinished();
+    QCOMPARE(w.main().reminderTimer().installedTime(), QTime(20, 15));
+
+    // A later start in the same directory.
+    w.program.reset();
+    w.create();
+    w.main().reminderTimer().systemctl = [](const QStringList&) { return QString(); };
+    box = control<QCheckBox>(w.main(), "remindBox");
+    QVERIFY(box->isChecked());
+    QCOMPARE(control<QTimeEdit>(w.main(), "remindTime")->time(), QTime(20, 15));
+
+    box->setChecked(false);
+    QVERIFY(!fileExists(timerFile.toStdString()));
+    QVERIFY(w.messages.boxes.empty());
+  }
+
+  // Without a user manager the page says why under the row, whole, and the box stays off; a
+  // later success takes the message away.
+  void dailyReminderFailureIsToldOnThePage() {
+    WindowWorld w;
+    w.create();
+    // As long as systemctl's reasons get: the message wraps over several lines.
+    QString failure = QStringLiteral(
+        "Failed to connect to bus: No medium found (the user manager of this session could not "
+        "be reached over its private socket or the session bus)");
+    w.main().reminderTimer().systemctl = [&failure](const QStringList&) { return failure; };
+    auto* box = control<QCheckBox>(w.main(), "remindBox");
+    auto* error = control<QLabel>(w.main(), "remindError");
+    w.showMain();
+    w.main().TabbedNotebook1->setCurrentIndex(kOptionsPage);
+    box->setChecked(true);
+    WindowWorld::settle();
+    QVERIFY(!box->isChecked());
+    QVERIFY(error->isVisibleTo(w.main().optionsPage));
+    // Every line of the message shows; the window grew for it.
+    QVERIFY(error->height() >= error->heightForWidth(error->width()));
+    OptionsPage& page = *w.main().optionsPage;
+    QVERIFY(page.height() >= page.minimumSizeHint().height());
+    QCOMPARE(error->text(), QStringLiteral("Die tägliche Erinnerung konnte nicht eingerichtet "
+                                           "werden: ") +
+                                failure + u'.');
+    QVERIFY(!fileExists(w.main().reminderTimer().timerPath().toStdString()));
+    QVERIFY(w.messages.boxes.empty());
+    failure.clear();
+    box->setChecked(true);
+    QVERIFY(box->isChecked());
+    QVERIFY(!error->isVisibleTo(w.main().optionsPage));
   }
 
   void notificationSwitch() {

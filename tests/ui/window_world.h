@@ -62,6 +62,8 @@ class WindowWorld {
                        QString::fromStdString(config.path()));
     // The autostart entry goes there too, never into the user's own folder.
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+    // What the notifications said is kept there as well.
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(config.path() + "/state"));
     store = std::make_unique<QSettingsUserStore>();
     platform =
         std::make_unique<Platform>(Platform{files, *store, messages, fileDialogs, shell, clock});
@@ -103,7 +105,10 @@ class WindowWorld {
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cacheHome));
     program = std::make_unique<Program>(*platform, startDir.path());
     program->create();
-    main().sendNotification = [this](const DesktopNotification& n) { notifications.push_back(n); };
+    main().sendNotification = [this](const DesktopNotification& n, const NotificationDone& done) {
+      notifications.push_back(n);
+      if (done) done(true);
+    };
     auto* watch = new QTimer(&main());
     watch->setInterval(5);
     QObject::connect(watch, &QTimer::timeout, watch, [this] {
