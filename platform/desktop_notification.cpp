@@ -10,6 +10,7 @@
 #include <QVariantMap>
 #include <algorithm>
 
+#include "dates/notification_lines.h"
 #include "platform/qt_text.h"
 
 namespace tavik {
@@ -45,8 +46,11 @@ void notify(QDBusConnection bus, const DesktopNotification& notification, bool m
 
 DesktopNotification todayNotification(const QStringList& lines) {
   DesktopNotification n;
-  const bool today = std::any_of(lines.begin(), lines.end(), [](const QString& line) {
-    return line.startsWith(QStringLiteral("Heute"));
+  const QString roundMark = QString::fromUtf8(kRoundMark);
+  const bool today = std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
+    // A round anniversary's mark comes before the day.
+    const QString day = line.startsWith(roundMark) ? line.mid(roundMark.size()) : line;
+    return day.startsWith(QStringLiteral("Heute"));
   });
   n.summary = today ? QStringLiteral("Heute") : QStringLiteral("Tavik!");
   QStringList shown;

@@ -15,9 +15,10 @@ struct DesktopNotification {
 // The most lines a notification shows; the rest are counted.
 inline constexpr int kMostNotificationLines = 10;
 
-// The notification of the today box's lines: summary "Heute" when a line of today is among
-// them, else "Tavik!"; the body the lines, one per line, at most 10, then "… und N weitere".
-// Control characters in a line (a line break, a NUL) are shown as U+FFFD.
+// The notification of the today box's lines: summary "Heute" when a line of today (after the
+// round mark of notificationLines, if any) is among them, else "Tavik!"; the body the lines, one
+// per line, at most 10, then "… und N weitere". Control characters in a line (a line break, a NUL)
+// are shown as U+FFFD.
 DesktopNotification todayNotification(const QStringList& lines);
 
 // Sends `notification` on the session bus without waiting for anything: the server's

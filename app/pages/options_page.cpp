@@ -109,6 +109,10 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
       "CheckBox5");
   CheckBox5->setStatusTip(
       QStringLiteral("Die heutigen Ereignisse zusätzlich als Nachricht des Desktops anzeigen"));
+  inWordsBox = named(new QCheckBox(QStringLiteral("Jubiläen in Worten"), GroupBox3), "inWordsBox");
+  inWordsBox->setStatusTip(
+      QStringLiteral("Geburtstage, Hochzeitstage, Todestage und Jahrestage mit ihrer Art zeigen: "
+                     "„wird 50“ statt „(50)“"));
 
   RadioGroup2 =
       named(new QGroupBox(QStringLiteral(" Einträge hoher Priorität "), this), "RadioGroup2");
@@ -141,6 +145,7 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   grid->addWidget(Button9, 3, 1, 1, 3, Qt::AlignLeft);
   grid->addWidget(CheckBox4, 4, 0, 1, 4);
   grid->addWidget(CheckBox5, 5, 0, 1, 4);
+  grid->addWidget(inWordsBox, 6, 0, 1, 4);
   grid->setColumnStretch(3, 1);
 
   auto* column = new QVBoxLayout(this);
@@ -157,6 +162,7 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   connect(CheckBox3, &QCheckBox::toggled, this, &OptionsPage::CheckBox3Click);
   connect(CheckBox4, &QCheckBox::toggled, this, &OptionsPage::CheckBox4Click);
   connect(CheckBox5, &QCheckBox::toggled, this, &OptionsPage::CheckBox5Click);
+  connect(inWordsBox, &QCheckBox::toggled, this, &OptionsPage::inWordsClick);
   connect(RadioGroup2Items, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) RadioGroup2Click();
   });
@@ -262,6 +268,11 @@ void OptionsPage::CheckBox4Click() {
 
 void OptionsPage::CheckBox5Click() {
   m_settings.notify = CheckBox5->isChecked() ? 1 : 0;
+}
+
+void OptionsPage::inWordsClick() {
+  m_settings.inworten = inWordsBox->isChecked() ? 1 : 0;
+  if (inWordsChanged) inWordsChanged();
 }
 
 void OptionsPage::RadioGroup2Click() {

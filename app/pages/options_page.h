@@ -1,5 +1,5 @@
 // The options page: look-ahead days, auto-exit seconds, today box, holidays, high priority,
-// the start at login and the desktop notification.
+// the start at login, the desktop notification and anniversaries in words.
 #pragma once
 
 #include <QWidget>
@@ -45,6 +45,8 @@ class OptionsPage : public QWidget {
   std::function<void()> testTodayBox;
   // Button9Click: runs the holiday selection dialog modally.
   std::function<void()> chooseHolidays;
+  // Called by inWordsClick after `inworten` has been taken: the main window rebuilds the view.
+  std::function<void()> inWordsChanged;
 
   // Sets CheckBox2 from byte 0 of the holiday record (its click rule runs when that changes
   // its state), then enables Button9 exactly when byte 0 is set.
@@ -65,6 +67,7 @@ class OptionsPage : public QWidget {
   void CheckBox3Click();
   void CheckBox4Click();
   void CheckBox5Click();
+  void inWordsClick();
   void RadioGroup2Click();
   void Button9Click();
   void Button10Click();
@@ -81,6 +84,7 @@ class OptionsPage : public QWidget {
   QPushButton* Button9;
   QCheckBox* CheckBox4;
   QCheckBox* CheckBox5;
+  QCheckBox* inWordsBox;
   QGroupBox* RadioGroup2;
   QButtonGroup* RadioGroup2Items;
 
