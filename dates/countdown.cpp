@@ -265,10 +265,10 @@ bool isRoundAnniversary(std::uint8_t kind, int n) {
 }
 
 std::string_view weddingDayName(int n) {
-  // The names of the multiples of five as German lists commonly give them (German Wikipedia,
-  // article "Hochzeitstag"; the same in the municipal guide "Hochzeitstage und ihre Bedeutung"
-  // of Weissach). The other years' names differ from list to list and would make nearly every
-  // wedding day a round one.
+  // The names of the multiples of five as the municipality of Weissach lists them
+  // (weissach.de, "Hochzeitstage und ihre Bedeutung"), in the forms "Holzhochzeit" and
+  // "Diamantene Hochzeit" that other lists give too. The other years' names differ from list to
+  // list and would make nearly every wedding day a round one.
   static constexpr std::string_view kNames[] = {
       "Holzhochzeit",     "Rosenhochzeit",    "Kristallhochzeit",    "Porzellanhochzeit",
       "Silberhochzeit",   "Perlenhochzeit",   "Leinwandhochzeit",    "Rubinhochzeit",
