@@ -24,6 +24,7 @@
 #include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
 #include "app/window_size.h"
+#include "dates/notification_lines.h"
 #include "dialogs/dialog_behaviour.h"
 #include "dialogs/help.h"
 #include "dialogs/todaybox.h"
@@ -171,6 +172,11 @@ void MainWindow::buildPages() {
     computeView();
   };
   optionsPage->testTodayBox = [this] { showTodayBoxTest(); };
+  // Before the first rebuild (the stored value shown at creation) there is nothing to redo, and
+  // the first one must stay the start's.
+  optionsPage->inWordsChanged = [this] {
+    if (m_firstViewDone) computeView();
+  };
   optionsPage->chooseHolidays = [this] {
     if (m_runHolidayDialog) m_runHolidayDialog();
   };
@@ -276,8 +282,11 @@ void MainWindow::runCreationSteps() {
     m_files.load(m_platform.files, m_platform.userStore);
     setWindowTitle(QString::fromUtf8(kWindowCaption));
     setStatusTip(QString::fromUtf8(kWindowHint));
-    // The design widths, widened where the font in use needs more for a day text or a date.
-    const QFontMetrics grid(countdownPage->StringGrid1->font());
+    // The design widths, widened where the font in use needs more for a day text or a date;
+    // in bold, as round anniversaries show.
+    QFont bold = countdownPage->StringGrid1->font();
+    bold.setBold(true);
+    const QFontMetrics grid(bold);
     const int cellPadding = scaled(8, s);
     countdownPage->setColumnWidths(
         std::max({scaled(85, s),
@@ -290,6 +299,7 @@ void MainWindow::runCreationSteps() {
     const Settings& stored = m_files.settings();
     if (stored.heutebox == 1) optionsPage->CheckBox3->setChecked(true);
     if (stored.notify == 1) optionsPage->CheckBox5->setChecked(true);
+    if (stored.inworten == 1) optionsPage->inWordsBox->setChecked(true);
     optionsPage->setPriorityHandling(stored.prior);
     countdownPage->Label3->setText(QString::number(stored.anzdays));
     const QDate today = m_platform.clock.today();

@@ -150,27 +150,75 @@ std::int32_t anniversaryCount(const EventRecord& record, DayNumber today) {
 
 namespace {
 
-std::string suffixOf(const EventRecord& record, const Ymd& stored, DayNumber today) {
+// The kinds whose anniversaries are counted in words.
+constexpr std::uint8_t kBirthday = 1;
+constexpr std::uint8_t kWeddingDay = 2;
+constexpr std::uint8_t kDeathDay = 3;
+constexpr std::uint8_t kAnniversary = 5;
+
+bool hasCountedKind(std::uint8_t kind) {
+  return kind == kBirthday || kind == kWeddingDay || kind == kDeathDay || kind == kAnniversary;
+}
+
+struct Suffix {
+  std::string text;
+  bool round = false;
+};
+
+Suffix suffixOf(const EventRecord& record, const Ymd& stored, int d, DayNumber today,
+                std::uint8_t kind, bool inWords) {
   if (!isSet(record.computeJubilee) || isSet(record.withoutYear) ||
       stored.year == yearlessMarkerYear) {
     return {};
   }
+  // The count of the occurrence shown; within the window the same as the rounded count.
+  int n = 0;
+  if (hasCountedKind(kind)) {
+    if (const auto shown = splitDayNumber(today + d)) n = shown->year - stored.year;
+  }
+  Suffix suffix;
+  suffix.round = n >= 1 && isRoundAnniversary(kind, n);
+  if (inWords && n >= 1) {
+    const std::string count = std::to_string(n);
+    switch (kind) {
+      case kBirthday:
+        suffix.text = d < 0 ? " – ist " + count + " geworden" : " – wird " + count;
+        return suffix;
+      case kWeddingDay:
+        suffix.text = " – " + count + ". Hochzeitstag";
+        if (const std::string_view name = weddingDayName(n); !name.empty()) {
+          suffix.text.append(" (").append(name).append(")");
+        }
+        return suffix;
+      case kDeathDay:
+        suffix.text = " – " + count + ". Todestag";
+        return suffix;
+      case kAnniversary:
+        suffix.text = " – " + count + ". Jahrestag";
+        return suffix;
+      default:
+        break;
+    }
+  }
   char text[16] = " (";
   char* end = std::to_chars(text + 2, text + 14, anniversaryCount(record, today)).ptr;
   *end++ = ')';
-  return std::string(text, end);
+  suffix.text.assign(text, end);
+  return suffix;
 }
 
 // With `fallback` given, it gets the rest of the line after the day text in the Windows-1252
 // form of the text when the text comes from the extension, else it is left empty.
 CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayNumber today,
-                       std::string* fallback = nullptr) {
-  const std::string suffix = suffixOf(record, stored, today);
+                       bool inWords, std::string* fallback = nullptr) {
   // The extension is read once: its checks cost more than the rest of the line.
   std::optional<RecordExtension> extension;
   if (std::equal(kExtensionMark.begin(), kExtensionMark.end(), record.reserved.begin())) {
     extension = readExtension(record);
   }
+  const Suffix worded =
+      suffixOf(record, stored, d, today, extension ? extension->kind : std::uint8_t{0}, inWords);
+  const std::string& suffix = worded.text;
   const bool unicode = extension && !extension->unicodeText.empty();
   CountdownEntry entry;
   entry.row.day = countdownText(d);
@@ -193,8 +241,12 @@ CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayN
   entry.row.date = gridDate(stored, !isSet(record.withoutYear));
   entry.row.text.reserve(textEnd - textAt + suffix.size());
   entry.row.text.append(entry.line, textAt, textEnd - textAt).append(suffix);
+  entry.row.round = worded.round;
   if (fallback != nullptr && unicode) {
-    fallback->assign(entry.line, dateAt, textAt - dateAt).append(record.text()).append(suffix);
+    // The fallback is Windows-1252 through and through; a worded suffix has its dash.
+    fallback->assign(entry.line, dateAt, textAt - dateAt)
+        .append(record.text())
+        .append(suffix.empty() ? suffix : utf8ToCp1252(suffix).value_or(suffix));
   }
   return entry;
 }
@@ -202,11 +254,33 @@ CountdownEntry entryOf(const EventRecord& record, const Ymd& stored, int d, DayN
 }  // namespace
 
 std::string anniversarySuffix(const EventRecord& record, DayNumber today) {
-  return suffixOf(record, splitRecordDate(record.date), today);
+  return suffixOf(record, splitRecordDate(record.date), 0, today, 0, false).text;
 }
 
-CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today) {
-  return entryOf(record, splitRecordDate(record.date), d, today);
+bool isRoundAnniversary(std::uint8_t kind, int n) {
+  if (n < 1) return false;
+  if (kind == kBirthday) return n % 10 == 0 || n == 18;
+  if (kind == kWeddingDay) return n % 10 == 0 || !weddingDayName(n).empty();
+  return false;
+}
+
+std::string_view weddingDayName(int n) {
+  // The names of the multiples of five as the municipality of Weissach lists them
+  // (weissach.de, "Hochzeitstage und ihre Bedeutung"), in the forms "Holzhochzeit" and
+  // "Diamantene Hochzeit" that other lists give too. The other years' names differ from list to
+  // list and would make nearly every wedding day a round one.
+  static constexpr std::string_view kNames[] = {
+      "Holzhochzeit",     "Rosenhochzeit",    "Kristallhochzeit",    "Porzellanhochzeit",
+      "Silberhochzeit",   "Perlenhochzeit",   "Leinwandhochzeit",    "Rubinhochzeit",
+      "Messinghochzeit",  "Goldene Hochzeit", "Platinhochzeit",      "Diamantene Hochzeit",
+      "Eiserne Hochzeit", "Gnadenhochzeit",   "Kronjuwelenhochzeit",
+  };
+  if (n < 5 || n % 5 != 0 || n / 5 > static_cast<int>(std::size(kNames))) return {};
+  return kNames[n / 5 - 1];
+}
+
+CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today, bool inWords) {
+  return entryOf(record, splitRecordDate(record.date), d, today, inWords);
 }
 
 std::optional<int> addCalendarDay(ViewResult& view, std::string_view name, const DateRule& rule,
@@ -443,6 +517,7 @@ ViewResult computeView(EventTable& table, const Settings& settings,
                        const HolidaySelection& holidays, DayNumber today, bool firstRebuild) {
   ViewResult view;
   const int anzdays = settings.anzdays;
+  const bool inWords = settings.inworten == 1;
   const int first = eventWindowStart(settings.lastshown, today);
   // Shown last before yesterday: yesterday went unseen too, so its events are missed like
   // the days before it (the window still calls them "Gestern").
@@ -463,13 +538,20 @@ ViewResult computeView(EventTable& table, const Settings& settings,
     const EventRecord& record = table.record(slot);
     const Ymd stored = splitRecordDate(record.date);
     const int d = eventDays(stored.month, stored.day, today, first);
-    if (inDayWindow(d, first, anzdays)) {
-      CountdownEntry entry = entryOf(record, stored, d, today, &fallbacks[view.lines.size()]);
+    const int lead = leadDaysOf(record);
+    if (inDayWindow(d, first, std::max(anzdays, lead))) {
+      CountdownEntry entry =
+          entryOf(record, stored, d, today, inWords, &fallbacks[view.lines.size()]);
       const bool high = isSet(record.highPriority);
       if (high && settings.prior == 1 && d == 0 && firstRebuild) view.popups.push_back(entry.line);
-      // What the user missed, today's, and the chosen high-priority lines.
+      // The lead day reached since the countdown was last shown; with none known, today only.
+      const int leadDayAgo = lead - d;
+      const bool announced =
+          firstRebuild && lead > 0 && leadDayAgo >= 0 &&
+          (settings.lastshown ? today - leadDayAgo > *settings.lastshown : leadDayAgo == 0);
+      // What the user missed, today's, the chosen high-priority lines and the announced ones.
       intoTodayBox.push_back(d <= -2 || (d == -1 && yesterdayMissed) || d == 0 ||
-                             (high && settings.prior == 2));
+                             (high && settings.prior == 2) || announced);
       view.lines.push_back(std::move(entry.line));
       view.columns.push_back(entry.columns);
       view.grid.push_back(std::move(entry.row));
@@ -495,6 +577,8 @@ ViewResult computeView(EventTable& table, const Settings& settings,
     if (intoTodayBox[i]) {
       view.todayBox.push_back(view.lines[i]);
       view.todayBoxColumns.push_back(view.columns[i]);
+      const GridRow& row = view.grid[i];
+      view.notices.push_back({days[i], today + days[i], row.text, row.round});
     }
   }
   permute(view.lines, order);

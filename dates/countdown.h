@@ -15,12 +15,25 @@
 
 namespace tavik {
 
-// One row of the countdown grid: day text, date text, name; all UTF-8.
+// One row of the countdown grid: day text, date text, name; all UTF-8. `round` marks a round
+// anniversary (isRoundAnniversary), which the grid shows in bold.
 struct GridRow {
   std::string day;
   std::string date;
   std::string text;
+  bool round = false;
   friend bool operator==(const GridRow&, const GridRow&) = default;
+};
+
+// A line of the today box as a notification words it: the day difference, the day the event
+// falls on, its text with the suffix (the grid row's text) and whether it is a round
+// anniversary.
+struct Notice {
+  int days = 0;
+  DayNumber date;
+  std::string text;
+  bool round = false;
+  friend bool operator==(const Notice&, const Notice&) = default;
 };
 
 // Where the columns of a countdown line lie, in bytes of its UTF-8: the day text without its
@@ -42,6 +55,7 @@ struct ViewResult {
   std::vector<GridRow> grid;                 // the filled grid rows in grid order
   std::vector<std::string> todayBox;         // the today box's lines in list order
   std::vector<LineColumns> todayBoxColumns;  // beside each of the today box's lines
+  std::vector<Notice> notices;               // beside each of the today box's lines
   std::vector<std::string> popups;           // high-priority lines of today to show as messages
   std::vector<int> freedSlots;               // slots the auto-delete rule freed in this rebuild
 };
@@ -105,6 +119,15 @@ std::int32_t anniversaryCount(const EventRecord& record, DayNumber today);
 // otherwise empty.
 std::string anniversarySuffix(const EventRecord& record, DayNumber today);
 
+// Whether the n-th anniversary of an event of `kind` (record extension) stands out: every 10th
+// and the 18th birthday; every 10th wedding day and each one weddingDayName names. No other
+// kind has round ones.
+bool isRoundAnniversary(std::uint8_t kind, int n);
+
+// The German name of the n-th wedding day for the multiples of five up to 75
+// ("Silberhochzeit"); empty for the others.
+std::string_view weddingDayName(int n);
+
 // An event's countdown line, its columns and grid row for the day difference d.
 struct CountdownEntry {
   std::string line;
@@ -114,8 +137,15 @@ struct CountdownEntry {
 
 // Line: day text, formatEventLine (the text in UTF-8), suffix. Row: day text; the stored date as
 // "DD.MM.YYYY" (or "DD.MM" with withoutYear set; the stored year 9996 prints as such); text and
-// suffix.
-CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today);
+// suffix; whether it is round.
+//
+// Where anniversarySuffix gives one and the record's kind (record extension) is birthday,
+// wedding day, death day or anniversary, N is the count of the occurrence d days from today:
+// its year minus the stored year. For N >= 1 the row is round by isRoundAnniversary, and with
+// `inWords` the suffix is worded instead: " – wird N" (" – ist N geworden" for days gone by),
+// " – N. Hochzeitstag" (with the weddingDayName in parentheses where there is one),
+// " – N. Todestag", " – N. Jahrestag". Everything else keeps anniversarySuffix.
+CountdownEntry eventEntry(const EventRecord& record, int d, DayNumber today, bool inWords = false);
 
 // A calendar day's date in a given year; nullopt when it cannot be formed.
 using DateRule = std::function<std::optional<DayNumber>(int year)>;
@@ -143,15 +173,19 @@ void sortCountdownGrid(std::vector<GridRow>& rows);
 
 // Rebuilds the countdown view: applies the auto-delete rule to every used slot (the freed
 // event is still listed this once, from the record as it was), lists every event from
-// eventWindowStart(settings.lastshown) to `settings.anzdays` days ahead and, when
-// computeHolidays is on, every switched-on calendar day from yesterday on. The lines of missed
-// days (two days back and more) come first, the earliest day first; lines of one day text
-// follow the textSortKey of the rest of the line (date, text, suffix). The today box gets the
-// lines of missed days (yesterday's events too when `settings.lastshown` lies before
-// yesterday), then those of today and, with `settings.prior` 2, the lines of high-priority
-// events of other days, each once; the popups, only when `firstRebuild` and
-// `settings.prior` is 1, the lines of today's high-priority events in slot order. The grid
-// holds the filled rows only; the empty row the grid ends in is the caller's.
+// eventWindowStart(settings.lastshown) to `settings.anzdays` days ahead, or to its lead time
+// (record extension) when that is longer, and, when computeHolidays is on, every switched-on
+// calendar day from yesterday on. The lines of missed days (two days back and more) come
+// first, the earliest day first; lines of one day text follow the textSortKey of the rest of
+// the line (date, text, suffix). Lines are worded as eventEntry does with `inWords` when
+// `settings.inworten` is 1. The today box gets the lines of missed days (yesterday's events
+// too when `settings.lastshown` lies before yesterday), then those of today, with
+// `settings.prior` 2 the lines of high-priority events of other days and, when
+// `firstRebuild`, the lines of events whose lead day (the occurrence less the lead time) lies
+// after `settings.lastshown` and not after today (with no lastshown: is today), each once;
+// `notices` words the same lines. The popups, only when `firstRebuild` and `settings.prior`
+// is 1, get the lines of today's high-priority events in slot order. The grid holds the
+// filled rows only; the empty row the grid ends in is the caller's.
 ViewResult computeView(EventTable& table, const Settings& settings,
                        const HolidaySelection& holidays, DayNumber today, bool firstRebuild);
 

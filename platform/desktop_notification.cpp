@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/posix/notice_state.h"
+#include "dates/notification_lines.h"
 #include "platform/qt_text.h"
 #include "store/failure.h"
 
@@ -55,8 +56,11 @@ void notify(QDBusConnection bus, const DesktopNotification& notification, bool m
 
 DesktopNotification todayNotification(const QStringList& lines) {
   DesktopNotification n;
-  const bool today = std::any_of(lines.begin(), lines.end(), [](const QString& line) {
-    return line.startsWith(QStringLiteral("Heute"));
+  const QString roundMark = QString::fromUtf8(kRoundMark);
+  const bool today = std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
+    // A round anniversary's mark comes before the day.
+    const QString day = line.startsWith(roundMark) ? line.mid(roundMark.size()) : line;
+    return day.startsWith(QStringLiteral("Heute"));
   });
   n.summary = today ? QStringLiteral("Heute") : QStringLiteral("Tavik!");
   QStringList shown;
@@ -93,7 +97,7 @@ void sendDesktopNotification(const DesktopNotification& notification, Notificati
 }
 
 std::vector<std::string> noticeLinesOf(const ViewResult& view) {
-  return view.todayBox;
+  return notificationLines(view);
 }
 
 void notifyOncePerDay(Files& files, const std::string& startDirectory, DayNumber today,

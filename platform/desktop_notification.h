@@ -21,14 +21,15 @@ struct DesktopNotification {
 // The most lines a notification shows; the rest are counted.
 inline constexpr int kMostNotificationLines = 10;
 
-// The notification of the today box's lines: summary "Heute" when a line of today is among
-// them, else "Tavik!"; the body the lines, one per line, at most 10, then "… und N weitere".
-// Control characters in a line (a line break, a NUL) are shown as U+FFFD.
+// The notification of the today box's lines: summary "Heute" when a line of today (after the
+// round mark of notificationLines, if any) is among them, else "Tavik!"; the body the lines, one
+// per line, at most 10, then "… und N weitere". Control characters in a line (a line break, a NUL)
+// are shown as U+FFFD.
 DesktopNotification todayNotification(const QStringList& lines);
 
 class Files;
 
-// The lines the day's notification says of a first rebuild's view: the today box's.
+// The lines the day's notification says of a first rebuild's view, worded for reading.
 std::vector<std::string> noticeLinesOf(const ViewResult& view);
 
 // Told once whether the notification server took the notification.

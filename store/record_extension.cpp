@@ -37,13 +37,15 @@ bool isStoredNfc(std::string_view bytes) {
   return isNfcUtf8(bytes).value_or(true);
 }
 
+bool hasMark(const EventRecord& record) {
+  return std::equal(kExtensionMark.begin(), kExtensionMark.end(), record.reserved.begin());
+}
+
 }  // namespace
 
 ReservedUse reservedUse(const EventRecord& record) {
   const auto& bytes = record.reserved;
-  if (std::equal(kExtensionMark.begin(), kExtensionMark.end(), bytes.begin())) {
-    return ReservedUse::Extension;
-  }
+  if (hasMark(record)) return ReservedUse::Extension;
   return allZero(bytes.data(), bytes.data() + bytes.size()) ? ReservedUse::None
                                                             : ReservedUse::Foreign;
 }
@@ -69,17 +71,35 @@ std::optional<std::string> storedText(const EventRecord& record) {
   return text;
 }
 
+std::uint8_t kindIn(const EventRecord& record) {
+  const std::uint8_t kind = record.reserved[kKindAt];
+  return kind <= kMostKind ? kind : 0;
+}
+
+std::uint8_t leadDaysIn(const EventRecord& record) {
+  const std::uint8_t lead = record.reserved[kLeadDaysAt];
+  return lead <= kMostLeadDays ? lead : 0;
+}
+
 }  // namespace
 
 std::optional<RecordExtension> readExtension(const EventRecord& record) {
   if (reservedUse(record) != ReservedUse::Extension) return std::nullopt;
   RecordExtension out;
   std::copy_n(record.reserved.begin() + kUidAt, out.uid.size(), out.uid.begin());
-  out.kind = record.reserved[kKindAt];
-  const std::uint8_t lead = record.reserved[kLeadDaysAt];
-  out.leadDays = lead <= kMostLeadDays ? lead : 0;
+  out.kind = kindIn(record);
+  out.leadDays = leadDaysIn(record);
   out.unicodeText = storedText(record).value_or(std::string());
   return out;
+}
+
+// Only the mark is looked at: the rebuild asks this of every record.
+std::uint8_t kindOf(const EventRecord& record) {
+  return hasMark(record) ? kindIn(record) : 0;
+}
+
+std::uint8_t leadDaysOf(const EventRecord& record) {
+  return hasMark(record) ? leadDaysIn(record) : 0;
 }
 
 Uid randomUid() {

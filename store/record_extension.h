@@ -29,6 +29,9 @@ inline constexpr std::size_t kUnicodeTextAt = 27;
 inline constexpr std::size_t kMaxUnicodeBytes = kReservedSize - kUnicodeTextAt;
 static_assert(kMaxUnicodeBytes == 179);
 inline constexpr std::uint8_t kMostLeadDays = 99;
+// Kinds: 0 none, 1 birthday, 2 wedding day, 3 death day, 4 name day, 5 anniversary, 6
+// appointment.
+inline constexpr std::uint8_t kMostKind = 6;
 
 using Uid = std::array<std::uint8_t, 16>;
 
@@ -40,7 +43,8 @@ enum class ReservedUse {
 
 ReservedUse reservedUse(const EventRecord& record);
 
-// The block's fields as read. Values out of range read as absent: a lead time past 99 as 0,
+// The block's fields as read. Values out of range read as absent: a kind past 6 and a lead time
+// past 99 as 0,
 // a text whose length runs past the block, that is not valid UTF-8 or not NFC, or whose
 // textCheck no longer matches the Windows-1252 text as empty.
 struct RecordExtension {
@@ -52,6 +56,11 @@ struct RecordExtension {
 
 // nullopt when the record has no block (none or foreign bytes).
 std::optional<RecordExtension> readExtension(const EventRecord& record);
+
+// The kind and the lead time as readExtension reads them, without looking at the text: 0 for
+// a record without a block.
+std::uint8_t kindOf(const EventRecord& record);
+std::uint8_t leadDaysOf(const EventRecord& record);
 
 // CRC-32 (IEEE) of the significant Windows-1252 text bytes.
 std::uint32_t textCheckOf(const EventRecord& record);

@@ -18,7 +18,7 @@ struct Value {
 constexpr Value kValues[] = {
     {"anzdays", &Settings::anzdays, 30},  {"autoclose", &Settings::autoclose, 30},
     {"heutebox", &Settings::heutebox, 1}, {"prior", &Settings::prior, 0},
-    {"notify", &Settings::notify, 1},
+    {"notify", &Settings::notify, 1},     {"inworten", &Settings::inworten, 0},
 };
 
 constexpr const char* kLastShown = "lastshown";

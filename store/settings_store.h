@@ -30,8 +30,8 @@ class UserStore {
   virtual bool sync() = 0;
 };
 
-// Reads anzdays, autoclose, heutebox, prior and notify in this order, writing a missing value
-// with its default first, then lastshown, which is none when missing or no "YYYY-MM-DD" date
+// Reads anzdays, autoclose, heutebox, prior, notify and inworten in this order, writing a missing
+// value with its default first, then lastshown, which is none when missing or no "YYYY-MM-DD" date
 // (it has no default to write). Throws Failure "Ungültiger Datentyp für 'NAME'" at the first
 // number of the wrong type (the values read before it stay in `settings`), or "Konnte Daten für
 // 'NAME' nicht setzen".
@@ -40,7 +40,7 @@ void loadSettings(UserStore& store, Settings& settings);
 // As loadSettings, but writes nothing: a missing number keeps the value in `settings`.
 void readSettings(UserStore& store, Settings& settings);
 
-// Writes the five numbers in the same order, then lastshown as "YYYY-MM-DD" when it is known;
+// Writes the six numbers in the same order, then lastshown as "YYYY-MM-DD" when it is known;
 // throws Failure "Konnte Daten für 'NAME' nicht setzen".
 void saveSettings(UserStore& store, const Settings& settings);
 

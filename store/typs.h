@@ -83,13 +83,14 @@ inline constexpr int kPublicHolidayCount = 15;
 inline constexpr int kFirstOtherDayByte = 21;
 inline constexpr int kOtherDayCount = 11;
 
-// The per-user settings with their defaults: five whole numbers 0..255 and a date.
+// The per-user settings with their defaults: six whole numbers 0..255 and a date.
 struct Settings {
   std::uint8_t anzdays = 30;    // look-ahead days
   std::uint8_t autoclose = 30;  // seconds until the program closes itself; 0 = off
   std::uint8_t heutebox = 1;    // show the today box at start
   std::uint8_t prior = 0;       // high priority: 0 ignore, 1 popup, 2 into the today box
   std::uint8_t notify = 1;      // send the today box's lines as a desktop notification at start
+  std::uint8_t inworten = 0;    // 1: anniversaries of events with a kind in words ("wird 50")
   // The day the countdown was last built in the window; none when never or unreadable. Events
   // from the days after it are listed as missed.
   std::optional<DayNumber> lastshown = std::nullopt;

@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -62,11 +63,18 @@ class CountdownGridModel : public QAbstractTableModel {
   }
 
   QVariant data(const QModelIndex& index, int role) const override {
-    if (role != Qt::DisplayRole || !index.isValid() ||
+    if ((role != Qt::DisplayRole && role != Qt::FontRole) || !index.isValid() ||
         index.row() >= static_cast<int>(m_rows.size())) {
       return {};
     }
     const GridRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    if (role == Qt::FontRole) {
+      // Round anniversaries stand out; the view's own font otherwise.
+      if (!row.round) return {};
+      QFont bold;
+      bold.setBold(true);
+      return bold;
+    }
     switch (index.column()) {
       case 0:
         return QString::fromStdString(row.day);
@@ -107,9 +115,13 @@ class PlainTextDelegate : public QStyledItemDelegate {
     if (group == QPalette::Normal && !(option.state & QStyle::State_Active)) {
       group = QPalette::Inactive;
     }
+    QFont font = option.font;
+    if (const QVariant own = index.data(Qt::FontRole); own.isValid()) {
+      font = qvariant_cast<QFont>(own).resolve(font);
+    }
     painter->save();
     painter->setPen(option.palette.color(group, QPalette::Text));
-    painter->setFont(option.font);
+    painter->setFont(font);
     painter->drawText(option.rect.adjusted(margin, 0, -margin, 0),
                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     painter->restore();

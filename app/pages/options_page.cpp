@@ -113,6 +113,10 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
       "CheckBox5");
   CheckBox5->setStatusTip(
       QStringLiteral("Die heutigen Ereignisse zusätzlich als Nachricht des Desktops anzeigen"));
+  inWordsBox = named(new QCheckBox(QStringLiteral("Jubiläen in Worten"), GroupBox3), "inWordsBox");
+  inWordsBox->setStatusTip(
+      QStringLiteral("Geburtstage, Hochzeitstage, Todestage und Jahrestage mit ihrer Art zeigen: "
+                     "„wird 50“ statt „(50)“"));
 
   const QString remindHint = QStringLiteral(
       "Meldet die Ereignisse des Tages jeden Tag zu dieser Uhrzeit, auch ohne dass Tavik! "
@@ -161,9 +165,10 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   grid->addWidget(Button9, 3, 1, 1, 3, Qt::AlignLeft);
   grid->addWidget(CheckBox4, 4, 0, 1, 4);
   grid->addWidget(CheckBox5, 5, 0, 1, 4);
-  grid->addWidget(remindBox, 6, 0);
-  grid->addWidget(remindTime, 6, 1, 1, 3, Qt::AlignLeft);
-  grid->addWidget(remindError, 7, 0, 1, 4);
+  grid->addWidget(inWordsBox, 6, 0, 1, 4);
+  grid->addWidget(remindBox, 7, 0);
+  grid->addWidget(remindTime, 7, 1, 1, 3, Qt::AlignLeft);
+  grid->addWidget(remindError, 8, 0, 1, 4);
   grid->setColumnStretch(3, 1);
 
   auto* column = new QVBoxLayout(this);
@@ -182,6 +187,7 @@ OptionsPage::OptionsPage(Settings& settings, HolidaySelection& holidays, Message
   connect(CheckBox5, &QCheckBox::toggled, this, &OptionsPage::CheckBox5Click);
   connect(remindBox, &QCheckBox::toggled, this, &OptionsPage::remindBoxClick);
   connect(remindTime, &QTimeEdit::editingFinished, this, &OptionsPage::remindTimeExit);
+  connect(inWordsBox, &QCheckBox::toggled, this, &OptionsPage::inWordsClick);
   connect(RadioGroup2Items, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) RadioGroup2Click();
   });
@@ -330,6 +336,9 @@ void OptionsPage::remindBoxClick() {
 void OptionsPage::remindTimeExit() {
   if (!remindBox->isChecked() || m_reminder.installedTime() == remindTime->time()) return;
   remindBoxClick();
+void OptionsPage::inWordsClick() {
+  m_settings.inworten = inWordsBox->isChecked() ? 1 : 0;
+  if (inWordsChanged) inWordsChanged();
 }
 
 void OptionsPage::RadioGroup2Click() {

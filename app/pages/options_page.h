@@ -1,5 +1,5 @@
 // The options page: look-ahead days, auto-exit seconds, today box, holidays, high priority,
-// the start at login and the desktop notification.
+// the start at login, the desktop notification and anniversaries in words.
 #pragma once
 
 #include <QWidget>
@@ -47,6 +47,8 @@ class OptionsPage : public QWidget {
   std::function<void()> testTodayBox;
   // Button9Click: runs the holiday selection dialog modally.
   std::function<void()> chooseHolidays;
+  // Called by inWordsClick after `inworten` has been taken: the main window rebuilds the view.
+  std::function<void()> inWordsChanged;
 
   // Sets CheckBox2 from byte 0 of the holiday record (its click rule runs when that changes
   // its state), then enables Button9 exactly when byte 0 is set.
@@ -67,6 +69,7 @@ class OptionsPage : public QWidget {
   void CheckBox3Click();
   void CheckBox4Click();
   void CheckBox5Click();
+  void inWordsClick();
   void RadioGroup2Click();
   // Installs or removes the daily reminder; a failure is told under the row.
   void remindBoxClick();
@@ -90,6 +93,7 @@ class OptionsPage : public QWidget {
   QCheckBox* remindBox;
   QTimeEdit* remindTime;
   QLabel* remindError;  // hidden while nothing failed
+  QCheckBox* inWordsBox;
   QGroupBox* RadioGroup2;
   QButtonGroup* RadioGroup2Items;
 

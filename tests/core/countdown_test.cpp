@@ -6,7 +6,9 @@
 #include <random>
 
 #include "dates/holidays.h"
+#include "dates/notification_lines.h"
 #include "store/event_text.h"
+#include "store/record_extension.h"
 
 namespace tavik {
 namespace {
@@ -23,6 +25,8 @@ struct Ev {
   std::uint8_t autoDelete = 0;
   std::uint8_t high = 0;
   const char* unicode = nullptr;  // UTF-8 stored through setEventText instead of `text`
+  std::uint8_t kind = 0;          // kind and lead time in the record extension
+  std::uint8_t lead = 0;
 };
 
 EventRecord make(const Ev& e) {
@@ -35,6 +39,11 @@ EventRecord make(const Ev& e) {
   r.highPriority = e.high;
   if (e.unicode != nullptr) {
     EXPECT_EQ(setEventText(r, e.unicode), TextStore::Stored);
+  }
+  if (e.kind != 0 || e.lead != 0) {
+    EXPECT_TRUE(giveExtension(r));
+    setKind(r, e.kind);
+    setLeadDays(r, e.lead);
   }
   return r;
 }
@@ -808,6 +817,253 @@ TEST(Countdown, ColumnsPickOutDayDateAndText) {
                        "Noch   9 Tage|10.10.| ohne 01.02.   Jahr ",
                        "Noch 84 Tage|24.12.|Heilig Abend",
                    }));
+}
+
+// An event with a lead time is listed from that many days ahead when the window is shorter.
+TEST(Countdown, LeadTimeWidensTheEventsWindow) {
+  struct Case {
+    const char* name;
+    DayNumber today;
+    Ymd date;
+    std::uint8_t anzdays;
+    std::uint8_t lead;
+    bool listed;
+  } const cases[] = {
+      {"no lead time, beyond the window", on(2006, 12, 15), {1970, 12, 22}, 3, 0, false},
+      {"no lead time, inside the window", on(2006, 12, 15), {1970, 12, 18}, 3, 0, true},
+      {"lead time shorter than the window", on(2006, 12, 15), {1970, 12, 18}, 3, 2, true},
+      {"lead time shorter, beyond the window", on(2006, 12, 15), {1970, 12, 19}, 3, 2, false},
+      {"lead time longer: its last day", on(2006, 12, 15), {1970, 12, 22}, 3, 7, true},
+      {"lead time longer: a day beyond", on(2006, 12, 15), {1970, 12, 23}, 3, 7, false},
+      {"across the year's end", on(2006, 12, 28), {1970, 1, 6}, 3, 10, true},
+      {"across the year's end, a day beyond", on(2006, 12, 28), {1970, 1, 8}, 3, 10, false},
+      {"the longest lead time", on(2006, 12, 15), {1970, 3, 24}, 30, 99, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EventTable table = tableOf({{.date = c.date, .text = "Anna", .lead = c.lead}});
+    const ViewResult v =
+        computeView(table, Settings{.anzdays = c.anzdays}, HolidaySelection{}, c.today, false);
+    EXPECT_EQ(v.grid.size(), c.listed ? 1u : 0u);
+  }
+}
+
+// A lead time puts the event into the today box once: on the first rebuild after its lead
+// day was reached, however many days the program was not started.
+TEST(Countdown, LeadDayIsAnnouncedOnce) {
+  const DayNumber friday = on(2006, 12, 15);
+  struct Case {
+    const char* name;
+    DayNumber today;
+    Ymd date;
+    std::optional<DayNumber> lastshown;
+    std::vector<std::string> todayBox;
+    bool first = true;
+  };
+  const Case cases[] = {
+      {"lead day today", friday, {1970, 12, 22}, friday - 1, {"Noch   7 Tage  22.12.1970   Anna"}},
+      {"lead day today, never shown",
+       friday,
+       {1970, 12, 22},
+       std::nullopt,
+       {"Noch   7 Tage  22.12.1970   Anna"}},
+      {"lead day today, shown today already", friday, {1970, 12, 22}, friday, {}},
+      {"not the first rebuild", friday, {1970, 12, 22}, friday - 1, {}, false},
+      {"lead day tomorrow", friday, {1970, 12, 23}, friday - 1, {}},
+      {"lead day two days ago, not shown since",
+       friday,
+       {1970, 12, 20},
+       friday - 3,
+       {"Noch   5 Tage  20.12.1970   Anna"}},
+      {"lead day two days ago, shown then", friday, {1970, 12, 20}, friday - 2, {}},
+      {"lead day two days ago, never shown", friday, {1970, 12, 20}, std::nullopt, {}},
+      {"a date ahead (clock set back)", friday, {1970, 12, 22}, friday + 3, {}},
+      {"occurrence next year",
+       on(2006, 12, 28),
+       {1970, 1, 3},
+       on(2006, 12, 26),
+       {"Noch   6 Tage  03.01.1970   Anna"}},
+      {"occurrence next year, shown on its lead day",
+       on(2006, 12, 28),
+       {1970, 1, 3},
+       on(2006, 12, 27),
+       {}},
+      {"lead day last year, occurrence today",
+       on(2007, 1, 3),
+       {1970, 1, 3},
+       on(2006, 12, 20),
+       {"Heute               03.01.1970   Anna"}},
+      {"today's event is there once",
+       friday,
+       {1970, 12, 15},
+       friday - 8,
+       {"Heute               15.12.1970   Anna"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EventTable table = tableOf({{.date = c.date, .text = "Anna", .lead = 7}});
+    const ViewResult v = computeView(table, Settings{.anzdays = 3, .lastshown = c.lastshown},
+                                     HolidaySelection{}, c.today, c.first);
+    EXPECT_EQ(v.todayBox, c.todayBox);
+    EXPECT_EQ(v.notices.size(), v.todayBox.size());
+  }
+  // Without a lead time an event ahead never reaches the box.
+  EventTable plain = tableOf({{.date = {1970, 12, 17}, .text = "Anna"}});
+  EXPECT_TRUE(
+      computeView(plain, Settings{.lastshown = friday - 5}, HolidaySelection{}, friday, true)
+          .todayBox.empty());
+}
+
+// Row texts as the grid shows them, with and without words, and which rows are round.
+TEST(Countdown, AnniversariesInWordsAndRoundOnes) {
+  constexpr std::uint8_t kBirthday = 1, kWedding = 2, kDeath = 3, kNameDay = 4, kJubilee = 5,
+                         kAppointment = 6;
+  const DayNumber friday = on(2006, 12, 15);
+  auto ev = [](Ymd date, const char* text, std::uint8_t kind, std::uint8_t jubilee = 1,
+               std::uint8_t withoutYear = 0) {
+    return Ev{
+        .date = date, .text = text, .withoutYear = withoutYear, .jubilee = jubilee, .kind = kind};
+  };
+  struct Case {
+    const char* name;
+    Ev event;
+    DayNumber today;
+    std::string text;
+    bool round = false;
+    bool inWords = true;
+    int first = -1;
+  };
+  const Case cases[] = {
+      {"birthday today", ev({1956, 12, 15}, "Anna", kBirthday, 1, 0), friday, "Anna – wird 50",
+       true},
+      {"birthday yesterday", ev({1970, 12, 14}, "Anna", kBirthday, 1, 0), friday,
+       "Anna – ist 36 geworden"},
+      {"missed birthday across the year's end", ev({1970, 12, 31}, "Anna", kBirthday, 1, 0),
+       on(2007, 1, 2), "Anna – ist 36 geworden", false, true, -5},
+      {"birthday next year", ev({1957, 1, 3}, "Anna", kBirthday, 1, 0), on(2006, 12, 28),
+       "Anna – wird 50", true},
+      {"the 18th", ev({1988, 12, 20}, "Ben", kBirthday, 1, 0), friday, "Ben – wird 18", true},
+      {"the 19th", ev({1987, 12, 20}, "Ben", kBirthday, 1, 0), friday, "Ben – wird 19"},
+      {"29 Feb on 28 Feb of a common year", ev({1980, 2, 29}, "Lea", kBirthday, 1, 0),
+       on(2007, 2, 27), "Lea – wird 27"},
+      {"29 Feb on 28 Feb, seen the day after", ev({1980, 2, 29}, "Lea", kBirthday, 1, 0),
+       on(2010, 3, 1), "Lea – ist 30 geworden", true},
+      {"count 0", ev({2006, 12, 20}, "Neu", kBirthday, 1, 0), friday, "Neu (0)"},
+      {"a future stored year", ev({2010, 12, 20}, "Bald", kBirthday, 1, 0), friday, "Bald (-4)"},
+      {"words off", ev({1956, 12, 15}, "Anna", kBirthday, 1, 0), friday, "Anna (50)", true, false},
+      {"no count switched on", ev({1956, 12, 15}, "Anna", kBirthday, 0, 0), friday, "Anna"},
+      {"without year", ev({2000, 12, 15}, "Anna", kBirthday, 1, 1), friday, "Anna"},
+      {"silver wedding", ev({1981, 12, 20}, "Eltern", kWedding, 1, 0), friday,
+       "Eltern – 25. Hochzeitstag (Silberhochzeit)", true},
+      {"golden wedding", ev({1956, 12, 20}, "Eltern", kWedding, 1, 0), friday,
+       "Eltern – 50. Hochzeitstag (Goldene Hochzeit)", true},
+      {"diamond wedding", ev({1946, 12, 20}, "Eltern", kWedding, 1, 0), friday,
+       "Eltern – 60. Hochzeitstag (Diamantene Hochzeit)", true},
+      {"iron wedding", ev({1941, 12, 20}, "Eltern", kWedding, 1, 0), friday,
+       "Eltern – 65. Hochzeitstag (Eiserne Hochzeit)", true},
+      {"80th wedding day, no name", ev({1926, 12, 20}, "Eltern", kWedding, 1, 0), friday,
+       "Eltern – 80. Hochzeitstag", true},
+      {"23rd wedding day", ev({1983, 12, 20}, "Eltern", kWedding, 1, 0), friday,
+       "Eltern – 23. Hochzeitstag"},
+      {"wedding name with words off", ev({1981, 12, 20}, "Eltern", kWedding, 1, 0), friday,
+       "Eltern (25)", true, false},
+      {"death day", ev({1996, 12, 20}, "Opa", kDeath, 1, 0), friday, "Opa – 10. Todestag"},
+      {"anniversary", ev({2003, 12, 20}, "Firma", kJubilee, 1, 0), friday, "Firma – 3. Jahrestag"},
+      {"name day keeps the number", ev({1966, 12, 20}, "Eva", kNameDay, 1, 0), friday, "Eva (40)"},
+      {"appointment keeps the number", ev({1966, 12, 20}, "Zahnarzt", kAppointment, 1, 0), friday,
+       "Zahnarzt (40)"},
+      {"no kind keeps the number", ev({1966, 12, 20}, "Eva", 0), friday, "Eva (40)"},
+      {"text from the extension",
+       Ev{.date = {1976, 12, 20}, .jubilee = 1, .unicode = "Ayşe", .kind = kBirthday}, friday,
+       "Ayşe – wird 30", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const EventRecord r = make(c.event);
+    const int d = eventDays(c.event.date.month, c.event.date.day, c.today, c.first);
+    const CountdownEntry entry = eventEntry(r, d, c.today, c.inWords);
+    EXPECT_EQ(entry.row.text, c.text);
+    EXPECT_TRUE(entry.line.ends_with(c.text)) << entry.line;
+    EXPECT_EQ(entry.row.round, c.round);
+  }
+}
+
+// The count of the occurrence shown and the rounded count the plain suffix gives agree on
+// every day of the widest window, 29 February and the year's end included.
+TEST(Countdown, OccurrenceCountMatchesTheRoundedCount) {
+  for (const Ymd stored :
+       {Ymd{1980, 2, 29}, Ymd{1970, 12, 31}, Ymd{1970, 1, 1}, Ymd{1999, 6, 15}}) {
+    const EventRecord counted = make({.date = stored, .jubilee = 1, .kind = 3});
+    const EventRecord plain = make({.date = stored, .jubilee = 1});
+    for (DayNumber today = on(2006, 1, 1); today < on(2009, 1, 1); today = today + 1) {
+      const int d = eventDays(stored.month, stored.day, today, -kMostMissedDays);
+      if (!inDayWindow(d, -kMostMissedDays, kMostLeadDays)) continue;
+      const std::string worded = eventEntry(counted, d, today, true).row.text;
+      const std::string number = eventEntry(plain, d, today).row.text;
+      ASSERT_EQ(" – " + number.substr(2, number.size() - 3) + ". Todestag", worded)
+          << isoDateText(today) << " " << d;
+    }
+  }
+}
+
+TEST(Countdown, WithoutKindsAndWordsTheLinesStayAsTheyWere) {
+  // Kinds and lead times of 0 and the option off: the lines stay what they were.
+  EventTable table = tableOf({
+      {.date = {1956, 12, 15}, .text = "Anna", .jubilee = 1},
+      {.date = {1981, 12, 20}, .text = "Eltern", .jubilee = 1},
+  });
+  const ViewResult v = computeView(table, Settings{}, HolidaySelection{}, on(2006, 12, 15), true);
+  EXPECT_EQ(v.lines, (std::vector<std::string>{"Heute               15.12.1956   Anna (50)",
+                                               "Noch   5 Tage  20.12.1981   Eltern (25)"}));
+  EXPECT_FALSE(v.grid[0].round);
+}
+
+TEST(Countdown, NotificationLines) {
+  const DayNumber friday = on(2026, 12, 11);
+  struct Case {
+    Notice notice;
+    std::string want;
+  } const cases[] = {
+      {{0, friday, "Anna Schmidt – wird 50", true}, "★ Heute – Anna Schmidt – wird 50"},
+      {{7, friday + 7, "Mama – wird 70", false}, "In 7 Tagen, Fr 18.12. – Mama – wird 70"},
+      {{1, friday + 1, "Tom", false}, "Morgen, Sa 12.12. – Tom"},
+      {{-1, friday - 1, "Tim – ist 9 geworden", false},
+       "Gestern, Do 10.12. – Tim – ist 9 geworden"},
+      {{-4, friday - 4, "Ben (40)", false}, "Vor 4 Tagen, Mo 07.12. – Ben (40)"},
+      {{21, on(2027, 1, 1), "Neujahr", false}, "In 21 Tagen, Fr 01.01. – Neujahr"},
+      {{0, friday, " ohne 01.02.   Jahr ", false}, "Heute – ohne 01.02.   Jahr"},
+      {{0, friday, "  ", false}, "Heute"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.want);
+    EXPECT_EQ(notificationLine(c.notice), c.want);
+  }
+}
+
+// The notices follow the today box: its order, the day each event falls on (29 February on
+// the 28th), the worded text and the round mark.
+TEST(Countdown, NotificationLinesOfARebuild) {
+  EventTable table = tableOf({
+      {.date = {1955, 2, 28}, .text = "Mama", .jubilee = 1, .kind = 1, .lead = 7},
+      {.date = {1966, 2, 19}, .text = "Ben", .jubilee = 1},
+      {.date = {1980, 2, 29}, .text = "Lea", .jubilee = 1, .kind = 1, .lead = 9},
+      {.date = {1975, 2, 21}, .text = "Anna Schmidt", .jubilee = 1, .kind = 1},
+      {.date = {1980, 3, 20}, .text = "Sp\xE4ter", .kind = 1, .lead = 30},
+      {.date = {1990, 2, 20}, .text = "Udo"},
+      {.date = {1980, 2, 23}, .text = "Noch nicht", .kind = 1, .lead = 1},
+  });
+  // Friday 21 February 2025, last shown on Sunday the 16th.
+  const Settings settings{.anzdays = 3, .inworten = 1, .lastshown = on(2025, 2, 16)};
+  const ViewResult v = computeView(table, settings, HolidaySelection{}, on(2025, 2, 21), true);
+  EXPECT_EQ(notificationLines(v), (std::vector<std::string>{
+                                      "Vor 2 Tagen, Mi 19.02. – Ben (59)",
+                                      "Gestern, Do 20.02. – Udo",
+                                      "★ Heute – Anna Schmidt – wird 50",
+                                      "★ In 7 Tagen, Fr 28.02. – Mama – wird 70",
+                                      "In 7 Tagen, Fr 28.02. – Lea – wird 45",
+                                      "In 27 Tagen, Do 20.03. – Später",
+                                  }));
+  EXPECT_EQ(v.notices.size(), v.todayBox.size());
 }
 
 }  // namespace

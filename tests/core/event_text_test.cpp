@@ -248,6 +248,23 @@ TEST(RecordExtension, ReadsOnlyWhatIsSound) {
   EventRecord outOfRange = base;
   outOfRange.reserved[kLeadDaysAt] = 200;
   EXPECT_EQ(readExtension(outOfRange)->leadDays, 0);
+  EXPECT_EQ(leadDaysOf(outOfRange), 0);
+  // Kinds past the last known one are none; the known ones read as stored.
+  for (const int kind : {0, 1, 6, 7, 255}) {
+    SCOPED_TRACE(kind);
+    EventRecord r = base;
+    r.reserved[kKindAt] = static_cast<std::uint8_t>(kind);
+    r.reserved[kLeadDaysAt] = 99;
+    const int want = kind <= 6 ? kind : 0;
+    EXPECT_EQ(readExtension(r)->kind, want);
+    EXPECT_EQ(kindOf(r), want);
+    EXPECT_EQ(leadDaysOf(r), 99);
+  }
+  // Foreign bytes at those offsets are no kind and no lead time.
+  foreign.reserved[kKindAt] = 1;
+  foreign.reserved[kLeadDaysAt] = 7;
+  EXPECT_EQ(kindOf(foreign), 0);
+  EXPECT_EQ(leadDaysOf(foreign), 0);
 }
 
 TEST(RecordExtension, UidTextRoundTrip) {

@@ -17,18 +17,22 @@ using test::MemoryStore;
 
 TEST(SettingsStore, FirstStartWritesTheDefaults) {
   MemoryStore store;
-  Settings s{.anzdays = 1, .autoclose = 2, .heutebox = 3, .prior = 4, .notify = 5};
+  Settings s{.anzdays = 1, .autoclose = 2, .heutebox = 3, .prior = 4, .notify = 5, .inworten = 6};
   loadSettings(store, s);
   EXPECT_EQ(s, Settings{});
-  EXPECT_EQ(store.values,
-            (std::map<std::string, std::uint8_t>{
-                {"anzdays", 30}, {"autoclose", 30}, {"heutebox", 1}, {"prior", 0}, {"notify", 1}}));
+  EXPECT_EQ(store.values, (std::map<std::string, std::uint8_t>{{"anzdays", 30},
+                                                               {"autoclose", 30},
+                                                               {"heutebox", 1},
+                                                               {"prior", 0},
+                                                               {"notify", 1},
+                                                               {"inworten", 0}}));
   EXPECT_TRUE(store.texts.empty()) << "no date is stored before one was shown";
 }
 
 TEST(SettingsStore, StoredValuesAreUsedAsStored) {
   MemoryStore store;
-  store.values = {{"anzdays", 200}, {"autoclose", 0}, {"heutebox", 0}, {"prior", 2}, {"notify", 0}};
+  store.values = {{"anzdays", 200}, {"autoclose", 0}, {"heutebox", 0},
+                  {"prior", 2},     {"notify", 0},    {"inworten", 7}};
   store.texts = {{"lastshown", "2006-12-08"}};
   Settings s;
   loadSettings(store, s);
@@ -37,6 +41,7 @@ TEST(SettingsStore, StoredValuesAreUsedAsStored) {
                          .heutebox = 0,
                          .prior = 2,
                          .notify = 0,
+                         .inworten = 7,
                          .lastshown = makeDayNumber(2006, 12, 8)}));
 }
 
@@ -62,12 +67,12 @@ TEST(SettingsStore, UnreadableDateCountsAsNone) {
 
 TEST(SettingsStore, ReadingOnlyWritesNothing) {
   MemoryStore store;
-  store.values = {{"prior", 2}};
+  store.values = {{"prior", 2}, {"inworten", 1}};
   store.texts = {{"lastshown", "2006-12-14"}};
   Settings s;
   readSettings(store, s);
-  EXPECT_EQ(s, (Settings{.prior = 2, .lastshown = makeDayNumber(2006, 12, 14)}));
-  EXPECT_EQ(store.values.size(), 1u);
+  EXPECT_EQ(s, (Settings{.prior = 2, .inworten = 1, .lastshown = makeDayNumber(2006, 12, 14)}));
+  EXPECT_EQ(store.values.size(), 2u);
   store.wrongType = {"notify"};
   EXPECT_THROW(readSettings(store, s), Failure);
 }
@@ -90,6 +95,7 @@ TEST(SettingsStore, WrongTypeStopsWithItsNameAndKeepsWhatWasRead) {
   const Case cases[] = {
       {"autoclose", Settings{.anzdays = 12}},
       {"notify", Settings{.anzdays = 12, .heutebox = 0, .prior = 2}},
+      {"inworten", Settings{.anzdays = 12, .heutebox = 0, .prior = 2}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -119,22 +125,26 @@ TEST(SettingsStore, UnwritableStoreNamesTheValue) {
   }
 }
 
-TEST(SettingsStore, SaveWritesAllSix) {
+TEST(SettingsStore, SaveWritesEveryValue) {
   MemoryStore store;
-  saveSettings(store, Settings{.anzdays = 99,
-                               .autoclose = 240,
-                               .heutebox = 0,
-                               .prior = 1,
-                               .notify = 0,
-                               .lastshown = makeDayNumber(987, 3, 4)});
-  EXPECT_EQ(
-      store.values,
-      (std::map<std::string, std::uint8_t>{
-          {"anzdays", 99}, {"autoclose", 240}, {"heutebox", 0}, {"prior", 1}, {"notify", 0}}));
+  const Settings saved{.anzdays = 99,
+                       .autoclose = 240,
+                       .heutebox = 0,
+                       .prior = 1,
+                       .notify = 0,
+                       .inworten = 1,
+                       .lastshown = makeDayNumber(987, 3, 4)};
+  saveSettings(store, saved);
+  EXPECT_EQ(store.values, (std::map<std::string, std::uint8_t>{{"anzdays", 99},
+                                                               {"autoclose", 240},
+                                                               {"heutebox", 0},
+                                                               {"prior", 1},
+                                                               {"notify", 0},
+                                                               {"inworten", 1}}));
   EXPECT_EQ(store.texts, (std::map<std::string, std::string>{{"lastshown", "0987-03-04"}}));
   Settings back;
   loadSettings(store, back);
-  EXPECT_EQ(back.lastshown, makeDayNumber(987, 3, 4));
+  EXPECT_EQ(back, saved);
 }
 
 TEST(SettingsStore, NoDateShownKeepsTheStoredOne) {

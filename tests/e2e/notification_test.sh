@@ -53,7 +53,7 @@ closed_normally() {  # NAME
     fail "$1: settings not written: $(cat "$work/config/HOLVENTARIS/Tavik! v4.x.conf")"
 }
 
-body='Vor   3 Tagen  12.12.1980   Verpasst\nGestern             14.12.1985   Gestern verpasst\nHeute               15.12.1970   Tom & Jerry'
+body='Vor 3 Tagen, Di 12.12. – Verpasst\nGestern, Do 14.12. – Gestern verpasst\nHeute – Tom & Jerry'
 expected="ready
 GetCapabilities
 Notify susssasa{sv}i

@@ -30,7 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (block->unicodeText.size() > kMaxUnicodeBytes) std::abort();
     if (!isValidUtf8(block->unicodeText)) std::abort();
     if (block->leadDays > kMostLeadDays) std::abort();
+    if (block->kind > kMostKind) std::abort();
   }
+  // The rebuild's quick look agrees with the whole reading.
+  if (kindOf(record) != (block ? block->kind : 0)) std::abort();
+  if (leadDaysOf(record) != (block ? block->leadDays : 0)) std::abort();
   const std::string text = eventText(record);
   if (!isValidUtf8(text)) std::abort();
   (void)printableText(text);

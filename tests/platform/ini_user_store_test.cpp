@@ -54,7 +54,7 @@ Reading readFrom(UserStore& store, const std::string& name) {
 TEST_F(IniUserStoreTest, ReadsWhatQSettingsWrote) {
   const Settings cases[] = {
       {.anzdays = 30, .autoclose = 30, .heutebox = 1, .prior = 0},
-      {.anzdays = 0, .autoclose = 255, .heutebox = 0, .prior = 2, .notify = 0},
+      {.anzdays = 0, .autoclose = 255, .heutebox = 0, .prior = 2, .notify = 0, .inworten = 1},
       {.anzdays = 99,
        .autoclose = 240,
        .heutebox = 1,
@@ -288,7 +288,7 @@ TEST_F(IniUserStoreTest, WritingMakesTheFileOrFails) {
     saveSettings(ini, s);
   }
   EXPECT_EQ(test::readFile(dir + "/HOLVENTARIS/Tavik! v4.x.conf"),
-            "[General]\nanzdays=45\nautoclose=30\nheutebox=1\nprior=0\nnotify=1\n"
+            "[General]\nanzdays=45\nautoclose=30\nheutebox=1\nprior=0\nnotify=1\ninworten=0\n"
             "lastshown=2026-12-10\n");
   // QSettings reads the date back as the text it writes itself.
   EXPECT_EQ(

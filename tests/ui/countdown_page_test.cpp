@@ -71,9 +71,13 @@ class CountdownPageTest : public QObject {
     palette.setColor(QPalette::Disabled, QPalette::Text, QColor(150, 150, 150));
     page.setPalette(palette);
     page.StringGrid1->setEnabled(enabled);
-    page.setColumnWidths(90, 75, 215);
+    // As wide as the window makes them for bold dates.
+    page.setColumnWidths(90, 85, 215);
     page.resize(420, 240);
-    page.showView({"x"}, someRows(20));
+    std::vector<GridRow> rows = someRows(20);
+    rows[2].round = true;
+    rows[5].round = true;
+    page.showView({"x"}, rows);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     const QImage ours = gridPicture(page);
@@ -86,6 +90,28 @@ class CountdownPageTest : public QObject {
 
     QVERIFY(!theirs.isNull());
     QCOMPARE(ours, theirs);
+  }
+
+  // A round anniversary's row is bold in all three cells, and it shows.
+  void roundRowsAreBold() {
+    CountdownPage page;
+    page.setColumnWidths(90, 75, 215);
+    page.resize(420, 240);
+    std::vector<GridRow> rows = someRows(3);
+    page.showView({"x"}, rows);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    const QImage plain = gridPicture(page);
+
+    rows[1].round = true;
+    page.showView({"x"}, rows);
+    const QAbstractItemModel* model = page.StringGrid1->model();
+    for (int column = 0; column < 3; ++column) {
+      QVERIFY(qvariant_cast<QFont>(model->index(1, column).data(Qt::FontRole)).bold());
+      QVERIFY(!model->index(0, column).data(Qt::FontRole).isValid());
+      QVERIFY(!model->index(3, column).data(Qt::FontRole).isValid());
+    }
+    QVERIFY(gridPicture(page) != plain);
   }
 };
 

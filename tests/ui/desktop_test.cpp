@@ -46,8 +46,12 @@ class DesktopTest : public QObject {
     QCOMPARE(todayNotification({missed, heute}),
              (DesktopNotification{QStringLiteral("Heute"), missed + u'\n' + heute}));
     QCOMPARE(todayNotification({missed}), (DesktopNotification{QStringLiteral("Tavik!"), missed}));
-    // "Heute" heads a line of today only at its start.
+    // "Heute" heads a line of today only at its start, or after a round anniversary's mark.
     QCOMPARE(todayNotification({QStringLiteral("Noch   3 Tage  18.12.1970   Heute")}).summary,
+             QStringLiteral("Tavik!"));
+    QCOMPARE(todayNotification({QStringLiteral("★ Heute – Anna – wird 50")}).summary,
+             QStringLiteral("Heute"));
+    QCOMPARE(todayNotification({QStringLiteral("★ In 3 Tagen, Mo 18.12. – Heute")}).summary,
              QStringLiteral("Tavik!"));
     QCOMPARE(todayNotification(numberedLines(10)).body, numberedLines(10).join(u'\n'));
     QCOMPARE(todayNotification(numberedLines(13)).body,

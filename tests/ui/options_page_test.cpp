@@ -375,6 +375,41 @@ class OptionsPageTest : public QObject {
     QCOMPARE(w.storedSetting("notify").toInt(), 1);
   }
 
+  // Anniversaries in words: the box shows the stored value, and a change rebuilds the grid at
+  // once and is stored at the end. The start's first rebuild stays the start's.
+  void inWordsSwitch() {
+    WindowWorld w;
+    w.setSetting("notify", 1);
+    w.writeEvents({{.date = QDate(1956, 12, 15), .text = "Anna", .jubilee = true, .kind = 1},
+                   {.date = QDate(1981, 12, 20), .text = "Eltern", .jubilee = true, .kind = 2}});
+    w.create();
+    auto* box = control<QCheckBox>(w.main(), "inWordsBox");
+    QCOMPARE(box->text(), QStringLiteral("Jubiläen in Worten"));
+    QVERIFY(!box->statusTip().isEmpty());
+    QVERIFY(!box->isChecked());
+    w.showMain();
+    auto* grid = control<QTableView>(w.main(), "StringGrid1");
+    QCOMPARE(cellText(grid, 0, 2), QStringLiteral("Anna (50)"));
+    QCOMPARE(cellText(grid, 1, 2), QStringLiteral("Eltern (25)"));
+    box->setChecked(true);
+    QCOMPARE(int(w.main().settings().inworten), 1);
+    QCOMPARE(cellText(grid, 0, 2), QStringLiteral("Anna – wird 50"));
+    QCOMPARE(cellText(grid, 1, 2), QStringLiteral("Eltern – 25. Hochzeitstag (Silberhochzeit)"));
+    QVERIFY(w.main().close());
+    QCOMPARE(w.storedSetting("inworten").toInt(), 1);
+
+    WindowWorld again;
+    again.setSetting("inworten", 1);
+    again.setSetting("notify", 1);
+    again.writeEvents({{.date = QDate(1956, 12, 15), .text = "Anna", .jubilee = true, .kind = 1}});
+    again.create();
+    QVERIFY(control<QCheckBox>(again.main(), "inWordsBox")->isChecked());
+    again.showMain();
+    QCOMPARE(again.todayBoxShown, 1);
+    QCOMPARE(again.notifications.size(), std::size_t{1});
+    QCOMPARE(again.notifications[0].body, QStringLiteral("★ Heute – Anna – wird 50"));
+  }
+
   void todayBoxAndPriorityChoices() {
     WindowWorld w;
     w.setSetting("heutebox", 1);

@@ -18,6 +18,7 @@
 #include "store/data_file.h"
 #include "store/day_number.h"
 #include "store/event_text.h"
+#include "store/record_extension.h"
 #include "tests/support/fake_files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/ui_fakes.h"
@@ -30,6 +31,9 @@ struct EventFixture {
   bool highPriority = false;
   bool autoDelete = false;
   const char* unicode = nullptr;  // UTF-8 stored through setEventText instead of `text`
+  bool jubilee = false;
+  std::uint8_t kind = 0;  // kind and lead time in the record extension
+  std::uint8_t leadDays = 0;
 };
 
 // The control named `name` in `window`; a missing one ends the test run.
@@ -52,6 +56,12 @@ inline EventRecord makeEvent(const EventFixture& event) {
   r.highPriority = event.highPriority ? 1 : 0;
   r.autoDelete = event.autoDelete ? 1 : 0;
   if (event.unicode != nullptr) setEventText(r, event.unicode);
+  r.computeJubilee = event.jubilee ? 1 : 0;
+  if (event.kind != 0 || event.leadDays != 0) {
+    giveExtension(r);
+    setKind(r, event.kind);
+    setLeadDays(r, event.leadDays);
+  }
   return r;
 }
 
