@@ -73,7 +73,7 @@ std::optional<std::string> storedText(const EventRecord& record) {
 
 std::uint8_t kindIn(const EventRecord& record) {
   const std::uint8_t kind = record.reserved[kKindAt];
-  return kind <= kMostKind ? kind : 0;
+  return knownKind(kind);
 }
 
 std::uint8_t leadDaysIn(const EventRecord& record) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "store/event_kind.h"
 #include "store/typs.h"
 
 namespace tavik {
@@ -29,9 +30,6 @@ inline constexpr std::size_t kUnicodeTextAt = 27;
 inline constexpr std::size_t kMaxUnicodeBytes = kReservedSize - kUnicodeTextAt;
 static_assert(kMaxUnicodeBytes == 179);
 inline constexpr std::uint8_t kMostLeadDays = 99;
-// Kinds: 0 none, 1 birthday, 2 wedding day, 3 death day, 4 name day, 5 anniversary, 6
-// appointment.
-inline constexpr std::uint8_t kMostKind = 6;
 
 using Uid = std::array<std::uint8_t, 16>;
 

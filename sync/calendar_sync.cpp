@@ -223,15 +223,6 @@ bool sameWhen(const EventRecord& a, const EventRecord& b) {
          isSet(a.autoDelete) == isSet(b.autoDelete);
 }
 
-std::uint8_t kindOf(const EventRecord& r) {
-  const auto e = readExtension(r);
-  return e ? e->kind : 0;
-}
-
-std::uint8_t leadOf(const EventRecord& r) {
-  const auto e = readExtension(r);
-  return e ? e->leadDays : 0;
-}
 
 // Another program's resource with the event's changes: what changed since `agreed` replaced
 // with what our writer makes of it, every other property kept, their UID kept. When the edited
@@ -277,7 +268,7 @@ std::string inTheirForm(const std::string& original, const EventRecord& record,
         return icalproperty_isa(p) == ICAL_CATEGORIES_PROPERTY;
       });
     }
-    if (leadOf(agreed) != leadOf(now)) replaceAlarms(theirs, mine);
+    if (leadDaysOf(agreed) != leadDaysOf(now)) replaceAlarms(theirs, mine);
     std::string text = textOf(theirCalendar.get());
     const ReadResult after = readIcalendar(text, o.today, o.localDate);
     if (after.candidates.size() == 1) {
@@ -695,7 +686,7 @@ class Engine {
         merged.computeJubilee = held.computeJubilee;
       }
       if (kindOf(form) != kindOf(held)) setKind(merged, kindOf(held));
-      if (leadOf(form) != leadOf(held)) setLeadDays(merged, leadOf(held));
+      if (leadDaysOf(form) != leadDaysOf(held)) setLeadDays(merged, leadDaysOf(held));
       m_table->storeRecord(slot, merged);
       m_locals[*s.local].hash = item.hash;
       record(s.href, item.etag, *s.local, item.hash, ownForm(item, *s.local) ? "" : item.text);

@@ -336,6 +336,8 @@ void OptionsPage::remindBoxClick() {
 void OptionsPage::remindTimeExit() {
   if (!remindBox->isChecked() || m_reminder.installedTime() == remindTime->time()) return;
   remindBoxClick();
+}
+
 void OptionsPage::inWordsClick() {
   m_settings.inworten = inWordsBox->isChecked() ? 1 : 0;
   if (inWordsChanged) inWordsChanged();

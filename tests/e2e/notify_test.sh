@@ -69,14 +69,14 @@ run plain
 exec 9>&-
 recorded=$(grep -E '^(summary|body)=|^--' "$work/server")
 expected='summary=Heute
-body=Heute               15.12.1970   Tom & Jerry
+body=Heute – Tom & Jerry
 -- second run
 -- new event
 summary=Heute
-body=Heute               15.12.1980   Neu
+body=Heute – Neu
 -- next day
 summary=Heute
-body=Gestern             15.12.1970   Tom & Jerry\nGestern             15.12.1980   Neu\nHeute               16.12.1990   Morgen'
+body=Gestern, Fr 15.12. – Tom & Jerry\nGestern, Fr 15.12. – Neu\nHeute – Morgen'
 [ "$recorded" = "$expected" ] ||
   fail "recorded:"$'\n'"$(cat "$work/server")"$'\n'"want:"$'\n'"$expected"$'\n'"stderr: $(cat "$work/err")"
 [ "$(tr '\n' ' ' <"$work/rc")" = "0 0 0 0 " ] || fail "exit codes: $(tr '\n' ' ' <"$work/rc")"

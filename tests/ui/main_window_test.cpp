@@ -388,7 +388,7 @@ class MainWindowTest : public QObject {
     w.writeEvents({{QDate(1970, 12, 15), "Anna"}, {QDate(1980, 12, 15), "Ben"}});
     start();
     const std::vector<DesktopNotification> onlyBen = {
-        {QStringLiteral("Heute"), todayLine("15.12.1980   Ben")}};
+        {QStringLiteral("Heute"), QStringLiteral("Heute – Ben")}};
     QVERIFY(w.notifications == onlyBen);
     w.clock.date = QDate(2007, 12, 15);
     start();

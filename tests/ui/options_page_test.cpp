@@ -288,7 +288,7 @@ class OptionsPageTest : public QObject {
     }
     const qsizetype at = order.indexOf(QStringLiteral("CheckBox5"));
     QVERIFY(at >= 0);
-    QCOMPARE(order.mid(at, 3), (QStringList{"CheckBox5", "remindBox", "remindTime"}));
+    QCOMPARE(order.mid(at, 4), (QStringList{"CheckBox5", "inWordsBox", "remindBox", "remindTime"}));
   }
 
   // Ticking installs the timer at the time shown, a new time is installed when the field is
