@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/posix/notice_state.h"
 #include "dates/notification_lines.h"
+#include "platform/posix/notice_state.h"
 #include "platform/qt_text.h"
 #include "store/failure.h"
 

@@ -223,7 +223,6 @@ bool sameWhen(const EventRecord& a, const EventRecord& b) {
          isSet(a.autoDelete) == isSet(b.autoDelete);
 }
 
-
 // Another program's resource with the event's changes: what changed since `agreed` replaced
 // with what our writer makes of it, every other property kept, their UID kept. When the edited
 // text would not read back as the event, our own form with their UID.
