@@ -15,14 +15,15 @@
 namespace tavik {
 
 // What the command line asks for.
-enum class FrontAction { Window, List, Help, Version, Invalid };
+enum class FrontAction { Window, List, Sync, Help, Version, Invalid };
 
 struct FrontCommand {
   FrontAction action = FrontAction::Window;
   std::string error;  // for Invalid: the German message, without the program name
 };
 
-// No argument starts the window; exactly one of --list, --help, --version is handled here.
+// No argument starts the window; exactly one of --list, --sync, --help, --version is handled
+// here (--sync by the window program, without a window).
 FrontCommand parseFrontArguments(int argc, const char* const* argv);
 
 std::string helpText();
