@@ -110,7 +110,7 @@ if have man "manual page"; then
     [ ! -s "$work/man.err" ] || fail "man --warnings in $locale:"$'\n'"$(cat "$work/man.err")"
   done
   for text in BEZEICHNUNG OPTIONEN DATEIEN EINSTELLUNGSDATEI "AUTOMATISCHER START" RÜCKGABEWERT \
-    --list --help --version "tavik!4.dat" "tavik!4.ini" "Tavik! v4.x.conf" \
+    --list --sync TAVIK_PASSWORD_FILE --help --version "tavik!4.dat" "tavik!4.ini" "Tavik! v4.x.conf" \
     "~/.config/autostart/tavik.desktop" "Automatisch beim Anmelden starten" "VERPASSTE TAGE" \
     BENACHRICHTIGUNG "IMPORT UND EXPORT" vCard iCalendar page-sizes; do
     grep -qF -- "$text" "$work/man" || fail "the manual page lacks '$text'"
