@@ -1,12 +1,13 @@
 // The calendar sync's work in the worker thread, and `tavik --sync`: the CalDAV client and the
 // sync engine put together.
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QUrl>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -73,6 +74,16 @@ class AbandonableServer : public CalendarServer {
   std::shared_ptr<std::atomic_bool> m_abandoned;
 };
 
+// Creates the missing folders above `path`, readable by their owner only.
+void makeStateFolders(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    if (::mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) {
+      throw FileError(errno);
+    }
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> syncStatePath(const std::string& startDirectory) {
@@ -130,7 +141,7 @@ SyncOutcome runCalendarSync(const SyncRequest& request) {
       return result->report.tableChanged;
     };
     outcome.commit = [agreed, path = *statePath] {
-      QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
+      makeStateFolders(path);
       PosixFiles stateFiles;
       saveSyncState(stateFiles, path, *agreed);
     };

@@ -15,8 +15,12 @@
 #include <QTableView>
 #include <QTest>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app/calendar_sync.h"
+#include "tests/support/radicale_server.h"
 #include "tests/ui/window_world.h"
 
 namespace tavik::test {
@@ -60,6 +64,19 @@ void pressSyncNow(WindowWorld& w, const QString& url) {
   control<QLineEdit>(w.main(), "CalDavUserEdit")->setText(QStringLiteral("anna"));
   control<QLineEdit>(w.main(), "CalDavPasswordEdit")->setText(QStringLiteral("geheim"));
   QTest::mouseClick(control<QPushButton>(w.main(), "SyncNowButton"), Qt::LeftButton);
+}
+
+// Every calendar resource Radicale keeps, joined.
+std::string serverCopy(const RadicaleServer& server) {
+  std::string all;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(server.storageFolder())) {
+    if (entry.path().extension() != ".ics") continue;
+    std::ifstream in(entry.path());
+    std::ostringstream text;
+    text << in.rdbuf();
+    all += text.str();
+  }
+  return all;
 }
 
 }  // namespace
@@ -339,6 +356,65 @@ class SyncPageTest : public QObject {
         QCOMPARE(seen, (std::vector<std::pair<int, std::size_t>>{{2, kRecordSize}}));
       }
     }
+  }
+
+  // Set up through the page against a real server: search, choose the calendar, sync, change
+  // an event, sync again; the server's copy has the change.
+  void setUpThroughThePageAndSyncWithRadicale() {
+    RadicaleServer server;
+    if (!server.running()) QSKIP(server.skipReason().c_str());
+    server.makeCollection("geburtstage");
+    TempDir state("tavik-ui-state");
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(state.path()));
+    WindowWorld w;
+    w.clock.date = QDate(2026, 12, 10);
+    w.writeEvents({{QDate(2026, 12, 12), "Anna"}});
+    w.create();
+    CalendarSync& sync = *w.main().calendarSync;
+    sync.runner = runCalendarSync;
+    sync.discover = runDiscovery;
+    sync.makeCalendar = runMakeCalendar;
+    sync.keychainTimeoutMs = 200;
+    w.showMain();
+    w.main().TabbedNotebook1->setCurrentIndex(kSyncPage);
+    control<QLineEdit>(w.main(), "CalDavUrlEdit")
+        ->setText(QString::fromStdString(server.baseUrl()));
+    control<QLineEdit>(w.main(), "CalDavUserEdit")->setText(QString::fromStdString(server.user()));
+    control<QLineEdit>(w.main(), "CalDavPasswordEdit")
+        ->setText(QString::fromStdString(server.password()));
+    QTest::mouseClick(control<QPushButton>(w.main(), "FindCalendarsButton"), Qt::LeftButton);
+    auto* box = control<QComboBox>(w.main(), "CalendarBox");
+    QVERIFY(QTest::qWaitFor([box] { return box->isEnabled(); }, 30000));
+    const QString calendar = QString::fromStdString(server.collectionUrl("geburtstage"));
+    const int found = box->findData(calendar);
+    QVERIFY2(found >= 0, qPrintable(w.main().syncPage->SyncStatusLabel->text()));
+    QCOMPARE(box->itemText(box->count() - 1), QString::fromUtf8(kNewCalendarEntry));
+    box->setCurrentIndex(found);
+    QCOMPARE(control<QLineEdit>(w.main(), "CalDavUrlEdit")->text(), calendar);
+    QCOMPARE(w.storedSetting(kCalDavUrlName).toString(), calendar);
+
+    auto* syncNow = control<QPushButton>(w.main(), "SyncNowButton");
+    const auto syncAndWait = [&] {
+      QTest::mouseClick(syncNow, Qt::LeftButton);
+      return QTest::qWaitFor([&] { return !sync.running(); }, 30000);
+    };
+    QVERIFY(syncAndWait());
+    QVERIFY2(sync.status().startsWith(QStringLiteral("Zuletzt abgeglichen: ")),
+             qPrintable(sync.status()));
+    QVERIFY(serverCopy(server).find("SUMMARY:Anna") != std::string::npos);
+
+    EventRecord changed = w.main().table().record(1);
+    setEventText(changed, "Anna Schmidt");
+    w.main().table().storeRecord(1, changed);
+    QVERIFY(syncAndWait());
+    QVERIFY2(sync.status().endsWith(QStringLiteral(" – 0 neu, 0 geändert, 0 Konflikte")),
+             qPrintable(sync.status()));
+    const std::string copy = serverCopy(server);
+    QVERIFY(copy.find("SUMMARY:Anna Schmidt") != std::string::npos);
+    const std::optional<std::string> statePath = syncStatePath(w.startDir.path());
+    QVERIFY(statePath && statePath->starts_with(state.path() + "/tavik/sync-"));
+    QVERIFY(!readFile(*statePath).empty());
+    QVERIFY(w.messages.boxes.empty());
   }
 };
 
