@@ -65,6 +65,7 @@ SyncPage::SyncPage(QWidget* parent) : QWidget(parent) {
       QStringLiteral("Die Kalender des Benutzers auf dem Server suchen"));
   CalendarBox = named(new QComboBox(SyncGroup), "CalendarBox");
   CalendarBox->setEnabled(false);
+  CalendarBox->setPlaceholderText(QStringLiteral("Erst „Kalender suchen“, dann hier wählen"));
   CalendarBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   CalendarBox->setMinimumContentsLength(20);
   CalendarLabel = labelFor(CalendarBox, QStringLiteral("Kalender:"), "CalendarLabel", SyncGroup);
