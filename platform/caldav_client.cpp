@@ -129,7 +129,7 @@ class DavSession {
              QStringLiteral("Der Server leitet die Änderung nach %1 um; sie wurde nicht "
                             "ausgeführt.")
                  .arg(shown(target)));
-      if (hop + 1 >= kMaxRedirects)
+      if (hop >= kMaxRedirects)
         fail(ServerFault::Server, QStringLiteral("Der Server leitet zu oft um."));
       if (url.scheme() == u"https" && target.scheme() != u"https")
         fail(ServerFault::Server,
@@ -235,10 +235,12 @@ class DavSession {
   [[noreturn]] void failWithoutAnswer(const QNetworkReply& reply,
                                       const QString& certificateReason) const {
     const auto error = reply.error();
-    if (!certificateReason.isEmpty() || error == QNetworkReply::SslHandshakeFailedError)
+    if (!certificateReason.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {
+      QString reason = certificateReason.isEmpty() ? reply.errorString() : certificateReason;
+      while (reason.endsWith(u'.')) reason.chop(1);
       fail(ServerFault::Certificate,
-           QStringLiteral("Das Zertifikat des Servers wurde abgelehnt: %1")
-               .arg(certificateReason.isEmpty() ? reply.errorString() : certificateReason));
+           QStringLiteral("Das Zertifikat des Servers wurde abgelehnt: %1.").arg(reason));
+    }
     if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
       const auto seconds = (m_timeout.count() + 999) / 1000;
       fail(ServerFault::Timeout,
@@ -284,6 +286,10 @@ CalDavServer::CalDavServer(const QUrl& collection, const QString& user, const QS
 
 CalDavServer::~CalDavServer() = default;
 
+bool CalDavServer::isCollection(const std::string& href) const {
+  return href == m_path || href + '/' == m_path;
+}
+
 QUrl CalDavServer::urlFor(const std::string& href) const {
   return withPath(m_collection, href);
 }
@@ -322,8 +328,8 @@ ServerListing CalDavServer::changesSince(const std::string& syncToken) {
     token = status.syncToken;
     bool truncated = false;
     for (const DavResponse& r : status.responses) {
-      if (r.href == m_path) truncated |= r.status == 507;
-      if (r.href == m_path || r.href.empty() || r.href.back() == '/') continue;
+      if (isCollection(r.href)) truncated |= r.status == 507;
+      if (isCollection(r.href) || r.href.empty() || r.href.back() == '/') continue;
       std::optional<std::string> now;
       if (r.status == 404 || r.status == 410)
         now = std::nullopt;
@@ -356,7 +362,7 @@ ServerListing CalDavServer::fullListing() {
   ServerListing listing;
   listing.complete = true;
   for (const DavResponse& r : status.responses) {
-    if (r.href == m_path) {
+    if (isCollection(r.href)) {
       listing.syncToken = r.syncToken;
       continue;
     }

@@ -65,6 +65,8 @@ class CalDavServer final : public CalendarServer {
  private:
   ServerListing fullListing();
   QUrl urlFor(const std::string& href) const;
+  // Whether `href` names the collection itself (with or without its final "/").
+  bool isCollection(const std::string& href) const;
 
   QUrl m_collection;
   std::string m_path;  // of the collection, canonical, with its final "/"

@@ -343,6 +343,8 @@ TEST(CalDavFailure, EveryFailureIsOneFaultWithAPlainMessage) {
        ServerFault::BadAnswer, "Die Antwort des Servers ist zu groß."},
       {"a redirect without a target", answer("301 Moved Permanently", ""), ServerFault::Server,
        "Der Server meldet einen Fehler (HTTP 301 Moved Permanently)."},
+      {"a redirect in a circle", answer("302 Found", "", "Location: /cal/\r\n"),
+       ServerFault::Server, "Der Server leitet zu oft um."},
       {"a redirect to plain http elsewhere",
        answer("302 Found", "", "Location: http://192.0.2.1/cal/\r\n"), ServerFault::Server,
        "Unverschlüsselte Verbindungen (http) sind nur zum eigenen Rechner erlaubt."},
@@ -361,6 +363,29 @@ TEST(CalDavFailure, EveryFailureIsOneFaultWithAPlainMessage) {
   }
 }
 
+// Servers differ in what a successful PUT answers; only a strong ETag is worth keeping.
+TEST(CalDavPut, GivesTheStrongETagOrNone) {
+  struct Case {
+    const char* name;
+    QByteArray answer;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"201 with an ETag", answer("201 Created", "", "ETag: \"abc\"\r\n"), "\"abc\""},
+      {"204 without one", answer("204 No Content", ""), ""},
+      {"200 with a weak one", answer("200 OK", "", "ETag: W/\"abc\"\r\n"), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Responder responder(c.answer);
+    CalDavServer cal = client(responder.url());
+    EXPECT_EQ(cal.put("/cal/a.ics", "BEGIN:VCALENDAR", "\"old\""), c.want);
+    ASSERT_EQ(responder.seen().size(), 1u);
+    EXPECT_EQ(responder.seen()[0], "PUT /cal/a.ics HTTP/1.1");
+    EXPECT_EQ(responder.bodies()[0], "BEGIN:VCALENDAR");
+  }
+}
+
 // A server that gives the changes in parts: the client asks on from each part's token and
 // keeps the last word on each href. (Radicale never splits; a responder plays the server.)
 TEST(CalDavParts, ChangesGivenInPartsAreJoined) {
@@ -369,9 +394,11 @@ TEST(CalDavParts, ChangesGivenInPartsAreJoined) {
                                           "<d:sync-token>" + token +
                                           "</d:sync-token></d:multistatus>");
   };
-  const QByteArray truncated =
-      "<d:response><d:href>/cal/</d:href><d:status>HTTP/1.1 507 Insufficient "
-      "Storage</d:status></d:response>";
+  // The collection itself, said with and without its final "/".
+  const auto truncated = [](const char* collection) {
+    return QByteArray("<d:response><d:href>") + collection +
+           "</d:href><d:status>HTTP/1.1 507 Insufficient Storage</d:status></d:response>";
+  };
   const auto ok = [](const char* href, const char* etag) {
     return QByteArray("<d:response><d:href>") + href + "</d:href><d:propstat><d:prop><d:getetag>" +
            etag +
@@ -385,9 +412,9 @@ TEST(CalDavParts, ChangesGivenInPartsAreJoined) {
   Responder responder([&](const QByteArray&) {
     switch (++asked) {
       case 1:
-        return part("t2", ok("/cal/a.ics", "\"1\"") + gone("/cal/b.ics") + truncated);
+        return part("t2", ok("/cal/a.ics", "\"1\"") + gone("/cal/b.ics") + truncated("/cal"));
       case 2:
-        return part("t3", ok("/cal/b.ics", "\"2\"") + gone("/cal/a.ics") + truncated);
+        return part("t3", ok("/cal/b.ics", "\"2\"") + gone("/cal/a.ics") + truncated("/cal/"));
       default:
         return part("t4", ok("/cal/c.ics", "\"3\""));
     }
@@ -522,7 +549,7 @@ TEST(CalDavFailure, AnUntrustedCertificateIsRefusedAndHttpsNeverTurnsIntoHttp) {
   EXPECT_EQ(e.fault(), ServerFault::Certificate);
   EXPECT_STREQ(e.what(),
                "Das Zertifikat des Servers wurde abgelehnt: The certificate is self-signed, and "
-               "untrusted");
+               "untrusted.");
   EXPECT_TRUE(responder.seen().empty());
 
   // Trusted, the same server is talked to; its redirect to plain http (on this machine, where
