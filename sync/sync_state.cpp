@@ -201,4 +201,10 @@ std::string syncStateFileName(std::string_view startDirectory) {
   return name + ".state";
 }
 
+std::string syncStateFolder(const char* xdgStateHome, const char* home) {
+  // The base directory specification ignores a relative path.
+  if (xdgStateHome && xdgStateHome[0] == '/') return std::string(xdgStateHome) + "/tavik";
+  return std::string(home ? home : "") + "/.local/state/tavik";
+}
+
 }  // namespace tavik

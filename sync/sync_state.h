@@ -60,4 +60,9 @@ void saveSyncState(Files& files, const std::string& path, const SyncState& state
 // "sync-<16 hex digits>.state".
 std::string syncStateFileName(std::string_view startDirectory);
 
+// The folder the state files live in: "$XDG_STATE_HOME/tavik", or "$HOME/.local/state/tavik"
+// when XDG_STATE_HOME is unset, empty or not absolute. `xdgStateHome` and `home` are the
+// variables' values (null when unset). The caller creates the folder (mode 0700).
+std::string syncStateFolder(const char* xdgStateHome, const char* home);
+
 }  // namespace tavik

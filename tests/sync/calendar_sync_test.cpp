@@ -625,10 +625,11 @@ TEST(CalendarSync, ApplyKeepsWhatTheUserChangedMeanwhile) {
   EXPECT_EQ(serverTexts(server), a.texts());
 }
 
-// Two tables and direct changes on the server, 200 random steps; then one sync each (and one
-// more for the first, to fetch what the second uploaded). Afterwards:
-// - agree: both tables and the server hold the same events, one to one by identity (the
-//   UID "<uuid>@tavik"), each with the same content (syncHash);
+// Two tables and direct changes on the server (in our form and in another program's), 200
+// random steps; then one sync each (and one more for the first, to fetch what the second
+// uploaded). Afterwards:
+// - agree: for each table, its state maps every server resource to one event of the table and
+//   every event of the table to one resource, each pair with the same content (syncHash);
 // - nothing lost: every text a user or the server wrote is still there (as it is or as a
 //   " (Konflikt)" copy) unless a user later changed or deleted an event showing it;
 // - nothing twice: no text is there twice.
@@ -669,6 +670,11 @@ TEST(CalendarSync, RandomStepsEndInAgreementWithNothingLost) {
           const int slot = used[static_cast<std::size_t>(pick(static_cast<int>(used.size())))];
           retire(eventText(c.table->record(slot)));
           c.setText(slot, fresh());
+          if (pick(2) == 0) {
+            EventRecord r = c.table->record(slot);
+            r.date = toDouble(*makeDayNumber(1950 + pick(60), 1 + pick(12), 1 + pick(28)));
+            c.table->storeRecord(slot, r);
+          }
         } else if (what == 2) {
           const int slot = used[static_cast<std::size_t>(pick(static_cast<int>(used.size())))];
           retire(eventText(c.table->record(slot)));
@@ -679,9 +685,16 @@ TEST(CalendarSync, RandomStepsEndInAgreementWithNothingLost) {
       } else {
         std::vector<std::string> hrefs;
         for (const auto& [href, r] : server.resources) hrefs.push_back(href);
-        if (what == 0 || hrefs.empty()) {
+        const std::string name = std::to_string(step);
+        if ((what == 0 || hrefs.empty()) && pick(2) == 0) {
           EventRecord r = event(1950 + pick(60), 1 + pick(12), 1 + pick(28), fresh());
-          server.putDirect("/cal/direct-" + std::to_string(step) + ".ics", ownResource(r));
+          server.putDirect("/cal/direct-" + name + ".ics", ownResource(r));
+          continue;
+        }
+        if (what == 0 || hrefs.empty()) {
+          std::string text = foreignTitled(fresh());
+          text.replace(text.find("geb-17@"), 6, "fremd-" + name);
+          server.putDirect("/cal/fremd-" + name + ".ics", text);
           continue;
         }
         const std::string href =
@@ -691,7 +704,14 @@ TEST(CalendarSync, RandomStepsEndInAgreementWithNothingLost) {
         ASSERT_EQ(read.candidates.size(), 1u);
         EventRecord r = read.candidates[0].record;
         retire(eventText(r));
-        if (what == 1) {
+        std::string text = server.resources.at(href).text;
+        if (what == 1 && text.find(kIcalendarProductId) == std::string::npos) {
+          // Another program edits its own resource: only the title.
+          const std::size_t at = text.find("SUMMARY:");
+          ASSERT_NE(at, std::string::npos);
+          text.replace(at, text.find("\r\n", at) - at, "SUMMARY:" + fresh());
+          server.putDirect(href, text);
+        } else if (what == 1) {
           setEventText(r, fresh());
           server.putDirect(href, ownResource(r));
         } else {
@@ -703,24 +723,31 @@ TEST(CalendarSync, RandomStepsEndInAgreementWithNothingLost) {
     ASSERT_EQ(clients[1].sync(server, true).error, "");
     ASSERT_EQ(clients[0].sync(server, true).error, "");
 
-    const auto byUid = [](const Client& c) {
-      std::map<std::string, std::string> out;
+    for (const Client& c : clients) {
+      std::map<std::string, const SyncResource*> entryOf;
+      for (const SyncResource& r : c.state.resources) entryOf[r.href] = &r;
+      std::map<std::string, std::string> onServer;  // mapped uid -> content
+      for (const auto& [href, res] : server.resources) {
+        const auto read = readIcalendar(res.text, options().today, options().localDate);
+        ASSERT_EQ(read.candidates.size(), 1u);
+        const auto entry = entryOf.find(href);
+        ASSERT_NE(entry, entryOf.end()) << href;
+        ASSERT_EQ(entry->second->status, ResourceStatus::Event);
+        EXPECT_TRUE(onServer
+                        .emplace(uidText(*entry->second->uid),
+                                 *syncHash(read.candidates[0].record, options()))
+                        .second);
+      }
+      std::map<std::string, std::string> inTable;
       for (int s = 1; s <= kSlotCount; ++s) {
         if (c.table->slotIsFree(s)) continue;
         const EventRecord& r = c.table->record(s);
-        EXPECT_TRUE(out.emplace(icalendarUid(r), *syncHash(r, options())).second);
+        EXPECT_TRUE(
+            inTable.emplace(uidText(readExtension(r)->uid), *syncHash(r, options())).second);
       }
-      return out;
-    };
-    std::map<std::string, std::string> onServer;
-    for (const auto& [href, res] : server.resources) {
-      const auto read = readIcalendar(res.text, options().today, options().localDate);
-      ASSERT_EQ(read.candidates.size(), 1u);
-      const EventRecord& r = read.candidates[0].record;
-      EXPECT_TRUE(onServer.emplace(icalendarUid(r), *syncHash(r, options())).second);
+      EXPECT_EQ(inTable, onServer);
     }
-    EXPECT_EQ(byUid(clients[0]), onServer);
-    EXPECT_EQ(byUid(clients[1]), onServer);
+    EXPECT_EQ(clients[0].texts(), clients[1].texts());
 
     const Texts texts = clients[0].texts();
     for (const std::string& t : alive) {

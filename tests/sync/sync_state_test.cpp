@@ -102,5 +102,23 @@ TEST(SyncState, FileNameIsPerStartDirectory) {
   EXPECT_EQ(a.rfind("sync-", 0), 0u);
 }
 
+TEST(SyncState, FolderFollowsTheBaseDirectorySpecification) {
+  struct Case {
+    const char* name;
+    const char* stateHome;
+    const char* want;
+  };
+  const Case cases[] = {
+      {.name = "set", .stateHome = "/var/tmp/zustand", .want = "/var/tmp/zustand/tavik"},
+      {.name = "unset", .stateHome = nullptr, .want = "/home/anna/.local/state/tavik"},
+      {.name = "empty", .stateHome = "", .want = "/home/anna/.local/state/tavik"},
+      {.name = "relative", .stateHome = "zustand", .want = "/home/anna/.local/state/tavik"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(syncStateFolder(c.stateHome, "/home/anna"), c.want);
+  }
+}
+
 }  // namespace
 }  // namespace tavik
