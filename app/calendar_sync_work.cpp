@@ -87,20 +87,15 @@ void makeStateFolders(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> syncStatePath(const std::string& startDirectory) {
-  // ${XDG_STATE_HOME:-~/.local/state}/tavik; XDG base directories must be absolute.
-  const char* stateHome = std::getenv("XDG_STATE_HOME");
   const char* home = std::getenv("HOME");
-  std::string folder;
-  if (stateHome != nullptr && stateHome[0] == '/') {
-    folder = std::string(stateHome) + "/tavik";
-  } else if (home != nullptr && home[0] != '\0') {
-    folder = std::string(home) + "/.local/state/tavik";
-  } else {
+  const char* stateHome = std::getenv("XDG_STATE_HOME");
+  if ((stateHome == nullptr || stateHome[0] != '/') && (home == nullptr || home[0] == '\0')) {
     return std::nullopt;
   }
   std::error_code error;
   const std::filesystem::path canonical = std::filesystem::canonical(startDirectory, error);
-  return folder + "/" + syncStateFileName(error ? startDirectory : canonical.native());
+  return syncStateFolder(stateHome, home) + "/" +
+         syncStateFileName(error ? startDirectory : canonical.native());
 }
 
 SyncOutcome runCalendarSync(const SyncRequest& request) {
