@@ -113,9 +113,10 @@ CalendarSync::~CalendarSync() {
   }
   if (m_abandoned) m_abandoned->store(true);
   if (m_thread == nullptr) return;
+  // Ends the worker's event loops, the one a request waits in too: the request is cut.
   m_thread->quit();
   // A sync that does not end within its time limit keeps its thread: destroying a running
-  // thread would end the process at once, before the stores are written.
+  // thread would end the process at once.
   if (m_thread->wait(kCloseSyncLimitMs)) {
     delete m_worker;
     delete m_thread;
@@ -342,7 +343,10 @@ void CalendarSync::syncBeforeClose() {
   }
   if (m_running) {
     // The table is saved now without what this sync would bring; the next run syncs again.
+    // Ending the worker's event loops cuts the request under way, and the abandoned server
+    // refuses the next ones.
     if (m_abandoned) m_abandoned->store(true);
+    if (m_thread != nullptr) m_thread->quit();
     setRunning(false);
   }
 }
@@ -401,7 +405,14 @@ void CalendarSync::createCalendar() {
 }
 
 void CalendarSync::ensureThread() {
-  if (m_thread != nullptr) return;
+  if (m_thread != nullptr) {
+    // Ended by a close that ran out of time, and the window stayed open after all.
+    if (!m_thread->isRunning()) {
+      m_thread->wait();
+      m_thread->start();
+    }
+    return;
+  }
   m_return = std::make_shared<WorkerReturn>();
   m_return->target = this;
   m_thread = new QThread;

@@ -5,6 +5,7 @@
 #include "app/pages/sync_page.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTcpServer>
 #include <QTest>
 #include <atomic>
 #include <filesystem>
@@ -415,6 +417,37 @@ class SyncPageTest : public QObject {
     QVERIFY(statePath && statePath->starts_with(state.path() + "/tavik/sync-"));
     QVERIFY(!readFile(*statePath).empty());
     QVERIFY(w.messages.boxes.empty());
+  }
+
+  // A server that takes the connection and never answers: the close still ends within its
+  // limit, the window goes without waiting for the request's own timeout, and nothing of the
+  // sync is left running.
+  void serverThatNeverAnswersHoldsNothingUp() {
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QElapsedTimer clock;
+    {
+      WindowWorld w;
+      w.writeEvents({{QDate(2006, 12, 20), "Hier"}});
+      w.create();
+      CalendarSync& sync = *w.main().calendarSync;
+      sync.runner = runCalendarSync;
+      sync.closeLimitMs = 300;
+      const QString url =
+          QStringLiteral("http://127.0.0.1:%1/anna/tavik/").arg(silent.serverPort());
+      w.showMain();
+      pressSyncNow(w, url);
+      QVERIFY(waitFor([&] { return silent.hasPendingConnections(); }));
+      QVERIFY(sync.running());
+      clock.start();
+      w.main().close();
+      QVERIFY(w.main().runFiles().closed());
+      QCOMPARE(readFile(w.path(kDataFileName)).size(), kRecordSize);
+    }
+    // The request's own timeout is 30 seconds, and a worker that did not end would be waited
+    // for kCloseSyncLimitMs (5 s) and then left running: the close's 300 ms and the cut
+    // request stay well below both.
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
   }
 };
 
