@@ -135,6 +135,11 @@ void SyncPage::calendarIndexChanged(int index) {
   if (index < 0) return;
   const QString chosen = CalendarBox->itemData(index).toString();
   if (chosen.isEmpty()) {
+    // Not a calendar yet: the entry can be chosen again, and a calendar made replaces the list.
+    {
+      const QSignalBlocker blocker(CalendarBox);
+      CalendarBox->setCurrentIndex(-1);
+    }
     if (newCalendarChosen) newCalendarChosen();
     return;
   }

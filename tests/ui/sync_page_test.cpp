@@ -413,6 +413,19 @@ class SyncPageTest : public QObject {
              qPrintable(sync.status()));
     const std::string copy = serverCopy(server);
     QVERIFY(copy.find("SUMMARY:Anna Schmidt") != std::string::npos);
+
+    // A new calendar, after the question; it becomes the one synced.
+    box->setCurrentIndex(box->count() - 1);
+    QCOMPARE(w.messages.texts(),
+             QStringList{QStringLiteral("Auf dem Server einen neuen Kalender „Tavik!“ anlegen?")});
+    auto* address = control<QLineEdit>(w.main(), "CalDavUrlEdit");
+    QVERIFY2(
+        QTest::qWaitFor([&] { return address->text().endsWith(QStringLiteral("/tavik/")); }, 30000),
+        qPrintable(sync.status()));
+    QCOMPARE(w.storedSetting(kCalDavUrlName).toString(), address->text());
+    QVERIFY(QTest::qWaitFor([&] { return box->findData(address->text()) >= 0; }, 30000));
+    QCOMPARE(box->currentIndex(), box->findData(address->text()));
+    w.messages.boxes.clear();
     const std::optional<std::string> statePath = syncStatePath(w.startDir.path());
     QVERIFY(statePath && statePath->starts_with(state.path() + "/tavik/sync-"));
     QVERIFY(!readFile(*statePath).empty());
