@@ -58,7 +58,7 @@ std::string helpText() {
          "  --list      die anstehenden Ereignisse ausgeben, eines je Zeile\n"
          "  --sync      die Ereignisse mit dem eingerichteten CalDAV-Kalender abgleichen,\n"
          "              ohne Fenster; das Passwort steht in der ersten Zeile der Datei, die\n"
-         "              TAVIK_PASSWORD_FILE nennt, sonst im Schlüsselbund des Desktops"
+         "              TAVIK_PASSWORD_FILE nennt, sonst im Schlüsselbund des Desktops\n"
          "  --help      diese Hilfe ausgeben\n"
          "  --version   die Versionsnummer ausgeben\n"
          "\n"

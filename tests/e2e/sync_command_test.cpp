@@ -212,7 +212,10 @@ TEST_F(SyncCommand, MassDeletionIsRefusedWithItsQuestion) {
 TEST_F(SyncCommand, HelpNamesTheOptionAndThePasswordFile) {
   const Result r = tavik(first.path(), "--help");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("--sync"), std::string::npos);
+  // Each option starts a line of its own.
+  for (const char* option : {"\n  --list ", "\n  --sync ", "\n  --help ", "\n  --version "}) {
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+  }
   EXPECT_NE(r.out.find("TAVIK_PASSWORD_FILE"), std::string::npos);
 }
 
