@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "platform/password_store.h"
+#include "platform/qt_seams.h"
 
 namespace tavik {
 
@@ -40,7 +41,7 @@ QString withoutQuestion(const QString& question) {
 std::optional<QString> askPasswordInDialog(QWidget* parent, const QString& account) {
   bool ok = false;
   const QString password = QInputDialog::getText(
-      parent, QStringLiteral("Kalender-Abgleich"),
+      parent, QString::fromUtf8(kApplicationTitle),
       QStringLiteral("Der Schlüsselbund des Desktops ist nicht erreichbar.\nPasswort für %1:")
           .arg(account),
       QLineEdit::Password, QString(), &ok);
@@ -49,7 +50,7 @@ std::optional<QString> askPasswordInDialog(QWidget* parent, const QString& accou
 }
 
 bool askYesNoInBox(QWidget* parent, const QString& question) {
-  QMessageBox box(QMessageBox::Question, QStringLiteral("Kalender-Abgleich"), question,
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), question,
                   QMessageBox::Yes | QMessageBox::No, parent);
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
