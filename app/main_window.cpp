@@ -17,12 +17,14 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "app/calendar_sync.h"
 #include "app/pages/about_page.h"
 #include "app/pages/countdown_page.h"
 #include "app/pages/editor_page.h"
 #include "app/pages/export_page.h"
 #include "app/pages/import_page.h"
 #include "app/pages/options_page.h"
+#include "app/pages/sync_page.h"
 #include "app/window_size.h"
 #include "dates/notification_lines.h"
 #include "dialogs/dialog_behaviour.h"
@@ -37,8 +39,9 @@ namespace tavik {
 
 namespace {
 
-const char* const kHelpTopics[] = {"Hauptfenster",  "Editorfenster", "Optionenfenster",
-                                   "Importfenster", "Exportfenster", "Aboutfenster"};
+const char* const kHelpTopics[] = {"Hauptfenster",   "Editorfenster", "Optionenfenster",
+                                   "Importfenster",  "Exportfenster", "Aboutfenster",
+                                   "Abgleichfenster"};
 
 // Sunday first, as QDate::dayOfWeek() % 7 counts.
 const char* const kWeekdays[] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
@@ -106,6 +109,7 @@ MainWindow::MainWindow(Platform& platform, std::string startDirectory, QWidget* 
   setWindowTitle(QStringLiteral("TITELLEISTE"));
   buildPages();
   runCreationSteps();
+  connectCalendarSync();
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindow::focusWindowChanged);
 }
 
@@ -135,6 +139,8 @@ void MainWindow::buildPages() {
   TabbedNotebook1->addTab(m_latePages[0], QStringLiteral("Import"));
   TabbedNotebook1->addTab(m_latePages[1], QStringLiteral("Export"));
   TabbedNotebook1->addTab(m_latePages[2], QStringLiteral("About"));
+  syncPage = new SyncPage;
+  TabbedNotebook1->addTab(syncPage, QStringLiteral("Abgleich"));
 
   Button1 = new QPushButton(QStringLiteral("Exit"));
   Button1->setObjectName(QStringLiteral("Button1"));
@@ -308,6 +314,7 @@ void MainWindow::runCreationSteps() {
     armAutoExit();
     optionsPage->Edit1->setText(QString::number(stored.anzdays));
     optionsPage->Edit2->setText(QString::number(stored.autoclose));
+    m_tableLoaded = true;
   } catch (const Failure& failure) {
     m_platform.messages.error(this, QString::fromStdString(failure.userMessage()));
   }
@@ -474,7 +481,7 @@ void MainWindow::TabbedNotebook1Change(int page) {
 
 void MainWindow::BitBtn2Click() {
   stopAutoExit();
-  const int page = std::clamp(currentPage(), 0, 5);
+  const int page = std::clamp(currentPage(), 0, static_cast<int>(std::size(kHelpTopics)) - 1);
   if (m_quickHelp) m_quickHelp->get().showQuickHelp(QString::fromUtf8(kHelpTopics[page]), this);
 }
 
@@ -541,6 +548,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::runCloseSteps() {
   keepSize();
+  // What changed here goes to the server before the table is written; a session that ends
+  // has no time for it, and what is not sent goes at the next start.
+  if (!m_sessionEnding) calendarSync->syncBeforeClose();
   try {
     m_files.save(m_platform.files, m_platform.userStore);
     return true;
@@ -601,6 +611,63 @@ void MainWindow::closeOtherWindows() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (window != this && window->isVisible()) window->close();
   }
+}
+
+void MainWindow::connectCalendarSync() {
+  calendarSync = new CalendarSync(m_platform.userStore, table(), m_files.startDirectory(), this);
+  calendarSync->window = this;
+  calendarSync->tableLoaded = [this] { return m_tableLoaded && !m_files.closed(); };
+  calendarSync->saveTable = [this](bool changed) { return saveAfterSync(changed); };
+  const CalDavAccount& account = calendarSync->account();
+  syncPage->showAccount(QString::fromStdString(account.url), QString::fromStdString(account.user));
+  syncPage->showStatus(calendarSync->status());
+  connect(calendarSync, &CalendarSync::statusChanged, this, [this](const QString& status) {
+    syncPage->showStatus(status);
+    StatusBar1->showMessage(status);
+  });
+  connect(calendarSync, &CalendarSync::runningChanged, syncPage, &SyncPage::showRunning);
+  connect(calendarSync, &CalendarSync::calendarsFound, syncPage, &SyncPage::showCalendars);
+  // The account is taken from the fields, and refused before anything is sent.
+  const auto takeAccount = [this](const QString& url) {
+    const QString refusal = calendarSync->setAccount(
+        {url.toStdString(), syncPage->user().toStdString()}, syncPage->password());
+    if (!refusal.isEmpty()) m_platform.messages.error(this, refusal);
+    return refusal.isEmpty();
+  };
+  syncPage->findCalendars = [this, takeAccount] {
+    if (takeAccount(syncPage->url())) calendarSync->findCalendars();
+  };
+  syncPage->syncNow = [this, takeAccount] {
+    if (takeAccount(syncPage->url())) calendarSync->syncNow(CalendarSync::Trigger::Button);
+  };
+  syncPage->calendarChosen = [takeAccount](const QString& url) { takeAccount(url); };
+  syncPage->newCalendarChosen = [this] {
+    if (m_platform.messages.confirm(
+            this, QStringLiteral("Auf dem Server einen neuen Kalender „Tavik!“ anlegen?"), true)) {
+      calendarSync->createCalendar();
+    }
+  };
+  connect(calendarSync, &CalendarSync::calendarMade, this, [this](const QString& url) {
+    syncPage->CalDavUrlEdit->setText(url);
+    if (calendarSync->setAccount({url.toStdString(), syncPage->user().toStdString()}, {})
+            .isEmpty()) {
+      calendarSync->findCalendars();
+    }
+  });
+  calendarSync->syncAfterFirstPaint(*this);
+}
+
+QString MainWindow::saveAfterSync(bool changed) {
+  try {
+    m_files.save(m_platform.files, m_platform.userStore);
+  } catch (const Failure& failure) {
+    return QString::fromStdString(failure.userMessage());
+  }
+  if (changed) {
+    computeView();
+    if (editor && currentPage() == kEditorPage) editor->ListBox2Update();
+  }
+  return {};
 }
 
 }  // namespace tavik

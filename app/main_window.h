@@ -32,17 +32,27 @@ namespace tavik {
 
 struct Platform;
 class AboutPage;
+class CalendarSync;
 class CountdownPage;
 class EditorPage;
 class ExportPage;
 class ImportPage;
 class OptionsPage;
+class SyncPage;
 class TForm2;
 class TForm4;
 class TForm5;
 
 // The notebook's pages in their order.
-enum Page { kCountdownPage, kEditorPage, kOptionsPage, kImportPage, kExportPage, kAboutPage };
+enum Page {
+  kCountdownPage,
+  kEditorPage,
+  kOptionsPage,
+  kImportPage,
+  kExportPage,
+  kAboutPage,
+  kSyncPage
+};
 
 inline constexpr const char* kWindowCaption = "Tavik! v4.5";
 inline constexpr const char* kWindowHint = "Holventaris - Tavik! v4.5 von Holventaris, Freeware";
@@ -130,6 +140,9 @@ class MainWindow : public QMainWindow {
   ExportPage* exportPage = nullptr;
   // The About page's labels Label5, Label11 and Label12 are filled by the creation steps.
   AboutPage* aboutPage = nullptr;
+  // The calendar sync's page and its runs; nothing of the network exists until a sync.
+  SyncPage* syncPage;
+  CalendarSync* calendarSync;
 
  signals:
   // The close steps have completed; the program ends.
@@ -158,6 +171,9 @@ class MainWindow : public QMainWindow {
   void armAutoExit();
   void stopAutoExit();
   void focusWindowChanged(QWindow* window);
+  void connectCalendarSync();
+  // The table after a sync: saved, and shown anew when it changed; the failure text or empty.
+  QString saveAfterSync(bool changed);
 
   void TabbedNotebook1Change(int page);
   void BitBtn2Click();
@@ -171,6 +187,7 @@ class MainWindow : public QMainWindow {
   AutostartEntry m_autostart;
   ReminderTimer m_reminder;
   bool m_firstViewDone = false;
+  bool m_tableLoaded = false;  // the creation steps read the data file whole
   int m_secondsLeft = 0;
   bool m_shownOnce = false;
   bool m_aboutTextsDue = false;  // the creation steps came to the About page's texts

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/calendar_sync.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/session_end.h"
@@ -55,6 +56,9 @@ int runWindowProgram(QApplication& app, const WindowProgramSeams& seams) {
   Program program(platform, std::move(startDirectory));
   program.create();
   MainWindow& window = program.mainWindow();
+  window.calendarSync->runner = runCalendarSync;
+  window.calendarSync->discover = runDiscovery;
+  window.calendarSync->makeCalendar = runMakeCalendar;
   QObject::connect(&window, &MainWindow::closed, &app, [&window] {
     const std::string& failure = window.endFailure();
     if (!failure.empty()) std::fputs((failure + "\n").c_str(), stderr);

@@ -1,5 +1,5 @@
 // The front program: lists, helps and tells its version without a window, otherwise hands
-// over to the window program.
+// over to the window program (which also syncs, without a window).
 #include <cstdio>
 
 #include "cli/terminal_listing.h"
@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   switch (command.action) {
     case FrontAction::Window:
     case FrontAction::Notify:
+    case FrontAction::Sync:  // the window program syncs, without a window
       return startWindow(argv, stderr);
     case FrontAction::List:
       return runListing(stdout, stderr);

@@ -38,7 +38,8 @@ FrontCommand parseFrontArguments(int argc, const char* const* argv) {
   if (argc <= 1) return {};
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg != "--list" && arg != "--notify" && arg != "--help" && arg != "--version") {
+    if (arg != "--list" && arg != "--notify" && arg != "--sync" && arg != "--help" &&
+        arg != "--version") {
       return {FrontAction::Invalid, "Unbekannte Option '" + std::string(arg) + "'"};
     }
   }
@@ -46,6 +47,7 @@ FrontCommand parseFrontArguments(int argc, const char* const* argv) {
   const std::string_view arg = argv[1];
   if (arg == "--list") return {FrontAction::List, {}};
   if (arg == "--notify") return {FrontAction::Notify, {}};
+  if (arg == "--sync") return {FrontAction::Sync, {}};
   if (arg == "--help") return {FrontAction::Help, {}};
   return {FrontAction::Version, {}};
 }
@@ -58,13 +60,19 @@ std::string helpText() {
          "  --list      die anstehenden Ereignisse ausgeben, eines je Zeile\n"
          "  --notify    die heutigen Ereignisse als Benachrichtigung melden, ohne Fenster;\n"
          "              was heute schon gemeldet wurde, wird nicht wiederholt\n"
+         "  --sync      die Ereignisse mit dem eingerichteten CalDAV-Kalender abgleichen,\n"
+         "              ohne Fenster; das Passwort steht in der ersten Zeile der Datei, die\n"
+         "              TAVIK_PASSWORD_FILE nennt, sonst im Schlüsselbund des Desktops\n"
          "  --help      diese Hilfe ausgeben\n"
          "  --version   die Versionsnummer ausgeben\n"
          "\n"
          "Tavik! liest seine Ereignisse (tavik!4.dat) und die gewählten Feiertage (tavik!4.ini)\n"
          "aus dem Verzeichnis, in dem es gestartet wird. Liegt dort keine tavik!4.dat, liest\n"
          "--list das Datenverzeichnis von tavik-start, ${XDG_DATA_HOME:-~/.local/share}/tavik,\n"
-         "und nennt es auf der Standardfehlerausgabe. --list und --notify ändern dort nichts.\n";
+         "und nennt es auf der Standardfehlerausgabe. --list und --notify ändern dort nichts.\n"
+         "--sync gleicht das Startverzeichnis ab, gibt eine Zeile mit dem Ergebnis aus und\n"
+         "endet mit 0, bei einem Fehler mit dessen Grund und 1; nicht, solange das\n"
+         "Programmfenster im selben Verzeichnis geöffnet ist.\n";
 }
 
 std::string versionText() {

@@ -15,15 +15,16 @@
 namespace tavik {
 
 // What the command line asks for.
-enum class FrontAction { Window, List, Notify, Help, Version, Invalid };
+enum class FrontAction { Window, List, Notify, Sync, Help, Version, Invalid };
 
 struct FrontCommand {
   FrontAction action = FrontAction::Window;
   std::string error;  // for Invalid: the German message, without the program name
 };
 
-// No argument starts the window; exactly one of --list, --notify, --help, --version is
-// handled here (--notify by the window program, which alone speaks D-Bus).
+// No argument starts the window; exactly one of --list, --notify, --sync, --help, --version
+// is handled here (--notify and --sync by the window program, without a window: it alone
+// speaks D-Bus and HTTP).
 FrontCommand parseFrontArguments(int argc, const char* const* argv);
 
 std::string helpText();

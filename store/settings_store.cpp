@@ -2,6 +2,7 @@
 #include "store/settings_store.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "store/failure.h"
 
@@ -102,6 +103,26 @@ void loadHolidaySelection(Files& files, const std::string& path, HolidaySelectio
   for (std::size_t i = 0; i < kHolidaySelectionSize; ++i) {
     selection.bytes[i] = static_cast<std::uint8_t>(bytes[i]);
   }
+}
+
+CalDavAccount readCalDavAccount(UserStore& store) {
+  CalDavAccount account;
+  if (store.readText(kCalDavUrlName, account.url) != UserStore::Read::Value) account.url.clear();
+  if (store.readText(kCalDavUserName, account.user) != UserStore::Read::Value) {
+    account.user.clear();
+  }
+  return account;
+}
+
+void saveCalDavAccount(UserStore& store, const CalDavAccount& account) {
+  for (const auto& [name, text] :
+       {std::pair{kCalDavUrlName, &account.url}, std::pair{kCalDavUserName, &account.user}}) {
+    if (!store.writeText(name, *text)) {
+      throw Failure(std::string("Konnte Daten für '") + name + "' nicht setzen");
+    }
+  }
+  if (!store.sync())
+    throw Failure(std::string("Konnte Daten für '") + kCalDavUserName + "' nicht setzen");
 }
 
 }  // namespace tavik

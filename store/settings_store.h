@@ -30,6 +30,23 @@ class UserStore {
   virtual bool sync() = 0;
 };
 
+// The calendar sync's account: the calendar collection's URL and the user name, texts in the
+// per-user store. An empty URL (the default) means no sync.
+inline constexpr const char* kCalDavUrlName = "caldavurl";
+inline constexpr const char* kCalDavUserName = "caldavuser";
+
+struct CalDavAccount {
+  std::string url;
+  std::string user;
+  bool configured() const { return !url.empty(); }
+  friend bool operator==(const CalDavAccount&, const CalDavAccount&) = default;
+};
+
+// Reads the two texts; a missing one, or one that is not a text, reads as empty.
+CalDavAccount readCalDavAccount(UserStore& store);
+// Writes both and makes them durable; throws Failure "Konnte Daten für 'NAME' nicht setzen".
+void saveCalDavAccount(UserStore& store, const CalDavAccount& account);
+
 // Reads anzdays, autoclose, heutebox, prior, notify and inworten in this order, writing a missing
 // value with its default first, then lastshown, which is none when missing or no "YYYY-MM-DD" date
 // (it has no default to write). Throws Failure "Ungültiger Datentyp für 'NAME'" at the first

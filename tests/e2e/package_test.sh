@@ -38,10 +38,10 @@ version=$(field Version)
 [ "$(basename "$deb")" = "tavik_${version}_amd64.deb" ] || fail "file name $(basename "$deb")"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 field Description | grep -q German || fail "the description does not say the program is German"
-for dep in libc6 libqt6widgets6 libjpeg62-turbo; do
+for dep in libc6 libqt6widgets6 libjpeg62-turbo libqt6keychain1; do
   field Depends | grep -qw "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
-for recommended in qt6-translations-l10n qt6-wayland; do
+for recommended in qt6-translations-l10n qt6-wayland libsecret-1-0; do
   field Recommends | grep -qw "$recommended" || fail "Recommends lacks $recommended: $(field Recommends)"
 done
 zcat "$root/usr/share/doc/tavik/changelog.gz" | head -1 | grep -qF "tavik ($version)" ||
@@ -110,7 +110,7 @@ if have man "manual page"; then
     [ ! -s "$work/man.err" ] || fail "man --warnings in $locale:"$'\n'"$(cat "$work/man.err")"
   done
   for text in BEZEICHNUNG OPTIONEN DATEIEN EINSTELLUNGSDATEI "AUTOMATISCHER START" RÜCKGABEWERT \
-    --list --notify --help --version "tavik!4.dat" "tavik!4.ini" "Tavik! v4.x.conf" \
+    --list --notify --sync TAVIK_PASSWORD_FILE --help --version "tavik!4.dat" "tavik!4.ini" "Tavik! v4.x.conf" \
     "~/.config/autostart/tavik.desktop" "Automatisch beim Anmelden starten" "VERPASSTE TAGE" \
     BENACHRICHTIGUNG "IMPORT UND EXPORT" vCard iCalendar page-sizes "TÄGLICHE ERINNERUNG" \
     "Täglich erinnern um" "tavik-remind-"; do

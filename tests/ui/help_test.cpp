@@ -173,8 +173,9 @@ class HelpTest : public QObject {
   void deliveredHelpTexts() {
     PosixFiles files;
     TForm5 help(files, TAVIK_HELP_DIR);
-    for (const char* topic : {"Hauptfenster", "Editorfenster", "Optionenfenster", "Importfenster",
-                              "Exportfenster", "Aboutfenster", "Editor", "Feiertagewahl"}) {
+    for (const char* topic :
+         {"Hauptfenster", "Editorfenster", "Optionenfenster", "Importfenster", "Exportfenster",
+          "Aboutfenster", "Abgleichfenster", "Editor", "Feiertagewahl"}) {
       const std::string bytes = readFile(std::string(TAVIK_HELP_DIR "/") + topic + ".txt");
       QVERIFY2(bytes.size() > 100, topic);
       QVERIFY2(bytes.ends_with("\r\n"), topic);
