@@ -141,5 +141,5 @@ for help in "$clone"/resources/help/*.txt; do
   cmp -s "$help" "$helpdir/$(basename "$help")" || fail "help text $(basename "$help") not installed"
   count=$((count + 1))
 done
-[ "$count" -eq 8 ] || fail "$count help texts in resources/help"
+[ "$count" -eq 9 ] || fail "$count help texts in resources/help"
 echo "ok: the README's commands"

@@ -367,8 +367,9 @@ class SyncPageTest : public QObject {
     if (!server.running()) QSKIP(server.skipReason().c_str());
     server.makeCollection("geburtstage");
     TempDir state("tavik-ui-state");
-    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(state.path()));
     WindowWorld w;
+    // After the world, which points the state folder into its own directory.
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(state.path()));
     w.clock.date = QDate(2026, 12, 10);
     w.writeEvents({{QDate(2026, 12, 12), "Anna"}});
     w.create();
