@@ -189,6 +189,9 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   bool unknownYear = false;
   bool datedByUs = false;
   bool once = false;
+  bool isProtected = false;
+  bool highPriority = false;
+  std::optional<bool> jubilee;
   std::optional<int> realYear;
   std::optional<std::string> exactText;
   std::vector<int> omitYears;
@@ -232,6 +235,12 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
           datedByUs = v == "0";
         } else if (equalsIgnoreCase(n, "X-TAVIK-AUTODELETE")) {
           once = v == "1";
+        } else if (equalsIgnoreCase(n, "X-TAVIK-PROTECTED")) {
+          isProtected = v == "1";
+        } else if (equalsIgnoreCase(n, "X-TAVIK-PRIORITY")) {
+          highPriority = v == "1";
+        } else if (equalsIgnoreCase(n, "X-TAVIK-JUBILEE")) {
+          if (v == "0" || v == "1") jubilee = v == "1";
         } else if (equalsIgnoreCase(n, "X-TAVIK-TEXT")) {
           if (!exactText) exactText = icalendarExactTextValue(v);
         } else if (endsWithIgnoreCase(n, "-UNKNOWN-YEAR")) {
@@ -316,6 +325,9 @@ void readEvent(icalcomponent* event, DayNumber today, const LocalDateOf& localDa
   }
   setLeadDays(c->record, static_cast<std::uint8_t>(leadDays));
   c->record.autoDelete = once ? 1 : 0;
+  c->record.isProtected = isProtected ? 1 : 0;
+  c->record.highPriority = highPriority ? 1 : 0;
+  if (jubilee) c->record.computeJubilee = *jubilee ? 1 : 0;
   out.candidates.push_back(std::move(*c));
 }
 

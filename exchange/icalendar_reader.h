@@ -39,12 +39,13 @@ std::optional<Ymd> systemLocalDate(std::int64_t unixSeconds);
 // X-NEXTCLOUD-BC-YEAR give the real year, which sets `computeJubilee`. The SUMMARY is taken in
 // any script (datedCandidate); our own X-TAVIK-TEXT gives the exact text while the SUMMARY
 // still matches it, and our own UID "<uuid>@tavik" gives the candidate's uid. Our own
-// X-TAVIK-AUTODELETE:1 on a VEVENT without RRULE makes it a one-time event: `autoDelete` set,
-// the year of DTSTART kept even when year-less. The kind comes from Nextcloud's
-// X-NEXTCLOUD-BC-FIELD-TYPE, else from the first of the CATEGORIES (any line, any item of a comma
-// list, any case) that names one in English or German ("Birthday", "Geburtstag", "Anniversary",
-// "Todestag", "Namenstag", "Jahrestag", "Termin", ...). The lead time is the largest of the
-// VALARMs' triggers relative to the start: the whole days before it, a started day counted
+// X-TAVIK-PROTECTED:1 and X-TAVIK-PRIORITY:1 set those switches, X-TAVIK-JUBILEE:0/1 sets
+// `computeJubilee` over its default. X-TAVIK-AUTODELETE:1 on a VEVENT without RRULE makes it a
+// one-time event: `autoDelete` set, the year of DTSTART kept even when year-less. The kind comes
+// from Nextcloud's X-NEXTCLOUD-BC-FIELD-TYPE, else from the first of the CATEGORIES (any line, any
+// item of a comma list, any case) that names one in English or German ("Birthday", "Geburtstag",
+// "Anniversary", "Todestag", "Namenstag", "Jahrestag", "Termin", ...). The lead time is the largest
+// of the VALARMs' triggers relative to the start: the whole days before it, a started day counted
 // whole, at most 99; triggers after the start, at a fixed moment or relative to the end give
 // none. Every other VEVENT is
 // counted in `skipped`, one cut off before its END:VEVENT as incomplete; the complete events of a

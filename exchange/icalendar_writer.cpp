@@ -124,6 +124,13 @@ void appendEvent(std::string& out, const EventRecord& r, const EventDays& e, con
     appendFoldedLine(out, "X-TAVIK-YEARLESS:0");
   }
   if (e.once) appendFoldedLine(out, "X-TAVIK-AUTODELETE:1");
+  // The switches calendars have no word for, so that another copy of Tavik! gets them back.
+  if (r.isProtected != 0) appendFoldedLine(out, "X-TAVIK-PROTECTED:1");
+  if (r.highPriority != 0) appendFoldedLine(out, "X-TAVIK-PRIORITY:1");
+  // Only where it differs from what a reader assumes: counted for dated events, not for others.
+  if ((r.computeJubilee != 0) == e.yearless) {
+    appendFoldedLine(out, r.computeJubilee != 0 ? "X-TAVIK-JUBILEE:1" : "X-TAVIK-JUBILEE:0");
+  }
   if (block && block->leadDays > 0) {
     appendFoldedLine(out, "BEGIN:VALARM");
     appendFoldedLine(out, "ACTION:DISPLAY");

@@ -38,10 +38,12 @@ void appendFoldedLine(std::string& out, std::string_view line);
 // the stored year 9996) starts in 1972 and carries X-TAVIK-YEARLESS:1; one dated 1604, which
 // readers take for "no year", carries X-TAVIK-YEARLESS:0. The title is the full text in any
 // script (eventText); a title of blanks is left out; a Windows-1252 text the title does not
-// carry exactly carries X-TAVIK-TEXT as well. An event with a kind carries CATEGORIES with the
-// kind's German name ("Geburtstag"), one with a lead time L > 0 a VALARM (ACTION:DISPLAY,
-// TRIGGER:-P<L>D, DESCRIPTION the title). `stampUnixSeconds` is the DTSTAMP. Records whose date is
-// no valid day are left out.
+// carry exactly carries X-TAVIK-TEXT as well; a protected event X-TAVIK-PROTECTED:1, a
+// high-priority one X-TAVIK-PRIORITY:1, and one whose anniversary switch differs from what readers
+// assume (counted with a year, not without) X-TAVIK-JUBILEE. An event with a kind carries
+// CATEGORIES with the kind's German name ("Geburtstag"), one with a lead time L > 0 a VALARM
+// (ACTION:DISPLAY, TRIGGER:-P<L>D, DESCRIPTION the title). `stampUnixSeconds` is the DTSTAMP.
+// Records whose date is no valid day are left out.
 std::string icalendarFile(std::span<const EventRecord> records, std::int64_t stampUnixSeconds);
 
 // The same VCALENDAR for one record alone, as a calendar server keeps each event: its UID is

@@ -539,6 +539,36 @@ TEST(IcalendarWriter, KindsAndLeadTimesRoundTrip) {
   }
 }
 
+// The switches calendars have no word for come back in every combination, with and without a
+// year, so that another copy of the program (or a calendar sync) keeps them.
+TEST(IcalendarWriter, SwitchesRoundTrip) {
+  std::vector<EventRecord> records;
+  for (int bits = 0; bits < 16; ++bits) {
+    EventRecord r = withKind(event(1970 + bits, 3, 1 + bits, "Anna"), kKindBirthday, 0);
+    r.isProtected = bits & 1;
+    r.highPriority = (bits >> 1) & 1;
+    r.computeJubilee = (bits >> 2) & 1;
+    r.withoutYear = (bits >> 3) & 1;
+    records.push_back(r);
+  }
+  const std::string file = icalendarFile(records, kStamp);
+  const ReadResult back = readIcalendar(file, *makeDayNumber(2026, 12, 10), systemLocalDate);
+  ASSERT_EQ(back.candidates.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    SCOPED_TRACE(i);
+    const EventRecord& got = back.candidates[i].record;
+    EXPECT_EQ(got.isProtected, records[i].isProtected);
+    EXPECT_EQ(got.highPriority, records[i].highPriority);
+    EXPECT_EQ(got.computeJubilee, records[i].computeJubilee);
+    EXPECT_EQ(got.withoutYear, records[i].withoutYear);
+  }
+  // Only what differs from a reader's assumption is written.
+  EXPECT_EQ(icalendarFile(std::span(&records[4], 1), kStamp).find("X-TAVIK-JUBILEE"),
+            std::string::npos);
+  EXPECT_NE(icalendarFile(std::span(&records[0], 1), kStamp).find("X-TAVIK-JUBILEE:0\r\n"),
+            std::string::npos);
+}
+
 // One record's calendar, as a calendar server keeps it: the same event as in a whole export,
 // with the record's own UID even where an export of copies numbers them.
 TEST(IcalendarWriter, OneEventsCalendar) {
