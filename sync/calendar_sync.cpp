@@ -773,9 +773,17 @@ class Engine {
 }  // namespace
 
 std::string syncSummary(const SyncReport& report) {
-  std::string s = std::to_string(report.added) + " neu, " + std::to_string(report.changed) +
-                  " geändert, " + plural(report.conflicts, "Konflikt", "Konflikte");
+  std::string s =
+      std::to_string(report.added) + " neu, " + std::to_string(report.changed) + " geändert, ";
+  if (report.removed > 0) s += std::to_string(report.removed) + " entfernt, ";
+  s += plural(report.conflicts, "Konflikt", "Konflikte");
   if (report.skipped > 0) s += ", " + std::to_string(report.skipped) + " übersprungen";
+  // What went the other way, so that a first sync that sent everything does not read as idle.
+  if (report.uploaded > 0 || report.deletedOnServer > 0) {
+    s += "; auf dem Server " + std::to_string(report.uploaded) + " geschrieben";
+    if (report.deletedOnServer > 0)
+      s += ", " + std::to_string(report.deletedOnServer) + " gelöscht";
+  }
   return s;
 }
 

@@ -72,7 +72,9 @@ struct SyncResult {
   std::optional<ServerFault> fault;
 };
 
-// "3 neu, 1 geändert, 0 Konflikte", with ", 2 übersprungen" when any were skipped.
+// What the table got: "3 neu, 1 geändert, 0 Konflikte", with "1 entfernt, " before the
+// conflicts and ", 2 übersprungen" after them when there are any; then what the server got:
+// "; auf dem Server 5 geschrieben, 1 gelöscht" when anything.
 std::string syncSummary(const SyncReport& report);
 
 // The content hash of what syncs of an event (its date, year switch, switches, kind, lead days

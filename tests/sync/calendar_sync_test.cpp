@@ -128,7 +128,7 @@ TEST(CalendarSync, ChangesOnEachSideReachTheOther) {
   EXPECT_FALSE(r.report.tableChanged);
 
   r = a.sync(server);
-  EXPECT_EQ(syncSummary(r.report), "1 neu, 1 geändert, 0 Konflikte");
+  EXPECT_EQ(syncSummary(r.report), "1 neu, 1 geändert, 1 entfernt, 0 Konflikte");
   EXPECT_EQ(r.report.removed, 1);
   const Texts want{"Geburtstag Greta", "Hochzeitstag Anna & Ben, Köln", "Дмитрий"};
   EXPECT_EQ(a.texts(), want);
@@ -420,7 +420,7 @@ TEST(CalendarSync, OtherResourcesAreLeftAlone) {
   Client a;
   a.add(event(1975, 4, 14, "Geburtstag Greta"));
   SyncResult r = a.sync(server);
-  EXPECT_EQ(syncSummary(r.report), "0 neu, 0 geändert, 0 Konflikte");
+  EXPECT_EQ(syncSummary(r.report), "0 neu, 0 geändert, 0 Konflikte; auf dem Server 1 geschrieben");
   EXPECT_EQ(a.texts(), Texts{"Geburtstag Greta"});
   a.table->freeSlot(*a.find("Geburtstag Greta"));
   r = a.sync(server);

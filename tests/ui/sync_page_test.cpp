@@ -410,7 +410,8 @@ class SyncPageTest : public QObject {
     setEventText(changed, "Anna Schmidt");
     w.main().table().storeRecord(1, changed);
     QVERIFY(syncAndWait());
-    QVERIFY2(sync.status().endsWith(QStringLiteral(" – 0 neu, 0 geändert, 0 Konflikte")),
+    QVERIFY2(sync.status().endsWith(
+                 QStringLiteral(" – 0 neu, 0 geändert, 0 Konflikte; auf dem Server 1 geschrieben")),
              qPrintable(sync.status()));
     const std::string copy = serverCopy(server);
     QVERIFY(copy.find("SUMMARY:Anna Schmidt") != std::string::npos);
