@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "exchange/icalendar_writer.h"
+#include "exchange/libical_handles.h"
 #include "exchange/text_decode.h"
 #include "store/cp1252.h"
 #include "store/event_kind.h"
@@ -17,16 +18,6 @@
 
 namespace tavik {
 namespace {
-
-struct ComponentFree {
-  void operator()(icalcomponent* c) const { icalcomponent_free(c); }
-};
-using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
-
-struct BufferFree {
-  void operator()(char* s) const { icalmemory_free_buffer(s); }
-};
-using BufferPtr = std::unique_ptr<char, BufferFree>;
 
 // A BY-list of libical ends at the first ICAL_RECURRENCE_ARRAY_MAX.
 std::vector<int> byList(const short* list, int size) {

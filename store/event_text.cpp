@@ -18,14 +18,6 @@ namespace tavik {
 
 namespace {
 
-bool heldByCp1252(UChar32 c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return true;
-  if (c > 0xFFFF) return false;
-  std::string one;
-  appendUtf8(one, static_cast<char32_t>(c));
-  return utf8ToCp1252(one).has_value();
-}
-
 struct TransliteratorClose {
   void operator()(UTransliterator* t) const { icuLibrary()->closeTransliterator(t); }
 };

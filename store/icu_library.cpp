@@ -82,6 +82,8 @@ void load(Loader& l) {
   l.loaded = all;
 }
 
+}  // namespace
+
 bool heldByCp1252(UChar32 c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return true;
   if (c > 0xFFFF) return false;
@@ -89,8 +91,6 @@ bool heldByCp1252(UChar32 c) {
   appendUtf8(one, static_cast<char32_t>(c));
   return utf8ToCp1252(one).has_value();
 }
-
-}  // namespace
 
 const IcuLibrary* icuLibrary() {
   Loader& l = loader();

@@ -54,6 +54,9 @@ void setIcuLibraryNamesForTest(std::string uc, std::string i18n);
 // U+10FFFF.
 bool isWellFormedUtf8(std::string_view bytes);
 
+// Whether Windows-1252 holds the character.
+bool heldByCp1252(UChar32 c);
+
 // Whether every character of well-formed UTF-8 is below U+0300 or one Windows-1252 holds.
 // Such a text is in NFC whatever the order of its characters, and each character is a
 // user-perceived character of its own but for CR LF; ICU is needed for none of that.

@@ -14,21 +14,12 @@
 
 #include "exchange/icalendar_writer.h"
 #include "exchange/import_candidate.h"
+#include "exchange/libical_handles.h"
 #include "exchange/text_decode.h"
 #include "store/event_text.h"
 
 namespace tavik {
 namespace {
-
-struct ComponentFree {
-  void operator()(icalcomponent* c) const { icalcomponent_free(c); }
-};
-using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
-
-struct BufferFree {
-  void operator()(char* s) const { icalmemory_free_buffer(s); }
-};
-using BufferPtr = std::unique_ptr<char, BufferFree>;
 
 // No calendar program writes one event this large; libical is not given more.
 constexpr std::size_t kMaxResourceBytes = 1024 * 1024;
