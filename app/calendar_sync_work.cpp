@@ -1,22 +1,20 @@
 // The calendar sync's work in the worker thread, and `tavik --sync`: the CalDAV client and the
 // sync engine put together.
-#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QUrl>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <system_error>
 
 #include "app/calendar_sync.h"
 #include "platform/caldav_client.h"
 #include "platform/password_store.h"
 #include "platform/posix/instance_lock.h"
+#include "platform/posix/notice_state.h"
 #include "platform/posix/posix_files.h"
 #include "platform/qsettings_user_store.h"
 #include "store/failure.h"
@@ -74,28 +72,10 @@ class AbandonableServer : public CalendarServer {
   std::shared_ptr<std::atomic_bool> m_abandoned;
 };
 
-// Creates the missing folders above `path`, readable by their owner only.
-void makeStateFolders(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    if (::mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) {
-      throw FileError(errno);
-    }
-  }
-}
-
 }  // namespace
 
 std::optional<std::string> syncStatePath(const std::string& startDirectory) {
-  const char* home = std::getenv("HOME");
-  const char* stateHome = std::getenv("XDG_STATE_HOME");
-  if ((stateHome == nullptr || stateHome[0] != '/') && (home == nullptr || home[0] == '\0')) {
-    return std::nullopt;
-  }
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::canonical(startDirectory, error);
-  return syncStateFolder(stateHome, home) + "/" +
-         syncStateFileName(error ? startDirectory : canonical.native());
+  return stateFilePath(startDirectory, "sync");
 }
 
 SyncOutcome runCalendarSync(const SyncRequest& request) {
@@ -136,7 +116,9 @@ SyncOutcome runCalendarSync(const SyncRequest& request) {
       return result->report.tableChanged;
     };
     outcome.commit = [agreed, path = *statePath] {
-      makeStateFolders(path);
+      if (const std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0) {
+        if (const int failure = makeFolders(path.substr(0, slash))) throw FileError(failure);
+      }
       PosixFiles stateFiles;
       saveSyncState(stateFiles, path, *agreed);
     };

@@ -188,23 +188,4 @@ void saveSyncState(Files& files, const std::string& path, const SyncState& state
                       65536, Links::Follow);
 }
 
-std::string syncStateFileName(std::string_view startDirectory) {
-  // FNV-1a, 64 bits: a name, not a secret.
-  std::uint64_t h = 0xcbf29ce484222325ULL;
-  for (const char c : startDirectory) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 0x100000001b3ULL;
-  }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string name = "sync-";
-  for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(h >> shift) & 0xF];
-  return name + ".state";
-}
-
-std::string syncStateFolder(const char* xdgStateHome, const char* home) {
-  // The base directory specification ignores a relative path.
-  if (xdgStateHome && xdgStateHome[0] == '/') return std::string(xdgStateHome) + "/tavik";
-  return std::string(home ? home : "") + "/.local/state/tavik";
-}
-
 }  // namespace tavik

@@ -56,13 +56,4 @@ SyncState loadSyncState(Files& files, const std::string& path);
 // Writes the state file atomically; throws FileError.
 void saveSyncState(Files& files, const std::string& path, const SyncState& state);
 
-// The state file's name for a start directory (its absolute path), unique per directory:
-// "sync-<16 hex digits>.state".
-std::string syncStateFileName(std::string_view startDirectory);
-
-// The folder the state files live in: "$XDG_STATE_HOME/tavik", or "$HOME/.local/state/tavik"
-// when XDG_STATE_HOME is unset, empty or not absolute. `xdgStateHome` and `home` are the
-// variables' values (null when unset). The caller creates the folder (mode 0700).
-std::string syncStateFolder(const char* xdgStateHome, const char* home);
-
 }  // namespace tavik

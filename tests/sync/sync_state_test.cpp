@@ -94,31 +94,5 @@ TEST(SyncState, FileIsWrittenAtomicallyAndReadDefensively) {
   EXPECT_EQ(loadSyncState(files, path), SyncState{});
 }
 
-TEST(SyncState, FileNameIsPerStartDirectory) {
-  const std::string a = syncStateFileName("/home/anna/Tavik");
-  EXPECT_EQ(a, syncStateFileName("/home/anna/Tavik"));
-  EXPECT_NE(a, syncStateFileName("/home/anna/Tavik2"));
-  EXPECT_EQ(a.size(), std::string("sync-0123456789abcdef.state").size());
-  EXPECT_EQ(a.rfind("sync-", 0), 0u);
-}
-
-TEST(SyncState, FolderFollowsTheBaseDirectorySpecification) {
-  struct Case {
-    const char* name;
-    const char* stateHome;
-    const char* want;
-  };
-  const Case cases[] = {
-      {.name = "set", .stateHome = "/var/tmp/zustand", .want = "/var/tmp/zustand/tavik"},
-      {.name = "unset", .stateHome = nullptr, .want = "/home/anna/.local/state/tavik"},
-      {.name = "empty", .stateHome = "", .want = "/home/anna/.local/state/tavik"},
-      {.name = "relative", .stateHome = "zustand", .want = "/home/anna/.local/state/tavik"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(syncStateFolder(c.stateHome, "/home/anna"), c.want);
-  }
-}
-
 }  // namespace
 }  // namespace tavik
