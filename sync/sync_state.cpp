@@ -185,7 +185,7 @@ void saveSyncState(Files& files, const std::string& path, const SyncState& state
   const std::string text = syncStateText(state);
   writeFileAtomically(files, path,
                       std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
-                      65536, Links::Follow);
+                      65536, Links::Replace);
 }
 
 }  // namespace tavik

@@ -53,7 +53,8 @@ std::optional<SyncState> parseSyncState(std::string_view text);
 // Reads the state file; a missing, unreadable or spoilt file gives the empty state (the next
 // sync is then a first sync, which matches events by identity and content).
 SyncState loadSyncState(Files& files, const std::string& path);
-// Writes the state file atomically; throws FileError.
+// Writes the state file atomically; a link in its place is replaced, never followed. Throws
+// FileError.
 void saveSyncState(Files& files, const std::string& path, const SyncState& state);
 
 }  // namespace tavik

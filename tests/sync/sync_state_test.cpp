@@ -1,6 +1,8 @@
 #include "sync/sync_state.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -92,6 +94,18 @@ TEST(SyncState, FileIsWrittenAtomicallyAndReadDefensively) {
 
   test::writeFile(path, syncStateText(sample()).substr(0, 100));
   EXPECT_EQ(loadSyncState(files, path), SyncState{});
+
+  // A link planted in place of the file is replaced; its target is not written.
+  const std::string target = dir.file("target");
+  test::writeFile(target, "fremd");
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+  saveSyncState(files, path, sample());
+  struct stat st {};
+  ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(test::readFile(target), "fremd");
+  EXPECT_EQ(loadSyncState(files, path), sample());
 }
 
 }  // namespace
